@@ -1,0 +1,42 @@
+# zettray: build and test the 32-bit Windows tray monitor on Linux with mingw-w64 and Wine.
+#
+#   make deps   install the cross toolchain, Wine (with i386), Xvfb, CMake and GoogleTest sources
+#   make build  configure and build everything into build/bin
+#   make test   deps + build, then every test through CTest under Xvfb and Wine
+#   make demo   deps + build, then the sample kit installed and shown in a Wine desktop
+
+SHELL := /bin/bash
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+export WINEPREFIX := $(abspath $(BUILD))/wineprefix
+export WINEARCH := win32
+export WINEDEBUG := -all
+export WINEDLLOVERRIDES := mscoree,mshtml=
+
+DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 xvfb xauth cmake googletest make
+
+.PHONY: all deps build test demo clean prefix
+
+all: build
+
+deps:
+	@./tools/deps.sh $(DEB_PKGS)
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+prefix: build
+	@./tools/prefix.sh
+
+test: build prefix
+	./tools/run-tests.sh $(BUILD)
+
+demo: build prefix
+	./tools/demo.sh $(BUILD)
+
+clean:
+	-WINEPREFIX=$(WINEPREFIX) wineserver -k 2>/dev/null
+	rm -rf $(BUILD)

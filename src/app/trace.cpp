@@ -1,0 +1,107 @@
+#include "trace.h"
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "strutil.h"
+
+namespace {
+
+struct TraceState {
+    int enabled;
+    char path[MAX_PATH];
+    FILE* file;
+};
+
+TraceState g_trace = {0, {0}, nullptr};
+
+// Opens the log for one line; the caller writes and then calls EndLine.
+FILE* BeginLine()
+{
+    if (!g_trace.enabled)
+        return nullptr;
+    g_trace.file = fopen(g_trace.path, "a+");
+    return g_trace.file;
+}
+
+int EndLine()
+{
+    if (g_trace.file) {
+        fclose(g_trace.file);
+        g_trace.file = nullptr;
+    }
+    return 1;
+}
+
+long Tick()
+{
+    return static_cast<long>(GetTickCount());
+}
+
+} // namespace
+
+int TraceOpen(const char* path, const char* valueName)
+{
+    g_trace.enabled = 0;
+    g_trace.file = nullptr;
+    memset(g_trace.path, 0, sizeof(g_trace.path));
+    if (!path || !*path)
+        return 0;
+    // A path that does not fit would name another file: refuse it.
+    if (!SafeCopy(g_trace.path, sizeof(g_trace.path), path)) {
+        memset(g_trace.path, 0, sizeof(g_trace.path));
+        return 0;
+    }
+
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    LONG rc = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || value == 0)
+        return 0;
+    g_trace.enabled = 1;
+    return 1;
+}
+
+int TraceMsg(const char* text)
+{
+    if (!text)
+        return 0;
+    FILE* f = BeginLine();
+    if (!f)
+        return 0;
+    fprintf(f, "%10ld : %s\n", Tick(), text);
+    return EndLine();
+}
+
+int TraceStr(const char* label, const char* text)
+{
+    if (!label || !text)
+        return 0;
+    FILE* f = BeginLine();
+    if (!f)
+        return 0;
+    fprintf(f, "%10ld : %s : %s\n", Tick(), label, text);
+    return EndLine();
+}
+
+int TraceInt(const char* label, long number)
+{
+    if (!label)
+        return 0;
+    FILE* f = BeginLine();
+    if (!f)
+        return 0;
+    fprintf(f, "%10ld : %s : %d\n", Tick(), label, static_cast<int>(number));
+    return EndLine();
+}
+
+int TraceClose()
+{
+    return EndLine();
+}

@@ -1,0 +1,489 @@
+#include "testsupport.h"
+
+#include <winspool.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+namespace zt {
+
+std::string UniqueName(const char* prefix)
+{
+    static unsigned counter = 0;
+    char buf[128];
+    snprintf(buf, sizeof(buf), "%s_%lx_%lx_%u", prefix, static_cast<unsigned long>(GetCurrentProcessId()),
+             static_cast<unsigned long>(GetTickCount() & 0xFFFFF), ++counter);
+    return buf;
+}
+
+std::string TestBinDir()
+{
+    char path[MAX_PATH] = {0};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char* slash = strrchr(path, '\\');
+    if (slash)
+        slash[1] = '\0';
+    return path;
+}
+
+std::string BinPath(const char* fileName)
+{
+    return TestBinDir() + "..\\bin\\" + fileName;
+}
+
+std::string TempDir()
+{
+    char path[MAX_PATH] = {0};
+    GetTempPathA(MAX_PATH, path);
+    return path;
+}
+
+// ---- registry -----------------------------------------------------------------------
+
+void DeleteKeyTree(HKEY root, const std::string& path)
+{
+    if (path.empty())
+        return; // never the root itself
+    RegDeleteTreeA(root, path.c_str());
+    RegDeleteKeyA(root, path.c_str());
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool ValueExists(HKEY root, const std::string& path, const char* name)
+{
+    std::string data;
+    return GetRaw(root, path, name, &data);
+}
+
+bool SetBinary(HKEY root, const std::string& path, const char* name, const void* data, DWORD size, DWORD type)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value)
+{
+    return SetBinary(root, path, name, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ);
+}
+
+bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
+{
+    return SetBinary(root, path, name, &value, sizeof(value), REG_DWORD);
+}
+
+bool DeleteValue(HKEY root, const std::string& path, const char* name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegDeleteValueA(key, name);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool GetRaw(HKEY root, const std::string& path, const char* name, std::string* data, DWORD* type)
+{
+    data->clear();
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0, t = 0;
+    LONG rc = RegQueryValueExA(key, name, nullptr, &t, nullptr, &size);
+    if (rc == ERROR_SUCCESS) {
+        data->resize(size);
+        rc = RegQueryValueExA(key, name, nullptr, &t, size ? reinterpret_cast<BYTE*>(&(*data)[0]) : nullptr, &size);
+        data->resize(size);
+    }
+    RegCloseKey(key);
+    if (type)
+        *type = t;
+    return rc == ERROR_SUCCESS;
+}
+
+bool GetString(HKEY root, const std::string& path, const char* name, std::string* value)
+{
+    std::string raw;
+    value->clear();
+    if (!GetRaw(root, path, name, &raw))
+        return false;
+    size_t nul = raw.find('\0');
+    *value = nul == std::string::npos ? raw : raw.substr(0, nul);
+    return true;
+}
+
+bool GetDword(HKEY root, const std::string& path, const char* name, DWORD* value)
+{
+    std::string raw;
+    *value = 0;
+    if (!GetRaw(root, path, name, &raw) || raw.size() != sizeof(DWORD))
+        return false;
+    memcpy(value, raw.data(), sizeof(DWORD));
+    return true;
+}
+
+ScratchKey::ScratchKey(HKEY root, std::string path) : m_root(root), m_path(std::move(path))
+{
+    DeleteKeyTree(m_root, m_path);
+    HKEY key;
+    if (RegCreateKeyExA(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+ScratchKey::~ScratchKey()
+{
+    DeleteKeyTree(m_root, m_path);
+}
+
+SavedValue::SavedValue(HKEY root, std::string path, std::string name)
+    : m_root(root), m_path(std::move(path)), m_name(std::move(name))
+{
+    m_existed = GetRaw(m_root, m_path, m_name.c_str(), &m_data, &m_type);
+}
+
+SavedValue::~SavedValue()
+{
+    if (m_existed)
+        SetBinary(m_root, m_path, m_name.c_str(), m_data.data(), static_cast<DWORD>(m_data.size()), m_type);
+    else
+        DeleteValue(m_root, m_path, m_name.c_str());
+}
+
+// ---- spooler ------------------------------------------------------------------------
+
+bool AddDriver(const std::string& driverName)
+{
+    DRIVER_INFO_3A info;
+    memset(&info, 0, sizeof(info));
+    info.cVersion = 3;
+    info.pName = const_cast<char*>(driverName.c_str());
+    info.pDriverPath = const_cast<char*>("wineps.drv");
+    info.pDataFile = const_cast<char*>("generic.ppd");
+    info.pConfigFile = const_cast<char*>("wineps.drv");
+    if (AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&info)))
+        return true;
+    return GetLastError() == ERROR_PRINTER_DRIVER_ALREADY_INSTALLED;
+}
+
+void DeleteDriver(const std::string& driverName)
+{
+    DeletePrinterDriverA(nullptr, nullptr, const_cast<char*>(driverName.c_str()));
+}
+
+bool AddSpoolerPrinter(const std::string& printerName, const std::string& portName, const std::string& driverName)
+{
+    PRINTER_INFO_2A info;
+    memset(&info, 0, sizeof(info));
+    info.pPrinterName = const_cast<char*>(printerName.c_str());
+    info.pPortName = const_cast<char*>(portName.c_str());
+    info.pDriverName = const_cast<char*>(driverName.c_str());
+    info.pPrintProcessor = const_cast<char*>("WinPrint");
+    info.pDatatype = const_cast<char*>("RAW");
+    HANDLE h = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    if (!h)
+        return false;
+    ClosePrinter(h);
+    return true;
+}
+
+bool DeletePrinterByName(const std::string& printerName)
+{
+    PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE h = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &h, &defaults) || !h)
+        return false;
+    BOOL ok = DeletePrinter(h);
+    ClosePrinter(h);
+    return ok != FALSE;
+}
+
+bool PrinterExists(const std::string& printerName)
+{
+    HANDLE h = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &h, nullptr) || !h)
+        return false;
+    ClosePrinter(h);
+    return true;
+}
+
+bool SetPrinterRaw(const std::string& printerName, const char* valueName, DWORD type, const void* data, DWORD size)
+{
+    PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE h = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &h, &defaults) || !h)
+        return false;
+    DWORD rc = SetPrinterDataA(h, const_cast<char*>(valueName), type,
+                               static_cast<BYTE*>(const_cast<void*>(data)), size);
+    ClosePrinter(h);
+    return rc == ERROR_SUCCESS;
+}
+
+bool SetPrinterDword(const std::string& printerName, const char* valueName, DWORD value)
+{
+    return SetPrinterRaw(printerName, valueName, REG_DWORD, &value, sizeof(value));
+}
+
+TestPrinter::TestPrinter(std::string printerName, std::string portName, std::string driverName)
+    : m_printer(std::move(printerName)), m_port(std::move(portName)), m_driver(std::move(driverName))
+{
+    if (m_printer.empty())
+        m_printer = UniqueName("ztprn");
+    if (m_driver.empty())
+        m_driver = UniqueName("ztdrv");
+    DeletePrinterByName(m_printer); // stale state of an earlier run
+    if (!AddDriver(m_driver))
+        return;
+    m_printerAdded = AddSpoolerPrinter(m_printer, m_port, m_driver);
+    m_ok = m_printerAdded;
+}
+
+bool TestPrinter::Delete()
+{
+    if (!m_printerAdded)
+        return false;
+    m_printerAdded = false;
+    return DeletePrinterByName(m_printer);
+}
+
+TestPrinter::~TestPrinter()
+{
+    if (m_printerAdded)
+        DeletePrinterByName(m_printer);
+    DeleteDriver(m_driver);
+}
+
+// ---- files --------------------------------------------------------------------------
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    return ok && written == bytes.size();
+}
+
+bool ReadFileBytes(const std::string& path, std::string* bytes)
+{
+    bytes->clear();
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0)
+        bytes->append(buf, got);
+    CloseHandle(h);
+    return true;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool DeleteFileIfAny(const std::string& path)
+{
+    return DeleteFileA(path.c_str()) != FALSE;
+}
+
+TempFile::TempFile(const char* prefix, const char* ext) : m_path(TempDir() + UniqueName(prefix) + ext)
+{
+    DeleteFileA(m_path.c_str());
+}
+
+TempFile::~TempFile()
+{
+    DeleteFileA(m_path.c_str());
+}
+
+std::string TempFile::Name() const
+{
+    size_t slash = m_path.find_last_of('\\');
+    return slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+}
+
+void RemoveDirectoryTree(const std::string& path)
+{
+    std::string dir = path;
+    if (!dir.empty() && dir.back() == '\\')
+        dir.pop_back();
+    if (dir.empty())
+        return;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, ".."))
+                continue;
+            std::string child = dir + "\\" + fd.cFileName;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveDirectoryTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+TempDirectory::TempDirectory(const char* prefix) : m_path(TempDir() + UniqueName(prefix) + "\\")
+{
+    RemoveDirectoryTree(m_path);
+    CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+TempDirectory::~TempDirectory()
+{
+    RemoveDirectoryTree(m_path);
+}
+
+// ---- processes and waiting ------------------------------------------------------------
+
+ChildProcess::~ChildProcess()
+{
+    if (m_process)
+        CloseHandle(m_process);
+}
+
+bool ChildProcess::Start(const std::string& exePath, const std::string& args, const std::vector<std::string>* env)
+{
+    std::string cmd = "\"" + exePath + "\"";
+    if (!args.empty())
+        cmd += " " + args;
+    std::vector<char> cmdBuf(cmd.begin(), cmd.end());
+    cmdBuf.push_back('\0');
+    std::string block;
+    if (env) {
+        for (const std::string& e : *env) {
+            block += e;
+            block.push_back('\0');
+        }
+        block.push_back('\0');
+    }
+    STARTUPINFOA si;
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    memset(&pi, 0, sizeof(pi));
+    if (!CreateProcessA(exePath.c_str(), cmdBuf.data(), nullptr, nullptr, FALSE, 0,
+                        env ? const_cast<char*>(block.c_str()) : nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    if (m_process)
+        CloseHandle(m_process);
+    m_process = pi.hProcess;
+    m_pid = pi.dwProcessId;
+    return true;
+}
+
+bool ChildProcess::Wait(DWORD timeoutMs, DWORD* exitCode)
+{
+    if (!m_process)
+        return false;
+    if (WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (exitCode)
+        GetExitCodeProcess(m_process, exitCode);
+    return true;
+}
+
+bool ChildProcess::Running() const
+{
+    return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+void ChildProcess::Kill()
+{
+    if (m_process && Running()) {
+        TerminateProcess(m_process, 1);
+        WaitForSingleObject(m_process, 5000);
+    }
+}
+
+bool RunProcess(const std::string& exePath, const std::string& args, DWORD timeoutMs, DWORD* exitCode,
+                const std::vector<std::string>* env)
+{
+    ChildProcess child;
+    if (!child.Start(exePath, args, env))
+        return false;
+    if (!child.Wait(timeoutMs, exitCode)) {
+        child.Kill();
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& changes)
+{
+    std::vector<std::string> env;
+    char* block = GetEnvironmentStringsA();
+    for (const char* p = block; p && *p; p += strlen(p) + 1)
+        env.emplace_back(p);
+    FreeEnvironmentStringsA(block);
+    for (const std::string& change : changes) {
+        size_t eq = change.find('=');
+        std::string name = change.substr(0, eq);
+        env.erase(std::remove_if(env.begin(), env.end(),
+                                 [&](const std::string& e) {
+                                     return e.size() > name.size() && e[name.size()] == '=' &&
+                                            _strnicmp(e.c_str(), name.c_str(), name.size()) == 0;
+                                 }),
+                  env.end());
+        if (eq != std::string::npos && eq + 1 < change.size())
+            env.push_back(change);
+    }
+    return env;
+}
+
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (pred())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return pred();
+        Sleep(50);
+    }
+}
+
+std::vector<std::string> ReadLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes))
+        return lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace zt

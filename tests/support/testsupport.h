@@ -1,0 +1,186 @@
+// Test support shared by every test program: unique names, scratch registry keys, spooler
+// printers, files with exact bytes, child processes and polling. Everything here acts on
+// the real registry, spooler and file system of the Wine prefix the tests run in.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zt {
+
+// A name no other test (or run) uses: prefix, process id and a counter, e.g. "ztp_1f4_3".
+std::string UniqueName(const char* prefix);
+
+// Directory of the running test program, with a trailing backslash.
+std::string TestBinDir();
+// Full Windows path of a file that the build puts into build/bin (zettray.exe, zetres.dll...).
+std::string BinPath(const char* fileName);
+// The system's temporary directory (GetTempPathA), with a trailing backslash.
+std::string TempDir();
+
+// ---- registry -----------------------------------------------------------------------
+
+// Deletes a key and everything below it; quiet when it does not exist.
+void DeleteKeyTree(HKEY root, const std::string& path);
+bool KeyExists(HKEY root, const std::string& path);
+bool ValueExists(HKEY root, const std::string& path, const char* name);
+// Creates the key when needed. Return true on success.
+bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value);
+bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value);
+bool SetBinary(HKEY root, const std::string& path, const char* name, const void* data, DWORD size,
+               DWORD type = REG_BINARY);
+bool DeleteValue(HKEY root, const std::string& path, const char* name);
+// Reads a value as raw bytes; false when missing. `type` (optional) receives its type.
+bool GetRaw(HKEY root, const std::string& path, const char* name, std::string* data, DWORD* type = nullptr);
+// A REG_SZ read back without its terminator; "" (and false) when missing.
+bool GetString(HKEY root, const std::string& path, const char* name, std::string* value);
+bool GetDword(HKEY root, const std::string& path, const char* name, DWORD* value);
+
+// A key that exists for the lifetime of the object: stale state of an earlier run is
+// removed first, and the whole tree is removed at the end.
+class ScratchKey {
+public:
+    ScratchKey(HKEY root, std::string path);
+    ~ScratchKey();
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+    HKEY Root() const { return m_root; }
+    const std::string& Path() const { return m_path; }
+
+private:
+    HKEY m_root;
+    std::string m_path;
+};
+
+// A registry value that is restored (or removed) at the end of its scope; for shared
+// values such as HKCU Run entries or the trace switch that a test must set for a while.
+class SavedValue {
+public:
+    SavedValue(HKEY root, std::string path, std::string name);
+    ~SavedValue();
+    SavedValue(const SavedValue&) = delete;
+    SavedValue& operator=(const SavedValue&) = delete;
+
+private:
+    HKEY m_root;
+    std::string m_path, m_name, m_data;
+    DWORD m_type = 0;
+    bool m_existed = false;
+};
+
+// ---- spooler ------------------------------------------------------------------------
+
+// Adds a printer driver (Wine's PostScript driver files) of that name; true when it exists.
+bool AddDriver(const std::string& driverName);
+void DeleteDriver(const std::string& driverName);
+// Adds a printer on `port` using `driverName` (which must exist).
+bool AddSpoolerPrinter(const std::string& printerName, const std::string& portName, const std::string& driverName);
+// Deletes the printer; true when it existed and was deleted.
+bool DeletePrinterByName(const std::string& printerName);
+bool PrinterExists(const std::string& printerName);
+// Printer data (SetPrinterDataA) of type REG_DWORD, or raw bytes of any type.
+bool SetPrinterDword(const std::string& printerName, const char* valueName, DWORD value);
+bool SetPrinterRaw(const std::string& printerName, const char* valueName, DWORD type, const void* data, DWORD size);
+
+// A driver and a printer with unique names added for the lifetime of the object.
+class TestPrinter {
+public:
+    // Empty names pick unique ones; the port defaults to "LPT1:".
+    explicit TestPrinter(std::string printerName = "", std::string portName = "LPT1:", std::string driverName = "");
+    ~TestPrinter();
+    TestPrinter(const TestPrinter&) = delete;
+    TestPrinter& operator=(const TestPrinter&) = delete;
+
+    bool Ok() const { return m_ok; }
+    const std::string& Name() const { return m_printer; }
+    const std::string& Port() const { return m_port; }
+    const std::string& Driver() const { return m_driver; }
+    // Deletes the printer now (the driver stays until the end of the scope).
+    bool Delete();
+
+private:
+    std::string m_printer, m_port, m_driver;
+    bool m_ok = false;
+    bool m_printerAdded = false;
+};
+
+// ---- files --------------------------------------------------------------------------
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool ReadFileBytes(const std::string& path, std::string* bytes);
+bool FileExists(const std::string& path);
+bool DeleteFileIfAny(const std::string& path);
+// A file path in the temporary directory with a unique name; the file is removed at the
+// end of the scope (when it exists then).
+class TempFile {
+public:
+    explicit TempFile(const char* prefix = "ztt", const char* ext = ".tmp");
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& Path() const { return m_path; }
+    // The file name without its directory.
+    std::string Name() const;
+
+private:
+    std::string m_path;
+};
+// A directory with a unique name under the temporary directory, removed with its
+// contents at the end of the scope.
+class TempDirectory {
+public:
+    explicit TempDirectory(const char* prefix = "ztd");
+    ~TempDirectory();
+    TempDirectory(const TempDirectory&) = delete;
+    TempDirectory& operator=(const TempDirectory&) = delete;
+    // With a trailing backslash.
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+void RemoveDirectoryTree(const std::string& path);
+
+// ---- processes and waiting ------------------------------------------------------------
+
+// A started child process. Not copyable; the handle is closed at the end of the scope
+// (the process is not killed unless Kill is called).
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts `exePath` with the command-line text `args` (the program name is prepended,
+    // quoted). `env` (optional) replaces the environment: "NAME=value" entries.
+    bool Start(const std::string& exePath, const std::string& args,
+               const std::vector<std::string>* env = nullptr);
+    // Waits for the exit; false on timeout. `exitCode` receives the exit code.
+    bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
+    bool Running() const;
+    void Kill();
+    DWORD Pid() const { return m_pid; }
+    HANDLE Handle() const { return m_process; }
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_pid = 0;
+};
+
+// Runs a program to its end. Returns true when it ran and exited within the timeout.
+bool RunProcess(const std::string& exePath, const std::string& args, DWORD timeoutMs, DWORD* exitCode,
+                const std::vector<std::string>* env = nullptr);
+// The current environment plus or minus changes: "NAME=value" sets, "NAME=" removes.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& changes);
+
+// Polls `pred` every 50 ms until it holds or the timeout passes. Returns its last result.
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
+
+// The lines of a text file (without their line ends).
+std::vector<std::string> ReadLines(const std::string& path);
+
+} // namespace zt
