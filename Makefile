@@ -22,10 +22,9 @@ all: build
 deps:
 	@./tools/deps.sh $(DEB_PKGS)
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
-
-build: deps $(BUILD)/CMakeCache.txt
+# Configured on every build (quick): folders that appear later are picked up.
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 prefix: build
