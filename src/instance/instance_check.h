@@ -62,7 +62,8 @@ HANDLE OpenStdTable(const char* key, const char* name);
 // 2: the table couldn't be named, opened or used (an empty "MapFileName", a full table...).
 // *outTable receives the opened table, also with result 2 (the caller closes it); it is
 // set empty when no table opened, and left as it was when no name could be chosen.
-// A null outTable answers 2 at once.
+// A null outTable answers 2 at once. A handle already in *outTable is overwritten, not
+// closed: pass an empty table.
 int MultiExecuteCheck(const char* printerName, const char* portName, int kind, HWND value, HWND* outWindow,
                       InstanceTable* outTable);
 
