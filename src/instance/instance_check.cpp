@@ -1,0 +1,246 @@
+#include "instance_check.h"
+
+#include <string.h>
+
+#include "printer.h"
+#include "scoped.h"
+#include "strutil.h"
+
+namespace {
+
+const char DRIVER_KEY_PREFIX[] = "software\\ORVEL\\ZET3\\Driver\\";
+const char MAP_FILE_NAME_VALUE[] = "MapFileName";
+
+// Access that both entries of a table's access list grant: STANDARD_RIGHTS_REQUIRED and
+// the six lowest specific rights.
+constexpr DWORD TABLE_ACCESS = STANDARD_RIGHTS_REQUIRED | 0x3F;
+static_assert(TABLE_ACCESS == 0xF003F, "table access mask");
+// The ACL header and two entry heads (type, flags, size and mask) before the SIDs.
+constexpr DWORD ACL_FIXED_BYTES = sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD));
+static_assert(ACL_FIXED_BYTES == 24, "ACL size without SIDs");
+
+// The table a printer key uses: its name, its layout and the key itself.
+struct TableChoice {
+    char name[ZT_TEXT];
+    const char* key;
+    int fromDriver;
+    DWORD recordSize;
+};
+
+const char* NonNull(const char* text)
+{
+    return text ? text : "";
+}
+
+// Chooses the key (the port name when the printer name is empty and the port name is
+// not) and its table. False when no name results (an empty "MapFileName").
+bool ChooseTable(const char* printerName, const char* portName, TableChoice* out)
+{
+    printerName = NonNull(printerName);
+    portName = NonNull(portName);
+    int usePort = (printerName[0] == '\0' && portName[0] != '\0') ? 1 : 0;
+    out->key = usePort ? portName : printerName;
+    memset(out->name, 0, sizeof(out->name));
+    out->fromDriver = 0;
+    if (ChooseMapName(out->name, printerName, portName, usePort, &out->fromDriver) == 0)
+        return false;
+    out->recordSize = out->fromDriver ? RECORD_SIZE_LONG : GetRecordSize(out->key);
+    return true;
+}
+
+// Copies the driver name of an open printer (level-2 information) into `out`; false when
+// it can't be read or does not fit.
+bool GetDriverName(HANDLE printer, char* out, size_t outSize)
+{
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, nullptr, 0, &needed);
+    if (needed == 0)
+        return false;
+    BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+    if (!block)
+        return false;
+    bool ok = false;
+    if (GetPrinterA(printer, 2, block, needed, &needed)) {
+        const PRINTER_INFO_2A* info = reinterpret_cast<const PRINTER_INFO_2A*>(block);
+        ok = info->pDriverName && SafeCopy(out, outSize, info->pDriverName);
+    }
+    HeapFree(GetProcessHeap(), 0, block);
+    return ok;
+}
+
+// Creates the mapping with a DACL of the two SIDs; the ACL is freed before returning.
+HANDLE CreateWithAcl(PSID system, PSID everyone, DWORD size, const char* name)
+{
+    DWORD aclSize = ACL_FIXED_BYTES + GetLengthSid(system) + GetLengthSid(everyone);
+    PACL acl = static_cast<PACL>(HeapAlloc(GetProcessHeap(), 0, aclSize));
+    if (!acl)
+        return nullptr;
+    HANDLE mapping = nullptr;
+    DWORD error = ERROR_SUCCESS;
+    SECURITY_DESCRIPTOR descriptor;
+    if (InitializeAcl(acl, aclSize, ACL_REVISION) &&
+        AddAccessAllowedAce(acl, ACL_REVISION, TABLE_ACCESS, system) &&
+        AddAccessAllowedAce(acl, ACL_REVISION, TABLE_ACCESS, everyone) &&
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE)) {
+        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
+        mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, size, name);
+    }
+    error = GetLastError();
+    HeapFree(GetProcessHeap(), 0, acl);
+    SetLastError(error);
+    return mapping;
+}
+
+// Creates or opens a table; a table created here gets its end marker.
+HANDLE OpenTable(DWORD size, DWORD firstView, const char* name)
+{
+    if (!name || !name[0])
+        return nullptr;
+    ScopedHandle mapping(IsWinNT() ? CreateSecuredMapping(size, name)
+                                   : CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
+    if (!mapping.IsValid())
+        return nullptr;
+    bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    ScopedView view;
+    if (!view.Map(mapping.Get(), FILE_MAP_ALL_ACCESS, firstView))
+        return nullptr;
+    if (created)
+        view.Get()[0] = RECORD_END_MARKER;
+    return mapping.Detach();
+}
+
+} // namespace
+
+void CloseInstanceTable(InstanceTable* table)
+{
+    if (!table)
+        return;
+    if (table->hMapping)
+        CloseHandle(table->hMapping);
+    table->hMapping = nullptr;
+    table->recordSize = 0;
+}
+
+int GetDriverMapName(const char* key, char* outName, int outSize)
+{
+    if (!key || !outName || outSize <= 0)
+        return 0;
+    ScopedPrinter printer;
+    if (!OV_OpenPrinter(key, printer.Put(), nullptr) || !printer.IsOpen())
+        return 0;
+    char driver[ZT_TEXT] = {0};
+    if (!GetDriverName(printer.Get(), driver, sizeof(driver)))
+        return 0;
+    char path[ZT_TEXT] = {0};
+    if (!SafeCopy(path, DRIVER_KEY_PREFIX) || !SafeAppend(path, driver))
+        return 0;
+    ScopedRegKey reg;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, reg.Put()) != ERROR_SUCCESS)
+        return 0;
+    // One byte more than the value may fill: a value without a terminator still ends.
+    char value[ZT_TEXT + 1] = {0};
+    DWORD size = ZT_TEXT;
+    if (RegQueryValueExA(reg.Get(), MAP_FILE_NAME_VALUE, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS)
+        return 0;
+    memset(outName, 0, static_cast<size_t>(outSize));
+    SafeCopy(outName, static_cast<size_t>(outSize), value);
+    return 1;
+}
+
+int ChooseMapName(char* outName, const char* printerName, const char* portName, int usePort, int* outFromDriver)
+{
+    if (!outName || !printerName || !portName || !outFromDriver)
+        return 0;
+    const char* key = usePort ? portName : printerName;
+    char driverName[ZT_TEXT] = {0};
+    if (GetDriverMapName(key, driverName, sizeof(driverName)) == 1) {
+        SafeCopy(outName, ZT_TEXT, driverName);
+        *outFromDriver = 1;
+    } else {
+        SafeCopy(outName, ZT_TEXT, GetRecordSize(key) == RECORD_SIZE_LONG ? MAP_NAME_LONG : MAP_NAME_STD);
+        *outFromDriver = 0;
+    }
+    return lstrlenA(outName);
+}
+
+HANDLE CreateSecuredMapping(DWORD size, const char* name)
+{
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
+    PSID system = nullptr;
+    PSID everyone = nullptr;
+    HANDLE mapping = nullptr;
+    DWORD error = ERROR_INVALID_SECURITY_DESCR;
+    if (AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system) &&
+        AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+        mapping = CreateWithAcl(system, everyone, size, name);
+        error = GetLastError();
+    }
+    if (everyone)
+        FreeSid(everyone);
+    if (system)
+        FreeSid(system);
+    SetLastError(error); // callers tell a new mapping from an existing one by it
+    return mapping;
+}
+
+HANDLE OpenDriverTable(const char* name)
+{
+    return OpenTable(TABLE_SIZE_LONG, RECORD_SIZE_LONG, name);
+}
+
+HANDLE OpenStdTable(const char* key, const char* name)
+{
+    DWORD recordSize = GetRecordSize(key);
+    return OpenTable(recordSize * TABLE_POSITIONS, recordSize, name);
+}
+
+int MultiExecuteCheck(const char* printerName, const char* portName, int kind, HWND value, HWND* outWindow,
+                      InstanceTable* outTable)
+{
+    if (outWindow)
+        *outWindow = nullptr;
+    if (!outTable)
+        return RECORD_FAILED;
+    TableChoice table;
+    if (!ChooseTable(printerName, portName, &table))
+        return RECORD_FAILED;
+    HANDLE mapping = table.fromDriver ? OpenDriverTable(table.name) : OpenStdTable(table.key, table.name);
+    if (!mapping) {
+        outTable->hMapping = nullptr;
+        outTable->recordSize = 0;
+        return RECORD_FAILED;
+    }
+    int result = FindOrAddRecord(mapping, table.recordSize, table.key, kind, value, outWindow);
+    outTable->hMapping = mapping;
+    outTable->recordSize = table.recordSize;
+    return result;
+}
+
+int SethWindow(const char* printerName, const char* portName, HWND window, int kind)
+{
+    TableChoice table;
+    if (!ChooseTable(printerName, portName, &table))
+        return SLOT_NO_TABLE; // an empty "MapFileName" names no mapping that could open
+    return SetRecordSlot(table.name, table.recordSize, printerName, portName, window, kind);
+}
+
+void RemoveOwnRecord(InstanceTable* table, const char* printerName, const char* portName, int kind, int usePort)
+{
+    if (!table || !table->hMapping)
+        return;
+    ClearRecordSlot(table->hMapping, table->recordSize, usePort ? portName : printerName, kind);
+}
+
+HWND FindRunningWindow(const char* printerName, const char* portName, int kind)
+{
+    TableChoice table;
+    if (!ChooseTable(printerName, portName, &table))
+        return nullptr;
+    ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, table.name));
+    if (!mapping.IsValid())
+        return nullptr;
+    return FindRecordWindow(mapping.Get(), table.recordSize, table.key, kind);
+}

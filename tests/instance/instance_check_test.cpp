@@ -1,0 +1,396 @@
+// Table naming, creation with its access list, and the duplication check against the
+// real spooler, registry and shared memory.
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <string.h>
+
+#include "instance_check.h"
+#include "instance_testutil.h"
+#include "scoped.h"
+
+namespace {
+
+using zt::SlotAt;
+
+const HWND PLACEHOLDER = INSTANCE_PLACEHOLDER_HWND;
+const std::string DRIVER_KEY = "software\\ORVEL\\ZET3\\Driver\\";
+
+// A spooler printer whose driver key holds the given "MapFileName" value.
+struct DriverPrinter {
+    explicit DriverPrinter(const std::string& mapName)
+        : key(HKEY_LOCAL_MACHINE, DRIVER_KEY + printer.Driver())
+    {
+        ok = printer.Ok() && zt::SetString(HKEY_LOCAL_MACHINE, key.Path(), "MapFileName", mapName);
+    }
+    zt::TestPrinter printer;
+    zt::ScratchKey key;
+    bool ok = false;
+};
+
+// Position of `key` among the records in use of a table, or -1.
+int FindPosition(const BYTE* data, DWORD recordSize, const std::string& key)
+{
+    for (DWORD p = 0; p < 500 && data[p * recordSize] != 0xFF; ++p) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(data + p * recordSize), key.c_str()) == 0)
+            return static_cast<int>(p);
+    }
+    return -1;
+}
+
+// Bytes that the system reserved for a mapping (its size rounded up to whole pages).
+SIZE_T MappedRegion(HANDLE mapping)
+{
+    ScopedView view;
+    MEMORY_BASIC_INFORMATION info;
+    if (!view.Map(mapping, FILE_MAP_READ, 0) || !VirtualQuery(view.Get(), &info, sizeof(info)))
+        return 0;
+    return info.RegionSize;
+}
+
+SIZE_T PageRounded(DWORD size)
+{
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    return (size + si.dwPageSize - 1) / si.dwPageSize * si.dwPageSize;
+}
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+TEST(GetDriverMapName, CopiesTheValueCutAndZeroFilled)
+{
+    std::string mapName = zt::UniqueName("ztmap");
+    DriverPrinter dp(mapName);
+    ASSERT_TRUE(dp.ok);
+    char out[300];
+    memset(out, 0xCC, sizeof(out));
+    EXPECT_EQ(1, GetDriverMapName(dp.printer.Name().c_str(), out, 260));
+    EXPECT_EQ(mapName, out);
+    for (int i = static_cast<int>(mapName.size()); i < 260; ++i)
+        ASSERT_EQ(0, out[i]) << "rest zero-filled at " << i;
+    EXPECT_EQ('\xCC', out[260]);
+
+    memset(out, 0xCC, sizeof(out));
+    EXPECT_EQ(1, GetDriverMapName(Upper(dp.printer.Name()).c_str(), out, 5));
+    EXPECT_EQ(mapName.substr(0, 4), out);
+    EXPECT_EQ('\xCC', out[5]);
+
+    // A value of 260 bytes without a terminator still ends; a longer one is refused.
+    std::string bytes(260, 'm');
+    ASSERT_TRUE(zt::SetBinary(HKEY_LOCAL_MACHINE, dp.key.Path(), "MapFileName", bytes.data(), 260));
+    EXPECT_EQ(1, GetDriverMapName(dp.printer.Name().c_str(), out, sizeof(out)));
+    EXPECT_EQ(bytes, out);
+    EXPECT_EQ(1, GetDriverMapName(dp.printer.Name().c_str(), out, 260));
+    EXPECT_EQ(bytes.substr(0, 259), out);
+    bytes += "m";
+    ASSERT_TRUE(zt::SetBinary(HKEY_LOCAL_MACHINE, dp.key.Path(), "MapFileName", bytes.data(), 261));
+    memset(out, 0xCC, sizeof(out));
+    EXPECT_EQ(0, GetDriverMapName(dp.printer.Name().c_str(), out, sizeof(out)));
+    EXPECT_EQ('\xCC', out[0]);
+
+    // No value, no driver key, no printer, bad arguments.
+    ASSERT_TRUE(zt::DeleteValue(HKEY_LOCAL_MACHINE, dp.key.Path(), "MapFileName"));
+    EXPECT_EQ(0, GetDriverMapName(dp.printer.Name().c_str(), out, sizeof(out)));
+    zt::TestPrinter bare;
+    ASSERT_TRUE(bare.Ok());
+    EXPECT_EQ(0, GetDriverMapName(bare.Name().c_str(), out, sizeof(out)));
+    EXPECT_EQ(0, GetDriverMapName(zt::UniqueName("ztnoprn").c_str(), out, sizeof(out)));
+    EXPECT_EQ(0, GetDriverMapName(nullptr, out, sizeof(out)));
+    EXPECT_EQ(0, GetDriverMapName(dp.printer.Name().c_str(), nullptr, 10));
+    EXPECT_EQ(0, GetDriverMapName(dp.printer.Name().c_str(), out, 0));
+    EXPECT_EQ('\xCC', out[0]);
+}
+
+TEST(ChooseMapName, DriverStandardAndLongKeyTables)
+{
+    std::string mapName = zt::UniqueName("ztmap");
+    DriverPrinter dp(mapName);
+    ASSERT_TRUE(dp.ok);
+    char name[260];
+    int fromDriver = -1;
+    const char* printer = dp.printer.Name().c_str();
+    EXPECT_EQ(static_cast<int>(mapName.size()), ChooseMapName(name, printer, "LPT1:", 0, &fromDriver));
+    EXPECT_EQ(mapName, name);
+    EXPECT_EQ(1, fromDriver);
+    // The port is the key with usePort: a printer of that very name takes the driver's table.
+    EXPECT_EQ(12, ChooseMapName(name, printer, "LPT1:", 1, &fromDriver));
+    EXPECT_STREQ(MAP_NAME_STD, name);
+    EXPECT_EQ(0, fromDriver);
+    EXPECT_EQ(static_cast<int>(mapName.size()), ChooseMapName(name, "", printer, 1, &fromDriver));
+    EXPECT_EQ(1, fromDriver);
+
+    std::string k260(260, 'p'), k261(261, 'p');
+    EXPECT_EQ(12, ChooseMapName(name, k260.c_str(), "", 0, &fromDriver));
+    EXPECT_STREQ(MAP_NAME_STD, name);
+    EXPECT_EQ(13, ChooseMapName(name, k261.c_str(), "", 0, &fromDriver));
+    EXPECT_STREQ(MAP_NAME_LONG, name);
+    EXPECT_EQ(0, fromDriver);
+
+    // An empty value names no table.
+    ASSERT_TRUE(zt::SetString(HKEY_LOCAL_MACHINE, dp.key.Path(), "MapFileName", ""));
+    EXPECT_EQ(0, ChooseMapName(name, printer, "", 0, &fromDriver));
+    EXPECT_EQ(1, fromDriver);
+
+    memset(name, 0xCC, sizeof(name));
+    fromDriver = 7;
+    EXPECT_EQ(0, ChooseMapName(nullptr, printer, "", 0, &fromDriver));
+    EXPECT_EQ(0, ChooseMapName(name, nullptr, "", 0, &fromDriver));
+    EXPECT_EQ(0, ChooseMapName(name, printer, nullptr, 0, &fromDriver));
+    EXPECT_EQ(0, ChooseMapName(name, printer, "", 0, nullptr));
+    EXPECT_EQ('\xCC', name[0]);
+    EXPECT_EQ(7, fromDriver);
+}
+
+TEST(CreateSecuredMapping, AccessListOfLocalSystemThenEveryone)
+{
+    std::string name = zt::UniqueName("ztsec");
+    SetLastError(0xdeadbeef);
+    ScopedHandle mapping(CreateSecuredMapping(4096, name.c_str()));
+    ASSERT_TRUE(mapping.IsValid());
+    EXPECT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetSecurityInfo(mapping.Get(), SE_KERNEL_OBJECT,
+                                                                 DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                                                 nullptr, &sd));
+    ASSERT_NE(nullptr, dacl);
+    EXPECT_EQ(ACL_REVISION, dacl->AclRevision);
+    ASSERT_EQ(2, dacl->AceCount);
+    const char* sids[] = {"S-1-5-18", "S-1-1-0"};
+    for (DWORD i = 0; i < 2; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+        EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
+        EXPECT_EQ(0xF003Fu, ace->Mask);
+        char* text = nullptr;
+        ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &text));
+        EXPECT_STREQ(sids[i], text);
+        LocalFree(text);
+    }
+    LocalFree(sd);
+
+    ScopedHandle again(CreateSecuredMapping(4096, name.c_str()));
+    EXPECT_TRUE(again.IsValid());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+}
+
+TEST(OpenTables, SizesAndEndMarkerOnlyWhenNew)
+{
+    std::string stdName = zt::UniqueName("ztstd"), longName = zt::UniqueName("ztlong");
+    std::string drvName = zt::UniqueName("ztdrvtab");
+    ScopedHandle table(OpenStdTable("key", stdName.c_str()));
+    ASSERT_TRUE(table.IsValid());
+    EXPECT_EQ(PageRounded(TABLE_SIZE_STD), MappedRegion(table.Get()));
+    {
+        ScopedView view;
+        ASSERT_TRUE(view.Map(table.Get(), FILE_MAP_ALL_ACCESS, TABLE_SIZE_STD));
+        EXPECT_EQ(0xFF, view.Get()[0]);
+        EXPECT_EQ(0, view.Get()[1]);
+        view.Get()[0] = 'Q'; // an existing table is not marked again
+    }
+    ScopedHandle reopened(OpenStdTable("key", stdName.c_str()));
+    ASSERT_TRUE(reopened.IsValid());
+    ScopedView view;
+    ASSERT_TRUE(view.Map(reopened.Get(), FILE_MAP_READ, 1));
+    EXPECT_EQ('Q', view.Get()[0]);
+
+    ScopedHandle longTable(OpenStdTable(std::string(261, 'k').c_str(), longName.c_str()));
+    ASSERT_TRUE(longTable.IsValid());
+    EXPECT_EQ(PageRounded(TABLE_SIZE_LONG), MappedRegion(longTable.Get()));
+    ScopedHandle driverTable(OpenDriverTable(drvName.c_str()));
+    ASSERT_TRUE(driverTable.IsValid());
+    EXPECT_EQ(PageRounded(TABLE_SIZE_LONG), MappedRegion(driverTable.Get()));
+
+    EXPECT_EQ(nullptr, OpenStdTable("key", nullptr));
+    EXPECT_EQ(nullptr, OpenDriverTable(""));
+}
+
+// Start, second start in other case, refresh lookup and exit of one monitor on the
+// shared standard table.
+TEST(MultiExecuteCheck, MonitorLifecycleOnTheStandardTable)
+{
+    std::string key = zt::UniqueName("ztmon");
+    zt::TestWindow window(MONITOR_WINDOW_CLASS);
+    ASSERT_NE(nullptr, window.Get());
+    InstanceTable table = {nullptr, 0};
+    HWND other = reinterpret_cast<HWND>(1);
+    ASSERT_EQ(0, MultiExecuteCheck(key.c_str(), "LPT1:", 3, PLACEHOLDER, &other, &table));
+    EXPECT_EQ(nullptr, other);
+    ASSERT_NE(nullptr, table.hMapping);
+    EXPECT_EQ(RECORD_SIZE_STD, table.recordSize);
+    ScopedView view;
+    ASSERT_TRUE(view.Map(table.hMapping, FILE_MAP_READ, TABLE_SIZE_STD));
+    int pos = FindPosition(view.Get(), RECORD_SIZE_STD, key);
+    ASSERT_GE(pos, 0);
+    const BYTE* record = view.Get() + pos * RECORD_SIZE_STD;
+    EXPECT_EQ(0xFFFFFFFFu, SlotAt(record, 270));
+
+    EXPECT_EQ(0, SethWindow(key.c_str(), "LPT1:", window.Get(), 3));
+    EXPECT_EQ(zt::HandleValue(window.Get()), SlotAt(record, 270));
+    EXPECT_EQ(window.Get(), FindRunningWindow(Upper(key).c_str(), nullptr, 3));
+    EXPECT_EQ(nullptr, FindRunningWindow(key.c_str(), "", 0));
+
+    InstanceTable second = {nullptr, 0};
+    EXPECT_EQ(1, MultiExecuteCheck(Upper(key).c_str(), "", 3, PLACEHOLDER, &other, &second));
+    EXPECT_EQ(window.Get(), other);
+    EXPECT_NE(nullptr, second.hMapping);
+    CloseInstanceTable(&second);
+    EXPECT_EQ(nullptr, second.hMapping);
+    EXPECT_EQ(0u, second.recordSize);
+
+    RemoveOwnRecord(&table, key.c_str(), "LPT1:", 3, 0);
+    EXPECT_EQ(0, record[0]) << "record freed";
+    EXPECT_EQ(0u, SlotAt(record, 270));
+    EXPECT_EQ(nullptr, FindRunningWindow(key.c_str(), "", 3));
+    view.Unmap();
+    CloseInstanceTable(&table);
+    EXPECT_EQ(nullptr, table.hMapping);
+    CloseInstanceTable(&table);
+    CloseInstanceTable(nullptr);
+    RemoveOwnRecord(&table, key.c_str(), "", 3, 0); // empty table: ignored
+}
+
+// One window per kind for a status program (kinds 0 and 1), and the port as the key.
+TEST(MultiExecuteCheck, OtherKindsAndThePortAsKey)
+{
+    std::string port = zt::UniqueName("ztport");
+    zt::TestWindow status("ZtStatusClass");
+    zt::TestWindow prefs("ZtPrefsClass");
+    InstanceTable table0 = {nullptr, 0}, table1 = {nullptr, 0}, probe = {nullptr, 0};
+    HWND other = nullptr;
+    ASSERT_EQ(0, MultiExecuteCheck(nullptr, port.c_str(), 0, PLACEHOLDER, &other, &table0));
+    ASSERT_EQ(0, SethWindow(nullptr, port.c_str(), status.Get(), 0));
+    ASSERT_EQ(0, MultiExecuteCheck("", port.c_str(), 1, PLACEHOLDER, &other, &table1));
+    ASSERT_EQ(0, SethWindow("", port.c_str(), prefs.Get(), 1));
+
+    EXPECT_EQ(1, MultiExecuteCheck("", port.c_str(), 0, PLACEHOLDER, &other, &probe));
+    EXPECT_EQ(status.Get(), other);
+    CloseInstanceTable(&probe);
+    EXPECT_EQ(1, MultiExecuteCheck("", port.c_str(), 2, PLACEHOLDER, &other, &probe));
+    EXPECT_EQ(prefs.Get(), other);
+    CloseInstanceTable(&probe);
+    EXPECT_EQ(status.Get(), FindRunningWindow("", port.c_str(), 0));
+    EXPECT_EQ(prefs.Get(), FindRunningWindow(nullptr, port.c_str(), 2));
+    EXPECT_EQ(nullptr, FindRunningWindow(nullptr, port.c_str(), 3));
+
+    ScopedView view;
+    ASSERT_TRUE(view.Map(table0.hMapping, FILE_MAP_READ, TABLE_SIZE_STD));
+    int pos = FindPosition(view.Get(), RECORD_SIZE_STD, port);
+    ASSERT_GE(pos, 0);
+    const BYTE* record = view.Get() + pos * RECORD_SIZE_STD;
+    RemoveOwnRecord(&table0, "", port.c_str(), 0, 1);
+    EXPECT_NE(0, record[0]) << "kind 1 still holds the record";
+    RemoveOwnRecord(&table1, "", port.c_str(), 1, 1);
+    EXPECT_EQ(0, record[0]);
+    view.Unmap();
+    CloseInstanceTable(&table0);
+    CloseInstanceTable(&table1);
+}
+
+TEST(MultiExecuteCheck, MonitorKilledWithoutCleanUpIsTakenOver)
+{
+    std::string key = zt::UniqueName("ztkill");
+    zt::HelperWindow monitor;
+    HWND first = monitor.Start(MONITOR_WINDOW_CLASS, true);
+    ASSERT_NE(nullptr, first);
+    InstanceTable held = {nullptr, 0}, probe = {nullptr, 0};
+    HWND other = nullptr;
+    ASSERT_EQ(0, MultiExecuteCheck(key.c_str(), "", 3, PLACEHOLDER, &other, &held));
+    ASSERT_EQ(0, SethWindow(key.c_str(), "", first, 3));
+    EXPECT_EQ(1, MultiExecuteCheck(key.c_str(), "", 3, PLACEHOLDER, &other, &probe));
+    EXPECT_EQ(first, other);
+    CloseInstanceTable(&probe);
+
+    monitor.Process().Kill();
+    ASSERT_TRUE(monitor.Process().Wait(30000));
+    EXPECT_EQ(nullptr, FindRunningWindow(key.c_str(), "", 3));
+    EXPECT_EQ(0, MultiExecuteCheck(key.c_str(), "", 3, PLACEHOLDER, &other, &probe));
+    EXPECT_EQ(nullptr, other);
+    RemoveOwnRecord(&probe, key.c_str(), "", 3, 0);
+    CloseInstanceTable(&probe);
+    CloseInstanceTable(&held);
+}
+
+// A driver's table: 534-byte records under the driver's name, used by the check, the
+// window store, the lookup and the clear at exit, also after the printer is gone.
+TEST(MultiExecuteCheck, DriverTableWithTheLongLayout)
+{
+    std::string mapName = zt::UniqueName("ztdrvmap");
+    DriverPrinter dp(mapName);
+    ASSERT_TRUE(dp.ok);
+    const char* printer = dp.printer.Name().c_str();
+    EXPECT_EQ(nullptr, FindRunningWindow(printer, "", 3));
+    EXPECT_EQ(nullptr, OpenFileMappingA(FILE_MAP_READ, FALSE, mapName.c_str())) << "the lookup creates no table";
+
+    zt::TestWindow window(MONITOR_WINDOW_CLASS);
+    InstanceTable table = {nullptr, 0};
+    HWND other = nullptr;
+    ASSERT_EQ(0, MultiExecuteCheck(printer, "LPT1:", 3, PLACEHOLDER, &other, &table));
+    EXPECT_EQ(RECORD_SIZE_LONG, table.recordSize);
+    ScopedHandle byName(OpenFileMappingA(FILE_MAP_READ, FALSE, mapName.c_str()));
+    ASSERT_TRUE(byName.IsValid());
+    EXPECT_EQ(PageRounded(TABLE_SIZE_LONG), MappedRegion(byName.Get()));
+    ScopedView view;
+    ASSERT_TRUE(view.Map(table.hMapping, FILE_MAP_READ, TABLE_SIZE_LONG));
+    const BYTE* data = view.Get();
+    EXPECT_STREQ(printer, reinterpret_cast<const char*>(data));
+    EXPECT_EQ(0xFFFFFFFFu, SlotAt(data, 530));
+    EXPECT_EQ(0xFF, data[534]);
+
+    std::string before(reinterpret_cast<const char*>(data), TABLE_SIZE_LONG);
+    EXPECT_EQ(nullptr, FindRunningWindow(printer, "", 3)) << "placeholder is no window";
+    EXPECT_EQ(nullptr, FindRunningWindow(printer, "", 0));
+    EXPECT_EQ(before, std::string(reinterpret_cast<const char*>(data), TABLE_SIZE_LONG)) << "lookup writes nothing";
+
+    EXPECT_EQ(0, SethWindow(printer, "LPT1:", window.Get(), 3));
+    EXPECT_EQ(zt::HandleValue(window.Get()), SlotAt(data, 530));
+    EXPECT_EQ(window.Get(), FindRunningWindow(Upper(dp.printer.Name()).c_str(), "", 3));
+
+    ASSERT_TRUE(dp.printer.Delete());
+    RemoveOwnRecord(&table, printer, "LPT1:", 3, 0);
+    EXPECT_EQ(0, data[0]);
+    EXPECT_EQ(0u, SlotAt(data, 530));
+    view.Unmap();
+    CloseInstanceTable(&table);
+}
+
+TEST(MultiExecuteCheck, EmptyMapFileNameAndLongKeys)
+{
+    DriverPrinter dp("");
+    ASSERT_TRUE(dp.ok);
+    const char* printer = dp.printer.Name().c_str();
+    InstanceTable table = {reinterpret_cast<HANDLE>(0x1234), 77};
+    HWND other = reinterpret_cast<HWND>(1);
+    EXPECT_EQ(2, MultiExecuteCheck(printer, "", 3, PLACEHOLDER, &other, &table));
+    EXPECT_EQ(nullptr, other);
+    EXPECT_EQ(reinterpret_cast<HANDLE>(0x1234), table.hMapping) << "left as the caller set it";
+    EXPECT_EQ(77u, table.recordSize);
+    EXPECT_EQ(SLOT_NO_TABLE, SethWindow(printer, "", PLACEHOLDER, 3));
+    EXPECT_EQ(nullptr, FindRunningWindow(printer, "", 3));
+    EXPECT_EQ(2, MultiExecuteCheck(printer, "", 3, PLACEHOLDER, &other, nullptr));
+
+    // Keys over 260 characters go to the long-key table; over 520 nothing can hold them.
+    std::string longKey = zt::UniqueName("ztlongkey") + std::string(300, 'L');
+    table = {nullptr, 0};
+    ASSERT_EQ(0, MultiExecuteCheck(longKey.c_str(), "", 3, PLACEHOLDER, &other, &table));
+    EXPECT_EQ(RECORD_SIZE_LONG, table.recordSize);
+    EXPECT_EQ(0, SethWindow(longKey.c_str(), "", PLACEHOLDER, 3));
+    ScopedHandle byName(OpenFileMappingA(FILE_MAP_READ, FALSE, MAP_NAME_LONG));
+    EXPECT_TRUE(byName.IsValid());
+    RemoveOwnRecord(&table, longKey.c_str(), "", 3, 0);
+    CloseInstanceTable(&table);
+
+    std::string tooLong(521, 'T');
+    EXPECT_EQ(2, MultiExecuteCheck(tooLong.c_str(), "", 3, PLACEHOLDER, &other, &table));
+    EXPECT_NE(nullptr, table.hMapping) << "the opened table is handed back for the caller to close";
+    CloseInstanceTable(&table);
+}
+
+} // namespace
