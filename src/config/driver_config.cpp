@@ -195,8 +195,9 @@ int GetPrnDllPath(char* out, const char* driverName, const char* modelId)
         return 0;
     char library[ZT_TEXT] = {0};
     DWORD count = GetPrivateProfileStringA(modelId, kPrnDll, "", library, sizeof(library), profile);
-    // Refused: no value, or a value of exactly 258 characters. A longer value than 259
-    // characters comes back cut to 259 and is taken as it is.
+    // Refused: no value, or a value of exactly 258 characters. A value longer than 259
+    // characters comes back cut to 259 and is taken as it is; behind a directory it is then
+    // too long for the path, which fails below.
     if (count == 0 || count == 258)
         return 0;
 
