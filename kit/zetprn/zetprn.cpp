@@ -1,5 +1,7 @@
 #include "zetprn.h"
 
+#include <type_traits>
+
 #include "driver_config.h"
 #include "scoped.h"
 #include "strutil.h"
@@ -27,6 +29,9 @@ bool FillDword(HKEY target, const char* name, DWORD value)
 }
 
 } // namespace
+
+static_assert(std::is_same<decltype(&PrSetRegDefaultValue), PrSetRegDefaultValueProc>::value,
+              "the export has the type its caller expects");
 
 extern "C" int WINAPI PrSetRegDefaultValue(const char* printerName, const char* driverName, const char* portName,
                                            const char* modelId, DWORD, DWORD, DWORD)
