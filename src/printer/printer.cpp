@@ -3,6 +3,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "strutil.h"
+#include "trace.h"
+
 int IsWinNT()
 {
     OSVERSIONINFOA info;
@@ -36,5 +39,75 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
         result = OpenPrinterW(wide, outHandle, defaults ? &wideDefaults : nullptr);
     }
     free(wide);
+    return result;
+}
+
+CCtrlSetReg::~CCtrlSetReg() = default;
+
+int CCtrlSetReg::IsZetInvalid(const char* printerName)
+{
+    if (!printerName || !*printerName)
+        return 0;
+    TraceMsg("CCtrlSetReg::IsZetInvalid : start");
+    TraceStr("PrinterName", printerName);
+
+    HANDLE handle = nullptr;
+    TraceMsg("Enter : OV_OpenPrinter");
+    OV_OpenPrinter(printerName, &handle, nullptr);
+    TraceMsg("Exit : OV_OpenPrinter");
+
+    int result = 1; // a printer that cannot be opened must not be served
+    if (handle) {
+        DWORD value = 0;
+        DWORD needed = 0;
+        TraceMsg("Enter : GetPrinterData");
+        DWORD rc = GetPrinterDataA(handle, const_cast<char*>("ZETSetting"), nullptr,
+                                   reinterpret_cast<BYTE*>(&value), sizeof(value), &needed);
+        TraceMsg("Exit : GetPrinterData");
+        TraceInt("result", static_cast<long>(rc));
+        TraceInt("value", static_cast<long>(value));
+        result = (rc == ERROR_SUCCESS && value == 1) ? 1 : 0;
+
+        TraceMsg("Enter : ClosePrinter");
+        ClosePrinter(handle);
+        TraceMsg("Exit : ClosePrinter");
+    }
+    TraceMsg("CCtrlSetReg::IsZetInvalid : exit");
+    return result;
+}
+
+int GetPrnDriverName(const char* printerName, char* outDriverName)
+{
+    if (!outDriverName)
+        return 0;
+    outDriverName[0] = '\0';
+    if (!printerName || !*printerName)
+        return 0;
+
+    // The spooler's open takes a modifiable name.
+    char* nameCopy = strdup(printerName);
+    if (!nameCopy)
+        return 0;
+
+    int result = 0;
+    HANDLE handle = nullptr;
+    BYTE* info = nullptr;
+    if (OV_OpenPrinter(nameCopy, &handle, nullptr) && handle) {
+        DWORD needed = 0;
+        GetPrinterA(handle, 2, nullptr, 0, &needed);
+        info = needed ? static_cast<BYTE*>(malloc(needed)) : nullptr;
+        if (info && GetPrinterA(handle, 2, info, needed, &needed)) {
+            const char* driver = reinterpret_cast<PRINTER_INFO_2A*>(info)->pDriverName;
+            // A name cut to the buffer would name another driver: only a whole one counts.
+            if (driver && SafeCopy(outDriverName, ZT_TEXT, driver))
+                result = 1;
+        }
+    }
+    if (!result)
+        outDriverName[0] = '\0';
+    free(info);
+    if (handle)
+        ClosePrinter(handle);
+    free(nameCopy);
     return result;
 }

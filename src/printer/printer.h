@@ -12,3 +12,21 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
 
 // 1 when the platform is of the NT family (GetVersionExA reports VER_PLATFORM_WIN32_NT).
 int IsWinNT();
+
+// Tells whether the program must not serve a printer. Callers make a local instance around
+// each call; the class keeps no state.
+class CCtrlSetReg {
+public:
+    virtual ~CCtrlSetReg();
+    // 1 when the printer cannot be opened or its printer data "ZETSetting" reads as 1
+    // (a 4-byte buffer preset to 0, the type ignored: a 1-byte 0x01 reads as 1, a value
+    // wider than 4 bytes fails the query); 0 otherwise, and 0 at once for a null or empty
+    // name. Every call with a name writes its trace lines.
+    int IsZetInvalid(const char* printerName);
+};
+
+// Copies the driver name of the printer's level-2 information into outDriverName (a
+// 260-byte buffer) and returns 1. Returns 0 without writing when outDriverName is null;
+// on every other failure (empty name, printer missing, information unreadable, driver
+// name missing or longer than the buffer holds) sets outDriverName to "" and returns 0.
+int GetPrnDriverName(const char* printerName, char* outDriverName);

@@ -1,0 +1,310 @@
+#include "targets.h"
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "driver_config.h"
+#include "printer.h"
+#include "scoped.h"
+#include "strutil.h"
+
+namespace {
+
+const DWORD kIndexLimit = 2147483647; // indices run from 0 to 2147483646
+const DWORD kSettingNew = 0;
+const DWORD kSettingStale = 255;
+const DWORD kTimerDefault = 10;
+const char kNameValue[] = "Name";
+const char kSettingValue[] = "Setting";
+const char kTimerValue[] = "Timer";
+
+const char* ListPath(int portList)
+{
+    return portList == 1 ? TARGET_PORT_LIST : TARGET_PRINTER_LIST;
+}
+
+const char* TextOrEmpty(const char* text)
+{
+    return text ? text : "";
+}
+
+LONG CreateKey(const char* path, HKEY* key, DWORD* disposition)
+{
+    return RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, key, disposition);
+}
+
+LONG SetDword(HKEY key, const char* name, DWORD value)
+{
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+
+enum NameRead { NAME_OK, NAME_MISSING, NAME_UNREADABLE };
+
+// Reads a target's "Name", of any type, into a 260-byte buffer that always ends up
+// terminated. A value longer than the buffer, or without a terminator within its bytes,
+// is unreadable and leaves "". NAME_OK includes the empty name.
+NameRead ReadName(HKEY target, char (&name)[ZT_TEXT])
+{
+    memset(name, 0, sizeof(name));
+    DWORD size = sizeof(name);
+    LONG rc = RegQueryValueExA(target, kNameValue, nullptr, nullptr, reinterpret_cast<BYTE*>(name), &size);
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return NAME_MISSING;
+    if (rc == ERROR_SUCCESS && (size == 0 || memchr(name, '\0', size < sizeof(name) ? size : sizeof(name))))
+        return NAME_OK;
+    name[0] = '\0';
+    return NAME_UNREADABLE;
+}
+
+// The direct subkeys of a key as they stand now, in enumeration order, so that removing
+// entries while walking the list neither skips nor repeats one. A name too long for a
+// 260-byte buffer is left out; the listing ends at an empty name or any other failure.
+std::vector<std::string> ListSubkeys(HKEY key)
+{
+    std::vector<std::string> names;
+    for (DWORD index = 0;; ++index) {
+        char name[ZT_TEXT];
+        DWORD length = sizeof(name);
+        LONG rc = RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA)
+            continue;
+        name[sizeof(name) - 1] = '\0';
+        if (rc != ERROR_SUCCESS || name[0] == '\0')
+            break;
+        names.emplace_back(name);
+    }
+    return names;
+}
+
+// Deletes the key's values by index; a value that cannot be deleted is passed over.
+void DeleteValues(HKEY key)
+{
+    DWORD index = 0;
+    for (;;) {
+        char name[ZT_TEXT];
+        DWORD length = sizeof(name);
+        if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        name[sizeof(name) - 1] = '\0';
+        if (name[0] == '\0')
+            break;
+        if (RegDeleteValueA(key, name) != ERROR_SUCCESS)
+            ++index;
+    }
+}
+
+// A printer-list target is stale when it names no printer that opens, or one whose level-2
+// information lacks its driver or print processor. Information that cannot be read keeps it.
+bool IsStalePrinterTarget(HKEY target)
+{
+    char name[ZT_TEXT];
+    if (ReadName(target, name) != NAME_OK || name[0] == '\0')
+        return true;
+    ScopedPrinter printer;
+    if (!OV_OpenPrinter(name, printer.Put(), nullptr) || !printer.IsOpen())
+        return true;
+
+    DWORD needed = 0;
+    GetPrinterA(printer.Get(), 2, nullptr, 0, &needed);
+    if (needed < sizeof(PRINTER_INFO_2A))
+        return false;
+    HLOCAL block = LocalAlloc(LMEM_FIXED, needed);
+    if (!block)
+        return false;
+    bool stale = false;
+    if (GetPrinterA(printer.Get(), 2, static_cast<BYTE*>(block), needed, &needed)) {
+        const PRINTER_INFO_2A* info = static_cast<const PRINTER_INFO_2A*>(block);
+        stale = !info->pDriverName || !info->pPrintProcessor;
+    }
+    LocalFree(block);
+    return stale;
+}
+
+// A port-list target goes only when it has no name; its port is never checked.
+bool IsStalePortTarget(HKEY target)
+{
+    char name[ZT_TEXT];
+    NameRead read = ReadName(target, name);
+    return read == NAME_MISSING || (read == NAME_OK && name[0] == '\0');
+}
+
+// Examines every target of a list once, as the list stood when the sweep began, and
+// removes the stale ones. 0 = swept; -1 = the list key cannot be opened.
+int SweepList(const char* listPath, bool (*isStale)(HKEY), int (*remove)(const char*))
+{
+    ScopedRegKey list;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, listPath, 0, KEY_ALL_ACCESS, list.Put()) != ERROR_SUCCESS)
+        return -1;
+    for (const std::string& name : ListSubkeys(list.Get())) {
+        bool stale = false;
+        {
+            ScopedRegKey target;
+            if (RegOpenKeyExA(list.Get(), name.c_str(), 0, KEY_ALL_ACCESS, target.Put()) != ERROR_SUCCESS)
+                continue; // left alone
+            stale = isStale(target.Get());
+        }
+        char path[ZT_TEXT];
+        if (stale && SafeFormat(path, sizeof(path), "%s\\%s", listPath, name.c_str()))
+            remove(path);
+    }
+    return 0;
+}
+
+} // namespace
+
+int GetTargetReg(const char* printerName, const char* portName, const char* modelId, int* outPortList,
+                 char* outPath)
+{
+    int portList = ((!printerName || !*printerName) && portName && *portName) ? 1 : 0;
+    if (outPortList)
+        *outPortList = portList;
+    const char* key = portList ? portName : printerName;
+    if (FindTargetReg(key, portList, outPath) == 0)
+        return 0;
+    return AddTargetReg(printerName, portName, modelId, portList, outPath);
+}
+
+int FindTargetReg(const char* key, int portList, char* outPath)
+{
+    const char* listPath = ListPath(portList);
+    ScopedRegKey list;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, listPath, 0, KEY_READ, list.Put()) != ERROR_SUCCESS)
+        return 4;
+    for (const std::string& subkey : ListSubkeys(list.Get())) {
+        char name[ZT_TEXT];
+        NameRead read;
+        {
+            ScopedRegKey target;
+            if (RegOpenKeyExA(list.Get(), subkey.c_str(), 0, KEY_READ, target.Put()) != ERROR_SUCCESS)
+                continue;
+            read = ReadName(target.Get(), name);
+        }
+        if (read == NAME_OK && lstrcmpiA(name, TextOrEmpty(key)) == 0) {
+            char path[ZT_TEXT];
+            if (!SafeFormat(path, sizeof(path), "%s\\%s", listPath, subkey.c_str()))
+                continue;
+            if (outPath)
+                SafeCopy(outPath, ZT_TEXT, path);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int AddTargetReg(const char* printerName, const char* portName, const char* modelId, int portList,
+                 char* outPath)
+{
+    CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
+    if (CreateTargetReg(portList == 1 ? portName : printerName, portList, outPath) != 0)
+        return 1;
+
+    char libraryPath[ZT_TEXT];
+    char driverName[ZT_TEXT];
+    memset(libraryPath, 0, sizeof(libraryPath));
+    memset(driverName, 0, sizeof(driverName));
+    GetPrnDriverName(printerName, driverName); // a port-list target has no driver
+    GetPrnDllPath(libraryPath, driverName, modelId);
+    libraryPath[sizeof(libraryPath) - 1] = '\0';
+
+    ScopedLibrary library;
+    if (!library.Load(libraryPath))
+        return 4;
+    // Through a generic function pointer: the export's real type is only known by name.
+    auto proc = reinterpret_cast<PrSetRegDefaultValueProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), PR_SET_REG_DEFAULT_VALUE)));
+    if (!proc)
+        return 5;
+    return proc(TextOrEmpty(printerName), driverName, TextOrEmpty(portName), TextOrEmpty(modelId), 0, 0, 0);
+}
+
+int CreateTargetReg(const char* key, int portList, char* outPath)
+{
+    const char* listPath = ListPath(portList);
+    const char* name = TextOrEmpty(key);
+    ScopedRegKey list;
+    if (CreateKey(listPath, list.Put(), nullptr) != ERROR_SUCCESS)
+        return 4;
+
+    for (DWORD index = 0; index < kIndexLimit; ++index) {
+        char path[ZT_TEXT];
+        SafeFormat(path, sizeof(path), "%s\\P%016d", listPath, static_cast<int>(index));
+        ScopedRegKey target;
+        DWORD disposition = 0;
+        if (CreateKey(path, target.Put(), &disposition) != ERROR_SUCCESS)
+            return 3;
+        // Only the process that created the subkey claims it; an existing one is never reused.
+        if (disposition != REG_CREATED_NEW_KEY)
+            continue;
+        if (RegSetValueExA(target.Get(), kNameValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+                           static_cast<DWORD>(strlen(name) + 1)) != ERROR_SUCCESS)
+            return 2;
+        if (outPath)
+            SafeCopy(outPath, ZT_TEXT, path);
+        SetDword(target.Get(), kSettingValue, kSettingNew);
+        SetDword(target.Get(), kTimerValue, kTimerDefault);
+        DWORD setting = 0;
+        DWORD size = sizeof(setting);
+        LONG rc = RegQueryValueExA(target.Get(), kSettingValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&setting),
+                                   &size);
+        return (rc == ERROR_SUCCESS && setting == kSettingNew) ? 0 : 1;
+    }
+    return 1;
+}
+
+int CleanupTargetReg()
+{
+    if (SweepList(TARGET_PRINTER_LIST, IsStalePrinterTarget, RemoveTargetReg) != 0)
+        return -1;
+    return SweepList(TARGET_PORT_LIST, IsStalePortTarget, DeleteRegTree);
+}
+
+int RemoveTargetReg(const char* path)
+{
+    if (!path || !*path)
+        return -1;
+    {
+        ScopedRegKey target;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, target.Put()) != ERROR_SUCCESS)
+            return -1;
+        SetDword(target.Get(), kSettingValue, kSettingStale);
+    }
+    DeleteRegTree(path);
+    return 0;
+}
+
+int DeleteRegTree(const char* path)
+{
+    // An empty path would open HKCU itself.
+    if (!path || !*path || *path == '\\')
+        return -1;
+    ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS)
+        return -1;
+
+    // Each deleted subkey leaves index 0 to the next one; a name that comes back there
+    // survived its deletion, and would come back forever.
+    char previous[ZT_TEXT] = "";
+    for (;;) {
+        char name[ZT_TEXT];
+        DWORD length = sizeof(name);
+        if (RegEnumKeyExA(key.Get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        name[sizeof(name) - 1] = '\0';
+        if (name[0] == '\0')
+            break;
+        if (previous[0] && lstrcmpiA(name, previous) == 0)
+            return -1;
+        char child[ZT_TEXT];
+        if (!SafeFormat(child, sizeof(child), "%s\\%s", path, name))
+            return -1; // deeper than a path buffer holds: this part of the tree stays
+        if (DeleteRegTree(child) != 0)
+            return -1;
+        SafeCopy(previous, name);
+    }
+    DeleteValues(key.Get());
+    RegDeleteKeyA(HKEY_CURRENT_USER, path);
+    return 0;
+}
