@@ -49,6 +49,7 @@ public:
     // outputs are then ""), else the option's value length (>= 0), with its name in outName
     // and its value in outValue. A name that does not fit nameSize, or a value that does not
     // fit valueSize, reads as "" (see the limits above). Both sizes must be at least 1.
+    // A text not terminated within m_szCmdLine holds no option.
     int GetOption(int index, char* outName, size_t nameSize, char* outValue, size_t valueSize) const;
 
     // The length written after an option name. *position comes in as the first position
