@@ -162,6 +162,35 @@ SavedValue::~SavedValue()
         DeleteValue(m_root, m_path, m_name.c_str());
 }
 
+std::vector<std::string> ValueNames(HKEY root, const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        char name[16384];
+        DWORD size = sizeof(name);
+        LONG rc = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS)
+            break; // the end, or a key that went away
+        names.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+TempValue::TempValue(HKEY root, std::string path, std::string name, const std::string& data)
+    : m_root(root), m_path(std::move(path)), m_name(std::move(name))
+{
+    m_ok = SetString(m_root, m_path, m_name.c_str(), data);
+}
+
+TempValue::~TempValue()
+{
+    DeleteValue(m_root, m_path, m_name.c_str());
+}
+
 // ---- spooler ------------------------------------------------------------------------
 
 bool AddDriver(const std::string& driverName)

@@ -71,6 +71,27 @@ private:
     bool m_existed = false;
 };
 
+// Names of a key's values in enumeration order; empty when the key is missing.
+std::vector<std::string> ValueNames(HKEY root, const std::string& path);
+
+// A string value that exists for the lifetime of the object and is removed at its end; for
+// uniquely named values in shared keys such as the Run keys.
+class TempValue {
+public:
+    TempValue(HKEY root, std::string path, std::string name, const std::string& data);
+    ~TempValue();
+    TempValue(const TempValue&) = delete;
+    TempValue& operator=(const TempValue&) = delete;
+    bool Ok() const { return m_ok; }
+    bool Exists() const { return ValueExists(m_root, m_path, m_name.c_str()); }
+    const std::string& Name() const { return m_name; }
+
+private:
+    HKEY m_root;
+    std::string m_path, m_name;
+    bool m_ok = false;
+};
+
 // ---- spooler ------------------------------------------------------------------------
 
 // Adds a printer driver (Wine's PostScript driver files) of that name; true when it exists.

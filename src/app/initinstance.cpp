@@ -1,0 +1,61 @@
+#include "initinstance.h"
+
+#include <string.h>
+
+#include "cmdinfo.h"
+#include "startup_reg.h"
+#include "trace.h"
+
+namespace {
+
+void WaitStartupDelay(const CCmdInfo& cmdInfo)
+{
+    if (!cmdInfo.m_bFrom) {
+        Sleep(STARTUP_DELAY_MS);
+        return;
+    }
+    // Started at log-on: let an already running monitor settle first.
+    Sleep(STARTUP_DELAY_FROM_RUN_MS);
+    if (FindWindowA(TRAY_WINDOW_CLASS, TRAY_WINDOW_TITLE))
+        Sleep(STARTUP_DELAY_OTHER_MONITOR_MS);
+}
+
+// "/A " is looked for in the raw text, as plain substrings.
+bool HasAttachOption(const char* cmdLine)
+{
+    return cmdLine && (strstr(cmdLine, "/A ") || strstr(cmdLine, "/a "));
+}
+
+} // namespace
+
+int InitInstance(const char* cmdLine, HINSTANCE instance)
+{
+    TraceMsg("InitInstance");
+    CCmdInfo cmdInfo(cmdLine);
+    TraceStr("cmdInfo.m_szPrinterName", cmdInfo.m_szPrinterName);
+    TraceInt("cmdInfo.m_bFrom", cmdInfo.m_bFrom);
+
+    WaitStartupDelay(cmdInfo);
+
+    TraceStr("cmdInfo.m_szPortName", cmdInfo.m_szPortName);
+    TraceStr("cmdInfo.m_szDriverName", cmdInfo.m_szDriverName);
+    TraceStr("cmdInfo.m_szModelID", cmdInfo.m_szModelID);
+    TraceInt("cmdInfo.m_fRemove", cmdInfo.m_fRemove);
+    TraceInt("cmdInfo.m_fIconInstall", cmdInfo.m_fIconInstall);
+
+    bool printerGone = cmdInfo.m_szPrinterName[0] && !cmdInfo.CompletePrinterInfo();
+    bool nothingNamed = !cmdInfo.m_szPrinterName[0] && !cmdInfo.m_szPortName[0];
+    if (printerGone || nothingNamed) {
+        if (HasAttachOption(cmdLine)) {
+            DeleteStartupReg(cmdInfo.m_szPrinterName, cmdInfo.m_szParamFile);
+            cmdInfo.DeleteParamFile(cmdInfo.m_szParamFile);
+        }
+        return 0;
+    }
+    if (!cmdInfo.m_szModelID[0])
+        return 0;
+
+    // The main frame's window and start-up come here.
+    (void)instance;
+    return 0;
+}

@@ -1,0 +1,23 @@
+// Start-up of the monitor: turns the command line into either an orderly exit or a
+// printer to watch.
+#pragma once
+
+#include <windows.h>
+
+// The hidden window of every running monitor (any printer).
+#define TRAY_WINDOW_CLASS "TrayIconWClass"
+#define TRAY_WINDOW_TITLE "ZET3 TrayIcon"
+
+// Start-up delays, in milliseconds: a normal start; a start from the per-user Run key
+// (/EF "HKCU"); and the extra wait of such a start when another monitor already runs.
+constexpr DWORD STARTUP_DELAY_MS = 2000;
+constexpr DWORD STARTUP_DELAY_FROM_RUN_MS = 100;
+constexpr DWORD STARTUP_DELAY_OTHER_MONITOR_MS = 1500;
+
+// Reads the command line (the text after the program name), waits the start-up delay and
+// decides. With no printer to monitor (a named printer that cannot be opened, or neither a
+// printer nor a port name) it removes the start-up entry and deletes the /A parameter file
+// when the raw command line holds "/A " or "/a ", and returns 0. Returns 0 as well when no
+// model identifier is known. Returns 1 only when the monitor runs and the caller must enter
+// the message loop.
+int InitInstance(const char* cmdLine, HINSTANCE instance);

@@ -1,0 +1,83 @@
+#include "startup_reg.h"
+
+#include <string.h>
+
+#include "scoped.h"
+#include "strutil.h"
+#include "trace.h"
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The path that `data` hands to the monitor with /A as its last quoted text, or null.
+// The data's closing quote is cut off in place.
+const char* AttachedFilePath(char* data)
+{
+    char* close = strrchr(data, '"');
+    if (!close)
+        return nullptr;
+    *close = '\0';
+    char* open = strrchr(data, '"');
+    if (!open || open[1] == '\0')
+        return nullptr;
+    const char* p = open;
+    while (p > data && IsBlank(p[-1]))
+        --p;
+    if (p - data < 2 || p[-2] != '/' || (p[-1] != 'A' && p[-1] != 'a'))
+        return nullptr;
+    return open + 1;
+}
+
+} // namespace
+
+void RemoveRunEntry(HKEY runKey, const char* valueName)
+{
+    if (!runKey || !valueName || !valueName[0])
+        return;
+    // One byte more than the data read, zero-filled, so the text always ends.
+    char data[ZT_TEXT + 1] = {0};
+    DWORD size = ZT_TEXT;
+    if (RegQueryValueExA(runKey, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) ==
+            ERROR_SUCCESS &&
+        strlen(data) < ZT_TEXT) {
+        const char* path = AttachedFilePath(data);
+        if (path)
+            DeleteFileA(path);
+    }
+    RegDeleteValueA(runKey, valueName);
+}
+
+void DeleteStartupReg(const char* valueName, const char* text)
+{
+    TraceMsg("DeleteStartupReg");
+    ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY_PATH, 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS)
+        return;
+    if (valueName && valueName[0]) {
+        RegDeleteValueA(key.Get(), valueName);
+        return;
+    }
+    if (!text || !text[0])
+        return;
+    for (DWORD index = 0;; ++index) {
+        char name[ZT_TEXT] = {0};
+        char data[ZT_TEXT + 1] = {0};
+        DWORD nameSize = ZT_TEXT;
+        DWORD dataSize = ZT_TEXT;
+        LONG rc = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                                &dataSize);
+        if (rc == ERROR_SUCCESS) {
+            if (strlen(data) < ZT_TEXT && strstr(data, text)) {
+                RegDeleteValueA(key.Get(), name);
+                return;
+            }
+        } else if (rc != ERROR_MORE_DATA) {
+            // The end of the list, or an error that the next index would only repeat.
+            return;
+        }
+    }
+}

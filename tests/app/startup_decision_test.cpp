@@ -1,0 +1,127 @@
+// InitInstance's start-up decision, in process, against the real HKCU and HKLM Run keys,
+// spooler and files. Every start uses /EF "HKCU", the short start-up delay.
+#include <gtest/gtest.h>
+
+#include "initinstance.h"
+#include "runvalue.h"
+#include "startup_reg.h"
+#include "testsupport.h"
+#include "trace.h"
+
+namespace {
+
+using zt::RunNames;
+using zt::RunValue;
+
+class StartupDecision : public ::testing::Test {
+protected:
+    StartupDecision() { EXPECT_TRUE(zt::WriteFileBytes(m_attached.Path(), "/S\n")); }
+    std::string RunData() const { return "\"C:\\x\\zettray.exe\" /P \"" + m_printer + "\" /A \"" + m_attached.Path() + "\""; }
+
+    std::string m_printer = zt::UniqueName("ztgone");
+    zt::TempFile m_attached{"J_R"};
+};
+
+TEST_F(StartupDecision, GonePrinterWithAttachedFileLosesItsEntry)
+{
+    RunValue user(HKEY_CURRENT_USER, m_printer, RunData());
+    RunValue machine(HKEY_LOCAL_MACHINE, m_printer, RunData());
+    RunValue other(HKEY_CURRENT_USER, zt::UniqueName("ztrun"), RunData());
+    std::string cmd = "/P \"" + m_printer + "\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
+    EXPECT_EQ(0, InitInstance(cmd.c_str(), GetModuleHandleA(nullptr)));
+    EXPECT_FALSE(user.Exists());
+    EXPECT_TRUE(machine.Exists()) << "HKLM is left alone";
+    EXPECT_TRUE(other.Exists()) << "only the value named after the printer goes";
+    EXPECT_FALSE(zt::FileExists(m_attached.Path()));
+}
+
+TEST_F(StartupDecision, AttachWithoutFollowingBlankRemovesNothing)
+{
+    RunValue user(HKEY_CURRENT_USER, m_printer, RunData());
+    // The file is read through /A, but the raw text holds no "/A " or "/a ".
+    std::string cmds[] = {
+        "/P \"" + m_printer + "\" /EF \"HKCU\" /A\"" + m_attached.Path() + "\"",
+        "/P \"" + m_printer + "\" /EF \"HKCU\" /A",
+    };
+    for (const std::string& cmd : cmds) {
+        SCOPED_TRACE(cmd);
+        EXPECT_EQ(0, InitInstance(cmd.c_str(), nullptr));
+        EXPECT_TRUE(user.Exists());
+        EXPECT_TRUE(zt::FileExists(m_attached.Path()));
+    }
+}
+
+TEST_F(StartupDecision, NoPrinterNoPortRemovesFirstEntryNamingTheFile)
+{
+    std::string base = zt::UniqueName("ztrun");
+    RunValue unrelated(HKEY_CURRENT_USER, base + "_1", "\"C:\\other.exe\"");
+    RunValue first(HKEY_CURRENT_USER, base + "_2", RunData());
+    RunValue second(HKEY_CURRENT_USER, base + "_3", RunData());
+    zt::ExpectEnumerationOrder({&unrelated, &first, &second});
+    std::string cmd = "/EF \"HKCU\" /a \"" + m_attached.Path() + "\"";
+    EXPECT_EQ(0, InitInstance(cmd.c_str(), nullptr));
+    EXPECT_FALSE(first.Exists());
+    EXPECT_TRUE(second.Exists());
+    EXPECT_TRUE(unrelated.Exists());
+    EXPECT_FALSE(zt::FileExists(m_attached.Path()));
+}
+
+TEST_F(StartupDecision, EmptyAttachedNameRemovesNothing)
+{
+    RunValue value(HKEY_CURRENT_USER, zt::UniqueName("ztrun"), RunData());
+    std::vector<std::string> before = RunNames();
+    EXPECT_EQ(0, InitInstance("/EF \"HKCU\" /A \"\" ", nullptr));
+    EXPECT_EQ(0, InitInstance("/EF \"HKCU\" /A x", nullptr));
+    EXPECT_EQ(before, RunNames());
+}
+
+TEST_F(StartupDecision, ExistingPrinterOrPortKeepsEntryAndFile)
+{
+    zt::TestPrinter printer;
+    ASSERT_TRUE(printer.Ok());
+    RunValue user(HKEY_CURRENT_USER, printer.Name(), RunData());
+    // No model identifier is known for the test driver: there is nothing to start either.
+    std::string cmd = "/P \"" + printer.Name() + "\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
+    EXPECT_EQ(0, InitInstance(cmd.c_str(), nullptr));
+    EXPECT_TRUE(user.Exists());
+    EXPECT_TRUE(zt::FileExists(m_attached.Path()));
+    // A port alone names something to monitor too.
+    std::string portOnly = "/O \"LPT1:\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
+    EXPECT_EQ(0, InitInstance(portOnly.c_str(), nullptr));
+    EXPECT_TRUE(user.Exists());
+    EXPECT_TRUE(zt::FileExists(m_attached.Path()));
+}
+
+TEST_F(StartupDecision, TraceLinesInOrder)
+{
+    std::string value = zt::UniqueName("J_RIC_s");
+    zt::TempFile log("ztlog", ".log");
+    ASSERT_TRUE(zt::SetDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, value.c_str(), 1));
+    ASSERT_EQ(1, TraceOpen(log.Path().c_str(), value.c_str()));
+    RunValue user(HKEY_CURRENT_USER, m_printer, RunData());
+    std::string cmd = "/P \"" + m_printer + "\" /O \"LPT7:\" /R /I /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
+    InitInstance(cmd.c_str(), nullptr);
+    TraceOpen(nullptr, nullptr);
+    zt::DeleteValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, value.c_str());
+
+    const std::string expected[] = {
+        "InitInstance",
+        "cmdInfo.m_szPrinterName : " + m_printer,
+        "cmdInfo.m_bFrom : 1",
+        "cmdInfo.m_szPortName : LPT7:",
+        "cmdInfo.m_szDriverName : ",
+        "cmdInfo.m_szModelID : ",
+        "cmdInfo.m_fRemove : 1",
+        "cmdInfo.m_fIconInstall : 1",
+        "DeleteStartupReg",
+    };
+    std::vector<std::string> lines = zt::ReadLines(log.Path());
+    ASSERT_EQ(std::size(expected), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_GT(lines[i].size(), 13u);
+        EXPECT_EQ(" : " + expected[i], lines[i].substr(10)) << lines[i];
+    }
+    EXPECT_FALSE(user.Exists());
+}
+
+} // namespace
