@@ -3,7 +3,9 @@
 #include <string.h>
 
 #include "cmdinfo.h"
+#include "mainframe.h"
 #include "startup_reg.h"
+#include "strutil.h"
 #include "trace.h"
 
 namespace {
@@ -16,7 +18,7 @@ void WaitStartupDelay(const CCmdInfo& cmdInfo)
     }
     // Started at log-on: let an already running monitor settle first.
     Sleep(STARTUP_DELAY_FROM_RUN_MS);
-    if (FindWindowA(TRAY_WINDOW_CLASS, TRAY_WINDOW_TITLE))
+    if (FindWindowA(FRAME_WINDOW_CLASS, FRAME_WINDOW_TITLE))
         Sleep(STARTUP_DELAY_OTHER_MONITOR_MS);
 }
 
@@ -28,7 +30,7 @@ bool HasAttachOption(const char* cmdLine)
 
 } // namespace
 
-int InitInstance(const char* cmdLine, HINSTANCE instance)
+int InitInstance(const char* cmdLine, CMainFrame* frame, HINSTANCE instance)
 {
     TraceMsg("InitInstance");
     CCmdInfo cmdInfo(cmdLine);
@@ -52,10 +54,31 @@ int InitInstance(const char* cmdLine, HINSTANCE instance)
         }
         return 0;
     }
-    if (!cmdInfo.m_szModelID[0])
+    if (!cmdInfo.m_szModelID[0] || !frame)
         return 0;
 
-    // The main frame's window and start-up come here.
-    (void)instance;
-    return 0;
+    // A failed window creation is not fatal here: StartUp then works without a window.
+    frame->CreateFrameWindow(FRAME_WINDOW_CLASS, FRAME_WINDOW_TITLE, FRAME_WINDOW_STYLE, instance);
+    SafeCopy(frame->m_szModelID, cmdInfo.m_szModelID);
+    SafeCopy(frame->m_szPrinterName, cmdInfo.m_szPrinterName);
+    SafeCopy(frame->m_szPortName, cmdInfo.m_szPortName);
+    SafeCopy(frame->m_szDriverName, cmdInfo.m_szDriverName);
+    frame->m_fRemove = cmdInfo.m_fRemove;
+    frame->m_fIconInstall = cmdInfo.m_fIconInstall;
+
+    int result = frame->StartUp();
+    TraceInt("MainFrame.StartUp() : Result", result);
+    if (result == -1) {
+        // This printer can never be served: it must not come back at the next log-on.
+        DeleteStartupReg(cmdInfo.m_szPrinterName, cmdInfo.m_szParamFile);
+        cmdInfo.DeleteParamFile(cmdInfo.m_szParamFile);
+        frame->DisableTrayIcon();
+        frame->CleanUp();
+        return 0;
+    }
+    if (result == 0) {
+        frame->CleanUp();
+        return 0;
+    }
+    return 1;
 }

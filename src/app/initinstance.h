@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-// The hidden window of every running monitor (any printer).
-#define TRAY_WINDOW_CLASS "TrayIconWClass"
-#define TRAY_WINDOW_TITLE "ZET3 TrayIcon"
+#include "mainframe.h"
 
 // Start-up delays, in milliseconds: a normal start; a start from the per-user Run key
 // (/EF "HKCU"); and the extra wait of such a start when another monitor already runs.
@@ -18,6 +16,8 @@ constexpr DWORD STARTUP_DELAY_OTHER_MONITOR_MS = 1500;
 // decides. With no printer to monitor (a named printer that cannot be opened, or neither a
 // printer nor a port name) it removes the start-up entry and deletes the /A parameter file
 // when the raw command line holds "/A " or "/a ", and returns 0. Returns 0 as well when no
-// model identifier is known. Returns 1 only when the monitor runs and the caller must enter
-// the message loop.
-int InitInstance(const char* cmdLine, HINSTANCE instance);
+// model identifier is known. Otherwise it creates the frame's hidden window and runs its
+// StartUp: 1 only when the monitor runs and the caller must enter the message loop. A
+// printer that can never be served (StartUp -1) loses its start-up entry, its /A file and
+// its tray icon setting; the frame is cleaned up whenever StartUp did not return 1.
+int InitInstance(const char* cmdLine, CMainFrame* frame, HINSTANCE instance);

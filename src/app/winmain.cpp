@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "initinstance.h"
+#include "mainframe.h"
 #include "trace.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
@@ -9,8 +10,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
     TraceOpen(TRACE_LOG_PATH, TRACE_VALUE_NAME);
     TraceMsg("***** LOG START ******");
     TraceStr("szCmdLine", cmdLine);
-    InitInstance(cmdLine, instance);
-    TraceMsg("***** LOG END ******");
-    TraceClose();
-    return 0;
+
+    MSG msg;
+    ZeroMemory(&msg, sizeof(msg));
+    {
+        CMainFrame frame;
+        g_pMainFrame = &frame;
+        if (InitInstance(cmdLine, &frame, instance)) {
+            ShowWindow(frame.m_hWnd, SW_HIDE);
+            UpdateWindow(frame.m_hWnd);
+            while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        TraceMsg("***** LOG END ******");
+        TraceClose();
+        g_pMainFrame = nullptr;
+    }
+    return static_cast<int>(msg.wParam);
 }

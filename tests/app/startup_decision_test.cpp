@@ -20,6 +20,7 @@ protected:
 
     std::string m_printer = zt::UniqueName("ztgone");
     zt::TempFile m_attached{"J_R"};
+    CMainFrame m_frame;
 };
 
 TEST_F(StartupDecision, GonePrinterWithAttachedFileLosesItsEntry)
@@ -28,7 +29,7 @@ TEST_F(StartupDecision, GonePrinterWithAttachedFileLosesItsEntry)
     RunValue machine(HKEY_LOCAL_MACHINE, m_printer, RunData());
     RunValue other(HKEY_CURRENT_USER, zt::UniqueName("ztrun"), RunData());
     std::string cmd = "/P \"" + m_printer + "\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
-    EXPECT_EQ(0, InitInstance(cmd.c_str(), GetModuleHandleA(nullptr)));
+    EXPECT_EQ(0, InitInstance(cmd.c_str(), &m_frame, GetModuleHandleA(nullptr)));
     EXPECT_FALSE(user.Exists());
     EXPECT_TRUE(machine.Exists()) << "HKLM is left alone";
     EXPECT_TRUE(other.Exists()) << "only the value named after the printer goes";
@@ -45,7 +46,7 @@ TEST_F(StartupDecision, AttachWithoutFollowingBlankRemovesNothing)
     };
     for (const std::string& cmd : cmds) {
         SCOPED_TRACE(cmd);
-        EXPECT_EQ(0, InitInstance(cmd.c_str(), nullptr));
+        EXPECT_EQ(0, InitInstance(cmd.c_str(), &m_frame, nullptr));
         EXPECT_TRUE(user.Exists());
         EXPECT_TRUE(zt::FileExists(m_attached.Path()));
     }
@@ -59,7 +60,7 @@ TEST_F(StartupDecision, NoPrinterNoPortRemovesFirstEntryNamingTheFile)
     RunValue second(HKEY_CURRENT_USER, base + "_3", RunData());
     zt::ExpectEnumerationOrder({&unrelated, &first, &second});
     std::string cmd = "/EF \"HKCU\" /a \"" + m_attached.Path() + "\"";
-    EXPECT_EQ(0, InitInstance(cmd.c_str(), nullptr));
+    EXPECT_EQ(0, InitInstance(cmd.c_str(), &m_frame, nullptr));
     EXPECT_FALSE(first.Exists());
     EXPECT_TRUE(second.Exists());
     EXPECT_TRUE(unrelated.Exists());
@@ -70,8 +71,8 @@ TEST_F(StartupDecision, EmptyAttachedNameRemovesNothing)
 {
     RunValue value(HKEY_CURRENT_USER, zt::UniqueName("ztrun"), RunData());
     std::vector<std::string> before = RunNames();
-    EXPECT_EQ(0, InitInstance("/EF \"HKCU\" /A \"\" ", nullptr));
-    EXPECT_EQ(0, InitInstance("/EF \"HKCU\" /A x", nullptr));
+    EXPECT_EQ(0, InitInstance("/EF \"HKCU\" /A \"\" ", &m_frame, nullptr));
+    EXPECT_EQ(0, InitInstance("/EF \"HKCU\" /A x", &m_frame, nullptr));
     EXPECT_EQ(before, RunNames());
 }
 
@@ -82,12 +83,12 @@ TEST_F(StartupDecision, ExistingPrinterOrPortKeepsEntryAndFile)
     RunValue user(HKEY_CURRENT_USER, printer.Name(), RunData());
     // No model identifier is known for the test driver: there is nothing to start either.
     std::string cmd = "/P \"" + printer.Name() + "\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
-    EXPECT_EQ(0, InitInstance(cmd.c_str(), nullptr));
+    EXPECT_EQ(0, InitInstance(cmd.c_str(), &m_frame, nullptr));
     EXPECT_TRUE(user.Exists());
     EXPECT_TRUE(zt::FileExists(m_attached.Path()));
     // A port alone names something to monitor too.
     std::string portOnly = "/O \"LPT1:\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
-    EXPECT_EQ(0, InitInstance(portOnly.c_str(), nullptr));
+    EXPECT_EQ(0, InitInstance(portOnly.c_str(), &m_frame, nullptr));
     EXPECT_TRUE(user.Exists());
     EXPECT_TRUE(zt::FileExists(m_attached.Path()));
 }
@@ -100,7 +101,7 @@ TEST_F(StartupDecision, TraceLinesInOrder)
     ASSERT_EQ(1, TraceOpen(log.Path().c_str(), value.c_str()));
     RunValue user(HKEY_CURRENT_USER, m_printer, RunData());
     std::string cmd = "/P \"" + m_printer + "\" /O \"LPT7:\" /R /I /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
-    InitInstance(cmd.c_str(), nullptr);
+    InitInstance(cmd.c_str(), &m_frame, nullptr);
     TraceOpen(nullptr, nullptr);
     zt::DeleteValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, value.c_str());
 

@@ -1,0 +1,284 @@
+#include "mainframe.h"
+
+#include <new>
+#include <string.h>
+
+#include "driver_config.h"
+#include "lang_resolver.h"
+#include "printer.h"
+#include "strutil.h"
+#include "trace.h"
+
+CMainFrame* g_pMainFrame = nullptr;
+
+namespace {
+
+const char* const kFrameTexts[TEXT_COUNT] = {
+    "ORVEL Zetwatch",
+    "\nUnable to open Printer Status window for this printer.",
+    "\nUnable to open Monitoring Preferences window for this printer.",
+    "Insufficient memory.",
+    "Could not find specified file.",
+};
+
+} // namespace
+
+CAuxMenuItem::CAuxMenuItem() : m_nCommand(0), m_hBitmap(nullptr)
+{
+    memset(m_szText, 0, sizeof(m_szText));
+}
+
+CAuxMenuItem::~CAuxMenuItem() = default;
+
+CMainFrame::CMainFrame()
+    : m_pAuxItems(nullptr), m_hWnd(nullptr), m_hMenu(nullptr), m_table{nullptr, 0}, m_fRemove(0),
+      m_fIconInstall(0), m_nSelectedIcon(0), m_hResDll(nullptr), m_nPrinterCheckTimer(0),
+      m_nPrinterCheckInterval(0), m_nAuxItemCount(0), m_nMaskCheckTimer(0), m_uTaskbarCreated(0),
+      m_pfnNotifyIcon(Shell_NotifyIconA), m_dwTrayRetryDelay(TRAY_ADD_RETRY_DELAY)
+{
+    memset(m_szPortName, 0, sizeof(m_szPortName));
+    memset(m_szModelID, 0, sizeof(m_szModelID));
+    memset(m_szPrinterName, 0, sizeof(m_szPrinterName));
+    memset(m_szDriverName, 0, sizeof(m_szDriverName));
+    memset(m_szTargetKey, 0, sizeof(m_szTargetKey));
+    memset(m_szMsg, 0, sizeof(m_szMsg));
+    memset(m_hIcon, 0, sizeof(m_hIcon));
+    memset(&m_nid, 0, sizeof(m_nid));
+    memset(m_szResDllPath, 0, sizeof(m_szResDllPath));
+    memset(m_szProfilePath, 0, sizeof(m_szProfilePath));
+    m_pAuxItems = new (std::nothrow) CAuxMenuItem[AUX_ITEM_COUNT];
+    m_nAuxItemCount = m_pAuxItems ? AUX_ITEM_COUNT : 0;
+}
+
+CMainFrame::~CMainFrame()
+{
+    if (m_pAuxItems) {
+        for (int i = 0; i < m_nAuxItemCount; ++i) {
+            if (m_pAuxItems[i].m_hBitmap)
+                DeleteObject(m_pAuxItems[i].m_hBitmap);
+        }
+        delete[] m_pAuxItems;
+        m_pAuxItems = nullptr;
+    }
+    for (HICON& icon : m_hIcon) {
+        if (icon) {
+            DestroyIcon(icon);
+            icon = nullptr;
+        }
+    }
+}
+
+const char* CMainFrame::KeyName() const
+{
+    return m_szPrinterName[0] ? m_szPrinterName : m_szPortName;
+}
+
+int CMainFrame::CreateFrameWindow(const char* className, const char* title, DWORD style, HINSTANCE instance)
+{
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof(wc));
+    wc.style = CS_BYTEALIGNWINDOW;
+    wc.lpfnWndProc = FrameWindowProc;
+    wc.hInstance = instance;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(1));
+    wc.lpszClassName = className;
+    RegisterClassA(&wc); // a second registration in the process fails harmlessly
+
+    m_hWnd = CreateWindowExA(0, className, title, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    // The shell broadcasts this message to top-level windows when its notification area
+    // is (re)created, e.g. after the shell restarted.
+    m_uTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    return m_hWnd ? 1 : 0;
+}
+
+void CMainFrame::SetMessageTexts()
+{
+    for (int i = 0; i < TEXT_COUNT; ++i)
+        SafeCopy(m_szMsg[i], kFrameTexts[i]);
+}
+
+// Loads menu 801 from the resource library, makes its first item the printer's own
+// (command 900, shown bold) and appends the auxiliary tools. 1 when the menu is ready.
+int CMainFrame::PrepareMenu()
+{
+    m_hMenu = LoadMenuA(m_hResDll, MAKEINTRESOURCEA(IDM_TRAY_MENU));
+    HMENU popup = m_hMenu ? GetSubMenu(m_hMenu, 0) : nullptr;
+    if (!popup)
+        return 0;
+
+    char text[260];
+    SafeCopy(text, KeyName());
+    ModifyMenuA(popup, 0, MF_BYPOSITION | MF_STRING, ID_PRINTER_STATUS, text);
+    char read[260] = {0};
+    MENUITEMINFOA info;
+    memset(&info, 0, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STATE | MIIM_TYPE;
+    info.dwTypeData = read;
+    info.cch = sizeof(read);
+    if (GetMenuItemInfoA(popup, ID_PRINTER_STATUS, FALSE, &info)) {
+        info.fMask = MIIM_STATE | MIIM_TYPE;
+        info.fType = MFT_STRING;
+        info.fState = MFS_DEFAULT;
+        info.dwTypeData = text;
+        info.cch = static_cast<UINT>(strlen(text));
+        SetMenuItemInfoA(popup, ID_PRINTER_STATUS, FALSE, &info);
+    }
+    BuildAuxMenu(popup);
+    return 1;
+}
+
+int CMainFrame::StartUp()
+{
+    SetMessageTexts();
+
+    if (!DuplicationChk())
+        return 0;
+
+    if (m_fRemove) {
+        RemoveOwnRecord(&m_table, m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR, m_szPrinterName[0] ? 0 : 1);
+        CloseInstanceTable(&m_table);
+        return 0;
+    }
+
+    {
+        CCtrlSetReg ctrl;
+        if (ctrl.IsZetInvalid(m_szPrinterName) == 1) {
+            TraceMsg("Zet is invalid.\n");
+            return -1;
+        }
+    }
+
+    if (!GetProfilePath(m_szProfilePath, m_szDriverName, m_szModelID) || !m_szProfilePath[0])
+        return -1;
+
+    if (!LoadTraySettings())
+        return -1;
+
+    m_hResDll = LoadLibraryA(m_szResDllPath);
+    if (!m_hResDll) {
+        MessageBoxA(m_hWnd, m_szMsg[TEXT_NO_FILE], m_szMsg[TEXT_CAPTION], MB_OK);
+        return -1;
+    }
+
+    if (!SetTrayIcon(m_nSelectedIcon, 1)) {
+        FreeLibrary(m_hResDll);
+        m_hResDll = nullptr;
+        return 0;
+    }
+
+    int menuReady = PrepareMenu();
+    // Icons, menu, texts and bitmaps were copied out of the library.
+    FreeLibrary(m_hResDll);
+    m_hResDll = nullptr;
+    if (!menuReady)
+        return 0;
+
+    if (m_szProfilePath[0]) {
+        m_nPrinterCheckInterval =
+            GetPrivateProfileIntA(m_szModelID, "TrayIconEndTime", 0, m_szProfilePath);
+    }
+    if (m_nPrinterCheckInterval != 0)
+        m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);
+    m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, MASK_CHECK_PERIOD, nullptr);
+    return 1;
+}
+
+void CMainFrame::OnTimer(UINT_PTR id)
+{
+    if (id == TIMER_MASK_CHECK) {
+        TraceMsg("CMainFrame::OnTimer : Mask check");
+        KillTimer(m_hWnd, TIMER_MASK_CHECK);
+        m_nMaskCheckTimer = 0;
+        CCtrlSetReg ctrl;
+        if (ctrl.IsZetInvalid(m_szPrinterName) == 1)
+            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        else
+            m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, MASK_CHECK_PERIOD, nullptr);
+    } else if (id == TIMER_PRINTER_CHECK) {
+        TraceMsg("CMainFrame::OnTimer : Printer check");
+        KillTimer(m_hWnd, TIMER_PRINTER_CHECK);
+        m_nPrinterCheckTimer = 0;
+        if (ChkDelPrn())
+            m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);
+        else
+            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    }
+}
+
+int CMainFrame::CleanUp()
+{
+    if (m_nMaskCheckTimer) {
+        KillTimer(m_hWnd, TIMER_MASK_CHECK);
+        m_nMaskCheckTimer = 0;
+    }
+    if (m_table.hMapping) {
+        RemoveOwnRecord(&m_table, m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR, m_szPrinterName[0] ? 0 : 1);
+        CloseInstanceTable(&m_table);
+    }
+    if (m_nid.hWnd) {
+        m_pfnNotifyIcon(NIM_DELETE, &m_nid);
+        m_nid.hWnd = nullptr;
+    }
+    if (m_hMenu) {
+        DestroyMenu(m_hMenu);
+        m_hMenu = nullptr;
+    }
+    if (m_nPrinterCheckTimer) {
+        KillTimer(m_hWnd, TIMER_PRINTER_CHECK);
+        m_nPrinterCheckTimer = 0;
+    }
+    return 0;
+}
+
+LRESULT CMainFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        TraceMsg("WM_DESTROY");
+        CleanUp();
+        PostQuitMessage(0);
+        break;
+    case WM_CLOSE:
+        TraceMsg("WM_CLOSE");
+        break;
+    case WM_DRAWITEM:
+        DrawAuxItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        break;
+    case WM_MEASUREITEM:
+        MeasureAuxItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        break;
+    case WM_COMMAND: {
+        UINT command = LOWORD(wParam);
+        if (command == ID_PRINTER_STATUS)
+            OnPrinterStatus();
+        else if (command == ID_MONITOR_PREFS)
+            OnMonitorPrefs();
+        else if (command >= ID_AUX_FIRST && command <= ID_AUX_DISPATCH_LAST)
+            OnAux(command);
+        break;
+    }
+    case WM_TIMER:
+        OnTimer(wParam);
+        break;
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(wParam, lParam);
+        break;
+    case WM_REFRESHICON:
+        RefreshTrayIcon();
+        break;
+    default:
+        if (message != 0 && message == m_uTaskbarCreated)
+            OnTaskbarCreated();
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (g_pMainFrame)
+        return g_pMainFrame->WindowProc(hwnd, message, wParam, lParam);
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}

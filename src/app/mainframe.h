@@ -1,0 +1,164 @@
+// The monitor of one printer: its hidden window, tray icon, popup menu with the driver's
+// auxiliary tools, the two watch timers and the process's record in the instance table.
+//
+// The frame's methods live with the subsystem each belongs to: the tray icon, menu and
+// launching in src/tray, the duplication check in src/instance, the deleted-printer
+// check in src/printer; construction, start-up, timers, clean-up and the window
+// procedure here.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "instance_check.h"
+
+// Window messages that other programs (and the shell) send to the frame's window.
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;  // 1124: tray icon callback, mouse message in lParam
+constexpr UINT WM_REFRESHICON = WM_USER + 200; // 1224: re-read TrayIconSelected; parameters ignored
+
+// Timers: both are one-shot in effect (killed on arrival, restarted after the check).
+constexpr UINT_PTR TIMER_PRINTER_CHECK = 2;
+constexpr UINT_PTR TIMER_MASK_CHECK = 4;
+constexpr UINT MASK_CHECK_PERIOD = 3000;
+
+// Menu commands.
+constexpr UINT ID_PRINTER_STATUS = 900;
+constexpr UINT ID_MONITOR_PREFS = 901;
+constexpr UINT ID_AUX_FIRST = 920;
+constexpr UINT ID_AUX_LAST = 998;         // last command with a registry value and resources
+constexpr UINT ID_AUX_DISPATCH_LAST = 999; // commands up to here reach OnAux
+constexpr int AUX_ITEM_COUNT = 79;         // slots for commands 920 to 998
+
+// The hidden window of every running monitor (any printer).
+#define FRAME_WINDOW_CLASS MONITOR_WINDOW_CLASS // "TrayIconWClass"
+#define FRAME_WINDOW_TITLE "ZET3 TrayIcon"
+constexpr DWORD FRAME_WINDOW_STYLE = WS_MINIMIZE | WS_OVERLAPPEDWINDOW; // 0x20CF0000
+
+// Resources taken from the driver's resource library.
+constexpr int TRAY_ICON_COUNT = 3;     // images for TrayIconSelected 0, 1, 2
+constexpr UINT IDI_TRAY_FIRST = 700;   // icons 700, 701, 702
+constexpr UINT IDM_TRAY_MENU = 801;    // the popup menu (its first submenu is shown)
+
+// The tray record's size: the 88-byte form with a 64-byte tip.
+constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
+constexpr int TRAY_TIP_CHARS = 63;
+
+// Attempts and pause when the notification area is not ready yet at log-on.
+constexpr int TRAY_ADD_ATTEMPTS = 11; // the first try and up to 10 retries
+constexpr DWORD TRAY_ADD_RETRY_DELAY = 1000;
+
+// Indices of the frame's message texts.
+enum FrameText {
+    TEXT_CAPTION = 0,        // "ORVEL Zetwatch"
+    TEXT_STATUS_FAILED = 1,  // Printer Status could not be opened
+    TEXT_PREFS_FAILED = 2,   // Monitoring Preferences could not be opened
+    TEXT_NO_MEMORY = 3,      // the instance table failed
+    TEXT_NO_FILE = 4,        // the resource library is missing
+    TEXT_COUNT = 5
+};
+
+// One owner-drawn auxiliary menu item (slot k belongs to command 920 + k).
+class CAuxMenuItem {
+public:
+    CAuxMenuItem();
+    virtual ~CAuxMenuItem();
+    CAuxMenuItem(const CAuxMenuItem&) = delete;
+    CAuxMenuItem& operator=(const CAuxMenuItem&) = delete;
+
+    UINT m_nCommand;       // 920 + slot; 0 until used
+    HBITMAP m_hBitmap;     // bitmap resource of the command, may be null
+    char m_szText[260];    // string resource of the command
+};
+
+// The shell call that adds, changes and deletes the tray icon; tests replace it to make
+// the notification area refuse an icon.
+typedef BOOL(WINAPI* ShellNotifyIconFn)(DWORD message, PNOTIFYICONDATAA data);
+
+class CMainFrame {
+public:
+    CMainFrame();
+    virtual ~CMainFrame();
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Releases what the running frame holds: timers, its instance-table slot and handle,
+    // the tray icon and the menu. Safe to run more than once. Always 0.
+    virtual int CleanUp();
+
+    // Registers the window class and creates the hidden window; 1 when it exists.
+    int CreateFrameWindow(const char* className, const char* title, DWORD style, HINSTANCE instance);
+    // 1 running, 0 stop quietly, -1 this printer can never be served.
+    int StartUp();
+    void OnTimer(UINT_PTR id);
+    LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Instance table (one copy per printer).
+    int DuplicationChk();
+    // Deleted-printer check: 1 present (or not checked), 0 gone and start-up entries removed.
+    int ChkDelPrn();
+
+    // Tray icon.
+    int LoadTraySettings();
+    int SetTrayIcon(int index, int add);
+    int RefreshTrayIcon();
+    int DisableTrayIcon();
+    // The shell's notification area was re-created: show the icon again.
+    int OnTaskbarCreated();
+
+    // Popup menu and auxiliary tools.
+    int BuildAuxMenu(HMENU popup);
+    void MeasureAuxItem(MEASUREITEMSTRUCT* item);
+    void DrawAuxItem(const DRAWITEMSTRUCT* item);
+    int OnTrayNotify(WPARAM wParam, LPARAM mouseMessage);
+    void OnAux(UINT command);
+    int GetDepExeName(char* buffer, DWORD size);
+    int IsDepExeCommand(UINT command, const char* programName);
+    int HasIoUrl();
+
+    // Launching the status-window program.
+    int StartExe(const char* commandLine);
+    int StartZETExe(const char* programPath, int preferences);
+    void OnPrinterStatus();
+    void OnMonitorPrefs();
+
+    // Fields, in the order of the frame's record.
+    CAuxMenuItem* m_pAuxItems;
+    char m_szPortName[260];
+    char m_szModelID[260];
+    char m_szPrinterName[260];
+    char m_szDriverName[260];
+    char m_szTargetKey[260];
+    HWND m_hWnd;
+    HMENU m_hMenu;
+    InstanceTable m_table;
+    char m_szMsg[TEXT_COUNT][260];
+    int m_fRemove;
+    int m_fIconInstall;
+    HICON m_hIcon[TRAY_ICON_COUNT];
+    int m_nSelectedIcon;
+    NOTIFYICONDATAA m_nid;
+    HMODULE m_hResDll;
+    char m_szResDllPath[260];
+    char m_szProfilePath[260];
+    UINT_PTR m_nPrinterCheckTimer;
+    UINT m_nPrinterCheckInterval;
+    int m_nAuxItemCount;
+    UINT_PTR m_nMaskCheckTimer;
+
+    // Beyond the record: the shell's "TaskbarCreated" message, and the tray-add seam.
+    UINT m_uTaskbarCreated;
+    ShellNotifyIconFn m_pfnNotifyIcon;
+    DWORD m_dwTrayRetryDelay;
+
+private:
+    // The printer key: the printer name, or the port name when the printer name is empty.
+    const char* KeyName() const;
+    // Adds the icon, retrying while the notification area is not ready.
+    BOOL AddTrayIconWithRetry();
+    void SetMessageTexts();
+    int PrepareMenu();
+};
+
+// The one frame of the process, reached by the window procedure.
+extern CMainFrame* g_pMainFrame;
+LRESULT CALLBACK FrameWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,42 @@
+// The start-up decision whether this process becomes the monitor of its printer: one
+// copy per printer among all processes, and a second start hands its request over.
+#include <windows.h>
+
+#include "instance_check.h"
+#include "mainframe.h"
+#include "trace.h"
+
+int CMainFrame::DuplicationChk()
+{
+    TraceMsg("CMainFrame::DuplicationChk : start");
+    HWND other = nullptr;
+    m_table.hMapping = nullptr;
+    m_table.recordSize = 0;
+
+    TraceMsg("enter : MultiExecuteCheck");
+    int result = MultiExecuteCheck(m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR,
+                                   reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), &other, &m_table);
+    TraceMsg("exit : MultiExecuteCheck");
+    TraceInt("result", result);
+
+    if (result == 0) {
+        TraceMsg("enter : SethWindow");
+        SethWindow(m_szPrinterName, m_szPortName, m_hWnd, INSTANCE_KIND_MONITOR);
+        TraceMsg("exit : SethWindow");
+        TraceMsg("CMainFrame::DuplicationChk : end");
+        return 1;
+    }
+
+    if (result == 1 && other) {
+        // Hand the request to the running copy: close it (remove option) or refresh it.
+        if (m_fRemove)
+            PostMessageA(other, WM_CLOSE, 0, 0);
+        else
+            PostMessageA(other, WM_REFRESHICON, 0, static_cast<LPARAM>(m_nSelectedIcon));
+    } else if (result == 2) {
+        MessageBoxA(nullptr, m_szMsg[TEXT_NO_MEMORY], m_szMsg[TEXT_CAPTION], MB_OK);
+    }
+    CloseInstanceTable(&m_table);
+    TraceMsg("CMainFrame::DuplicationChk : end2");
+    return 0;
+}

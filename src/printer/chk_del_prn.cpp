@@ -1,0 +1,52 @@
+// The running monitor's check that its printer still exists. A deleted printer loses its
+// start-up entries (and their parameter files), so that its monitor does not come back.
+#include <windows.h>
+
+#include "mainframe.h"
+#include "printer.h"
+#include "scoped.h"
+#include "startup_reg.h"
+#include "trace.h"
+
+namespace {
+
+// Removes the printer's value, and its /A parameter file, from one Run key.
+void RemoveFromRunKey(HKEY root, const char* valueName)
+{
+    ScopedRegKey run;
+    if (RegOpenKeyExA(root, RUN_KEY_PATH, 0, KEY_ALL_ACCESS, run.Put()) == ERROR_SUCCESS)
+        RemoveRunEntry(run.Get(), valueName);
+}
+
+} // namespace
+
+int CMainFrame::ChkDelPrn()
+{
+    TraceMsg("CMainFrame::ChkDelPrn : start");
+    TraceStr("PrinterName", m_szPrinterName);
+    if (m_fIconInstall == 1)
+        return 1;
+
+    HANDLE printer = nullptr;
+    TraceMsg("enter : OV_OpenPrinter");
+    BOOL result = OV_OpenPrinter(m_szPrinterName, &printer, nullptr);
+    TraceMsg("exit : OV_OpenPrinter");
+    TraceInt("result", result);
+    if (result) {
+        if (printer)
+            ClosePrinter(printer);
+        return 1;
+    }
+
+    // The printer is gone: stop checking, and remove its start-up entries.
+    if (m_nPrinterCheckTimer) {
+        KillTimer(m_hWnd, TIMER_PRINTER_CHECK);
+        m_nPrinterCheckTimer = 0;
+    }
+    const char* valueName = m_szPrinterName[0] ? m_szPrinterName : m_szPortName;
+    TraceMsg("Delete Reg HKCU\\run");
+    RemoveFromRunKey(HKEY_CURRENT_USER, valueName);
+    TraceMsg("Delete Reg HKLM\\run");
+    RemoveFromRunKey(HKEY_LOCAL_MACHINE, valueName);
+    return 0;
+}

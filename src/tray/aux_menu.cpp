@@ -1,0 +1,343 @@
+// The popup menu's auxiliary tools (registered by the driver under its Menu key, drawn by
+// the frame with a bitmap and a text from the resource library) and the tray icon's
+// mouse handling.
+#include <windows.h>
+
+#include <ctype.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "cmdinfo.h"
+#include "driver_config.h"
+#include "mainframe.h"
+#include "scoped.h"
+#include "strutil.h"
+#include "trace.h"
+
+namespace {
+
+const char kMenuSubkey[] = "\\Menu";
+const char kSeparators[] = "Separators";
+const char kDepExe[] = "DepExe";
+const int kSeparatorSlots = AUX_ITEM_COUNT;
+
+// A tool's command line with its four quoted values: the registry value and the four
+// names, each at most 259 characters, and the fixed text around them.
+const size_t kAuxCommandLineSize = 5 * 260 + 64;
+
+// Reads a string value of up to 260 bytes into a 260-byte buffer, always terminated
+// (a value stored without its terminator is cut to 259 characters). 1 when the value was
+// read and is not empty.
+int ReadMenuString(HKEY key, const char* name, char* out, DWORD size)
+{
+    char data[260 + 1];
+    memset(data, 0, sizeof(data));
+    DWORD got = sizeof(data) - 1;
+    out[0] = '\0';
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &got) != ERROR_SUCCESS)
+        return 0;
+    data[got < sizeof(data) ? got : sizeof(data) - 1] = '\0';
+    SafeCopy(out, size, data);
+    return out[0] ? 1 : 0;
+}
+
+// The driver's Menu key path: "software\ORVEL\ZET3\Driver\<driver>\Menu".
+int MenuKeyPath(char* out, size_t size, const char* driverName)
+{
+    return SafeFormat(out, size, "%s%s%s", DRIVER_KEY_PREFIX, driverName, kMenuSubkey);
+}
+
+void UpperCase(char* text)
+{
+    for (; *text; ++text)
+        *text = static_cast<char>(toupper(static_cast<unsigned char>(*text)));
+}
+
+// The slot of an owner-drawn item's command, or -1 when it is none of ours.
+int AuxSlot(const CMainFrame* frame, UINT itemId)
+{
+    if (!frame->m_pAuxItems || itemId < ID_AUX_FIRST)
+        return -1;
+    UINT slot = itemId - ID_AUX_FIRST;
+    return slot < static_cast<UINT>(frame->m_nAuxItemCount) ? static_cast<int>(slot) : -1;
+}
+
+} // namespace
+
+int CMainFrame::GetDepExeName(char* buffer, DWORD size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    buffer[0] = '\0';
+    char keyPath[260];
+    if (!SafeFormat(keyPath, sizeof(keyPath), "%s%s", DRIVER_KEY_PREFIX, m_szDriverName))
+        return 0;
+    ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    char value[260];
+    if (!ReadMenuString(key.Get(), kDepExe, value, sizeof(value)))
+        return 0;
+    // The program's file name: the text after the last backslash, in upper case.
+    const char* slash = strrchr(value, '\\');
+    SafeCopy(buffer, size, slash ? slash + 1 : "");
+    UpperCase(buffer);
+    return 1;
+}
+
+int CMainFrame::IsDepExeCommand(UINT command, const char* programName)
+{
+    if (!programName || !programName[0])
+        return 0;
+    char keyPath[260];
+    if (!MenuKeyPath(keyPath, sizeof(keyPath), m_szDriverName))
+        return 0;
+    ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    char name[16];
+    SafeFormat(name, sizeof(name), "%u", command);
+    char value[260];
+    if (!ReadMenuString(key.Get(), name, value, sizeof(value)))
+        return 0;
+    UpperCase(value);
+    return (strstr(value, programName) && strstr(value, "MENU")) ? 1 : 0;
+}
+
+int CMainFrame::HasIoUrl()
+{
+    char keyPath[260];
+    if (!SafeFormat(keyPath, sizeof(keyPath), "Software\\ORVEL\\%s IO_URL", m_szDriverName))
+        return 0;
+    ScopedRegKey key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) == ERROR_SUCCESS ? 1 : 0;
+}
+
+int CMainFrame::BuildAuxMenu(HMENU popup)
+{
+    char keyPath[260];
+    ScopedRegKey key;
+    if (!MenuKeyPath(keyPath, sizeof(keyPath), m_szDriverName) ||
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
+        // No tools: the item table is not needed.
+        delete[] m_pAuxItems;
+        m_pAuxItems = nullptr;
+        m_nAuxItemCount = 0;
+        return 0;
+    }
+
+    AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
+
+    char depName[260];
+    GetDepExeName(depName, sizeof(depName));
+    int ioUrl = HasIoUrl();
+    UINT depCommand = 0;
+    for (UINT command = ID_AUX_FIRST; command <= ID_AUX_LAST; ++command) {
+        if (IsDepExeCommand(command, depName)) {
+            depCommand = command;
+            break;
+        }
+    }
+
+    // Visible-item positions (from 1) before which a separator goes, in list order.
+    int separators[kSeparatorSlots];
+    memset(separators, 0, sizeof(separators));
+    char list[260];
+    if (ReadMenuString(key.Get(), kSeparators, list, sizeof(list))) {
+        int count = 0;
+        char* piece = list;
+        while (piece && count < kSeparatorSlots) {
+            separators[count++] = atoi(piece);
+            piece = strchr(piece, ',');
+            if (piece)
+                ++piece;
+        }
+    }
+
+    int visible = 0;
+    int nextSeparator = 0;
+    for (int slot = 0; slot < m_nAuxItemCount; ++slot) {
+        UINT command = ID_AUX_FIRST + slot;
+        char name[16];
+        SafeFormat(name, sizeof(name), "%d", static_cast<int>(command));
+        char value[260];
+        if (!ReadMenuString(key.Get(), name, value, sizeof(value)))
+            continue;
+        char text[260];
+        memset(text, 0, sizeof(text));
+        LoadStringA(m_hResDll, command, text, sizeof(text));
+        if (command == depCommand && !ioUrl)
+            text[0] = '\0';
+        if (!text[0])
+            continue;
+
+        ++visible;
+        if (nextSeparator < kSeparatorSlots && separators[nextSeparator] == visible) {
+            AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
+            ++nextSeparator;
+        }
+        CAuxMenuItem& item = m_pAuxItems[slot];
+        if (item.m_hBitmap)
+            DeleteObject(item.m_hBitmap);
+        item.m_hBitmap = LoadBitmapA(m_hResDll, MAKEINTRESOURCEA(command));
+        item.m_nCommand = command;
+        SafeAppend(item.m_szText, text);
+        AppendMenuA(popup, MF_OWNERDRAW, command, reinterpret_cast<LPCSTR>(item.m_szText));
+    }
+    return 1;
+}
+
+void CMainFrame::MeasureAuxItem(MEASUREITEMSTRUCT* record)
+{
+    if (!record || record->CtlType != ODT_MENU)
+        return;
+    int slot = AuxSlot(this, record->itemID);
+    if (slot < 0)
+        return;
+    const char* text = m_pAuxItems[slot].m_szText;
+    HDC ic = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+    if (!ic)
+        return;
+    // Measure with the font that the menu draws with.
+    NONCLIENTMETRICSA metrics;
+    memset(&metrics, 0, sizeof(metrics));
+    metrics.cbSize = sizeof(metrics);
+    HFONT font = nullptr;
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        font = CreateFontIndirectA(&metrics.lfMenuFont);
+    SIZE extent = {0, 0};
+    {
+        ScopedSelect select(ic, font);
+        GetTextExtentPoint32A(ic, text, static_cast<int>(strlen(text)), &extent);
+    }
+    if (font)
+        DeleteObject(font);
+    DeleteDC(ic);
+    record->itemWidth = static_cast<UINT>(GetSystemMetrics(SM_CXMENUCHECK) + extent.cx);
+    record->itemHeight = static_cast<UINT>(GetSystemMetrics(SM_CYMENU));
+}
+
+void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
+{
+    if (!record || record->CtlType != ODT_MENU)
+        return;
+    int slot = AuxSlot(this, record->itemID);
+    if (slot < 0)
+        return;
+    const CAuxMenuItem& item = m_pAuxItems[slot];
+    HDC dc = record->hDC;
+    RECT rc = record->rcItem;
+    bool selected = (record->itemState & ODS_SELECTED) != 0;
+    COLORREF fill = GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU);
+
+    HBRUSH brush = CreateSolidBrush(fill);
+    if (brush) {
+        FillRect(dc, &rc, brush);
+        DeleteObject(brush);
+    }
+
+    int textOffset = 20;
+    BITMAP bm;
+    if (item.m_hBitmap && GetObjectA(item.m_hBitmap, sizeof(bm), &bm)) {
+        HDC mem = CreateCompatibleDC(dc);
+        if (mem) {
+            {
+                ScopedSelect select(mem, item.m_hBitmap);
+                BitBlt(dc, rc.left + 4, rc.top + (rc.bottom - rc.top - bm.bmHeight) / 2, bm.bmWidth, bm.bmHeight, mem,
+                       0, 0, SRCCOPY);
+            }
+            DeleteDC(mem);
+        }
+        textOffset = bm.bmWidth + 4;
+    }
+
+    COLORREF oldText = SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    COLORREF oldBack = SetBkColor(dc, fill);
+    int length = static_cast<int>(strlen(item.m_szText));
+    SIZE extent = {0, 0};
+    GetTextExtentPoint32A(dc, item.m_szText, length, &extent);
+    TextOutA(dc, rc.left + textOffset + 10, rc.top + (rc.bottom - rc.top - extent.cy) / 2, item.m_szText, length);
+    SetTextColor(dc, oldText);
+    SetBkColor(dc, oldBack);
+}
+
+int CMainFrame::OnTrayNotify(WPARAM, LPARAM mouseMessage)
+{
+    UINT mouse = static_cast<UINT>(mouseMessage);
+    if (mouse == WM_LBUTTONDBLCLK) {
+        if (!ChkDelPrn()) {
+            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+            return 1;
+        }
+        OnPrinterStatus();
+        return 0;
+    }
+    if (mouse != WM_RBUTTONDOWN)
+        return 0;
+
+    if (!ChkDelPrn()) {
+        PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        return 1;
+    }
+    SetForegroundWindow(m_hWnd);
+    SetFocus(m_hWnd);
+    // Ctrl+Shift+Space held during the right click closes the monitor.
+    if ((GetAsyncKeyState(VK_CONTROL) & 0x8000) && (GetAsyncKeyState(VK_SHIFT) & 0x8000) &&
+        (GetAsyncKeyState(VK_SPACE) & 0x8000)) {
+        PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        return 0;
+    }
+
+    POINT cursor = {0, 0};
+    GetCursorPos(&cursor);
+    HMENU popup = m_hMenu ? GetSubMenu(m_hMenu, 0) : nullptr;
+    if (!popup)
+        return 0;
+    HWND owner = m_hWnd;
+    while (owner && (GetWindowLongA(owner, GWL_STYLE) & WS_CHILD)) {
+        HWND parent = GetParent(owner);
+        if (!parent)
+            break;
+        owner = parent;
+    }
+    DrawMenuBar(owner);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);
+    SendMessageA(m_hWnd, WM_NULL, 0, 0);
+    return 0;
+}
+
+void CMainFrame::OnAux(UINT command)
+{
+    TraceInt("CMainFrame::OnAux : id", static_cast<long>(command));
+
+    char keyPath[260];
+    char value[260];
+    {
+        ScopedRegKey key;
+        if (!MenuKeyPath(keyPath, sizeof(keyPath), m_szDriverName) ||
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+            return;
+        char name[16];
+        SafeFormat(name, sizeof(name), "%u", command);
+        if (!ReadMenuString(key.Get(), name, value, sizeof(value)))
+            return;
+    }
+
+    {
+        CCmdInfo info;
+        SafeCopy(info.m_szPrinterName, m_szPrinterName);
+        if (info.CompletePrinterInfo() == 1)
+            SafeCopy(m_szPortName, info.m_szPortName);
+    }
+
+    TraceStr("CMainFrame::OnAux : printer name", m_szPrinterName);
+    TraceStr("CMainFrame::OnAux : port name", m_szPortName);
+    TraceStr("CMainFrame::OnAux : model id", m_szModelID);
+    TraceStr("CMainFrame::OnAux : driver name", m_szDriverName);
+
+    char commandLine[kAuxCommandLineSize];
+    SafeFormat(commandLine, sizeof(commandLine), "%s /P \"%s\" /M \"%s\" /D \"%s\" /O \"%s\"", value,
+               m_szPrinterName, m_szModelID, m_szDriverName, m_szPortName);
+    TraceStr("CMainFrame::OnAux : command line", commandLine);
+    StartExe(commandLine);
+}

@@ -1,0 +1,154 @@
+// The notification-area icon of the monitored printer: whether it is shown, which of the
+// three images it shows, its tooltip, and its callback into the frame.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string.h>
+
+#include "lang_resolver.h"
+#include "mainframe.h"
+#include "scoped.h"
+#include "strutil.h"
+#include "targets.h"
+
+namespace {
+
+const char kTrayIconSelected[] = "TrayIconSelected";
+const char kTrayIconEnable[] = "TrayIconEnable";
+
+// An index outside the three images shows the first one.
+int ValidIconIndex(int index)
+{
+    return (index >= 0 && index < TRAY_ICON_COUNT) ? index : 0;
+}
+
+} // namespace
+
+int CMainFrame::LoadTraySettings()
+{
+    char path[260];
+    memset(path, 0, sizeof(path));
+    int portList = 0;
+    GetTargetReg(m_szPrinterName, m_szPortName, m_szModelID, &portList, path);
+    if (path[0])
+        SafeCopy(m_szTargetKey, path);
+
+    ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_szTargetKey, 0, KEY_READ, key.Put()) == ERROR_SUCCESS) {
+        DWORD size = sizeof(m_nSelectedIcon);
+        RegQueryValueExA(key.Get(), kTrayIconSelected, nullptr, nullptr, reinterpret_cast<BYTE*>(&m_nSelectedIcon),
+                         &size);
+        DWORD enable = 0;
+        size = sizeof(enable);
+        LONG rc = RegQueryValueExA(key.Get(), kTrayIconEnable, nullptr, nullptr, reinterpret_cast<BYTE*>(&enable),
+                                   &size);
+        key.Close();
+        if (enable == 0)
+            return 0;
+        if (rc == ERROR_SUCCESS) {
+            GetResDllPath(m_szResDllPath, m_szDriverName, m_szModelID);
+            return 1;
+        }
+    }
+
+    // No target key: the driver's profile holds the defaults.
+    if (m_szProfilePath[0]) {
+        m_nSelectedIcon =
+            static_cast<int>(GetPrivateProfileIntA(m_szModelID, kTrayIconSelected, 0, m_szProfilePath));
+        UINT enable = GetPrivateProfileIntA(m_szModelID, kTrayIconEnable, 0, m_szProfilePath);
+        if (enable == 0)
+            return 0;
+    }
+    GetResDllPath(m_szResDllPath, m_szDriverName, m_szModelID);
+    return 1;
+}
+
+int CMainFrame::SetTrayIcon(int index, int add)
+{
+    SafeCopyN(m_nid.szTip, sizeof(m_nid.szTip), KeyName(), TRAY_TIP_CHARS);
+    int image = ValidIconIndex(index);
+    if (!add) {
+        m_nid.hIcon = m_hIcon[image];
+        m_pfnNotifyIcon(NIM_MODIFY, &m_nid);
+        return 1;
+    }
+
+    m_nid.cbSize = TRAY_RECORD_SIZE;
+    m_nid.hWnd = m_hWnd;
+    m_nid.uID = 0;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nid.uCallbackMessage = WM_TRAYNOTIFY;
+    for (int i = 0; i < TRAY_ICON_COUNT; ++i) {
+        if (m_hIcon[i])
+            DestroyIcon(m_hIcon[i]);
+        m_hIcon[i] = static_cast<HICON>(
+            LoadImageA(m_hResDll, MAKEINTRESOURCEA(IDI_TRAY_FIRST + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    }
+    m_nid.hIcon = m_hIcon[image];
+    if (AddTrayIconWithRetry())
+        return 1;
+    // The icon was never set up: the clean-up must not delete it.
+    m_nid.hWnd = nullptr;
+    return 0;
+}
+
+BOOL CMainFrame::AddTrayIconWithRetry()
+{
+    // At log-on the shell's notification area may not exist yet: try again for a while.
+    // No message loop runs yet; messages wait in the queue meanwhile.
+    for (int attempt = 0; attempt < TRAY_ADD_ATTEMPTS; ++attempt) {
+        if (attempt > 0)
+            Sleep(m_dwTrayRetryDelay);
+        if (m_pfnNotifyIcon(NIM_ADD, &m_nid))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+int CMainFrame::RefreshTrayIcon()
+{
+    ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_szTargetKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    DWORD size = sizeof(m_nSelectedIcon);
+    LONG rc = RegQueryValueExA(key.Get(), kTrayIconSelected, nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(&m_nSelectedIcon), &size);
+    key.Close();
+    if (rc == ERROR_SUCCESS)
+        SetTrayIcon(m_nSelectedIcon, 0);
+    UpdateWindow(m_hWnd);
+    return 1;
+}
+
+int CMainFrame::DisableTrayIcon()
+{
+    char path[260];
+    memset(path, 0, sizeof(path));
+    if (m_szPrinterName[0])
+        FindTargetReg(m_szPrinterName, 0, path);
+    else
+        FindTargetReg(m_szPortName, 1, path);
+    if (!path[0])
+        return 0;
+
+    ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    DWORD zero = 0;
+    LONG rc = RegSetValueExA(key.Get(), kTrayIconEnable, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero),
+                             sizeof(zero));
+    return rc == ERROR_SUCCESS ? 1 : 0;
+}
+
+int CMainFrame::OnTaskbarCreated()
+{
+    // The icon exists only while it was set up by StartUp (the record holds the window).
+    // The resource library is gone by now: add the icon again with the handles held.
+    if (!m_nid.hWnd)
+        return 0;
+    m_nid.hIcon = m_hIcon[ValidIconIndex(m_nSelectedIcon)];
+    if (m_pfnNotifyIcon(NIM_ADD, &m_nid))
+        return 1;
+    // Still there (the shell kept it): bring its image up to date instead.
+    return m_pfnNotifyIcon(NIM_MODIFY, &m_nid) ? 1 : 0;
+}

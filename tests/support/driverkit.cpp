@@ -1,0 +1,118 @@
+#include "driverkit.h"
+
+#include <string.h>
+
+#include <vector>
+
+namespace zt {
+
+namespace {
+
+const char kDriverKeyPrefix[] = "software\\ORVEL\\ZET3\\Driver\\";
+const char kPrinterList[] = "software\\ORVEL\\ZET3\\ZETData\\OVLTarget";
+const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char name[260];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+} // namespace
+
+bool CopyFileTo(const std::string& from, const std::string& to)
+{
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+void RemoveTargetsNamed(const std::string& name)
+{
+    for (const std::string& sub : SubkeyNames(HKEY_CURRENT_USER, kPrinterList)) {
+        std::string path = std::string(kPrinterList) + "\\" + sub;
+        std::string value;
+        if (GetString(HKEY_CURRENT_USER, path, "Name", &value) && _stricmp(value.c_str(), name.c_str()) == 0)
+            DeleteKeyTree(HKEY_CURRENT_USER, path);
+    }
+}
+
+std::string TestDriverKit::DriverKey() const
+{
+    return kDriverKeyPrefix + Driver();
+}
+
+std::string TestDriverKit::TargetKey() const
+{
+    for (const std::string& sub : SubkeyNames(HKEY_CURRENT_USER, kPrinterList)) {
+        std::string path = std::string(kPrinterList) + "\\" + sub;
+        std::string value;
+        if (GetString(HKEY_CURRENT_USER, path, "Name", &value) && _stricmp(value.c_str(), Printer().c_str()) == 0)
+            return path;
+    }
+    return "";
+}
+
+TestDriverKit::TestDriverKit(const KitOptions& options)
+    : m_printer("", options.port, ""), m_model(UniqueName("ztmodel"))
+{
+    if (!m_printer.Ok())
+        return;
+    const std::string dir = m_dir.Path();
+    m_profile = dir + "zetprof.ini";
+
+    std::string ini = "[" + m_model + "]\r\n";
+    if (options.prnDll) {
+        if (!CopyFileTo(BinPath("zetprn.dll"), dir + "zetprn.dll"))
+            return;
+        ini += "PrnDll=zetprn.dll\r\n";
+    }
+    ini += "TrayIconSelected=" + std::to_string(options.trayIconSelected) + "\r\n";
+    ini += "TrayIconEnable=" + std::to_string(options.trayIconEnable) + "\r\n";
+    ini += "TrayIconEndTime=" + std::to_string(options.trayIconEndTime) + "\r\n";
+    if (options.resDll) {
+        if (!CopyFileTo(BinPath("zetres.dll"), dir + "zetres.dll"))
+            return;
+    }
+    // The language sections name the library even when the file is missing.
+    ini += "[English]\r\nResDll=zetres.dll\r\n[Japanese]\r\nResDll=zetres.dll\r\n";
+    if (!WriteFileBytes(m_profile, ini))
+        return;
+    if (!options.statusProgram.empty() && !CopyFileTo(options.statusProgram, dir + "J_R10RN1.EXE"))
+        return;
+
+    std::string installPath = dir.substr(0, dir.size() - 1); // stored without its backslash
+    if (!SetString(HKEY_LOCAL_MACHINE, DriverKey(), "InstallPath", installPath) ||
+        !SetString(HKEY_LOCAL_MACHINE, DriverKey(), "Profile", m_profile) ||
+        !SetString(HKEY_LOCAL_MACHINE, DriverKey(), "ModelID", m_model))
+        return;
+    if (options.menu) {
+        std::string tool = options.toolProgram.empty() ? dir + "zettool.exe" : options.toolProgram;
+        for (int command = 920; command <= 922; ++command) {
+            std::string data = "\"" + tool + "\" /T" + std::to_string(command);
+            if (!SetString(HKEY_LOCAL_MACHINE, MenuKey(), std::to_string(command).c_str(), data))
+                return;
+        }
+    }
+    m_ok = true;
+}
+
+TestDriverKit::~TestDriverKit()
+{
+    const std::string printer = Printer();
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, DriverKey());
+    RemoveTargetsNamed(printer);
+    DeleteValue(HKEY_CURRENT_USER, kRunKey, printer.c_str());
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, printer.c_str());
+}
+
+} // namespace zt
