@@ -15,7 +15,7 @@ export WINEDLLOVERRIDES := mscoree,mshtml=
 
 DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 xvfb xauth cmake googletest make
 
-.PHONY: all deps build test demo clean prefix
+.PHONY: all deps build test demo bench clean prefix
 
 all: build
 
@@ -39,3 +39,7 @@ demo: build prefix
 clean:
 	-WINEPREFIX=$(WINEPREFIX) wineserver -k 2>/dev/null
 	rm -rf $(BUILD)
+
+# Start-up work and idle memory of the monitor against a minimal tray program.
+bench: build prefix
+	./tools/run-bench.sh $(BUILD)

@@ -1,0 +1,136 @@
+// Start-up work and idle memory of the monitor, side by side with the floor program.
+//
+// Each round starts the floor, the floor that also opens the printer once (under Wine the
+// spooler's client side loads into every process that opens a printer), and the monitor
+// (for an installed sample printer, with the short start-up delay of a log-on start). It
+// takes the time from process creation until the program waits for input in its message
+// loop (its icon is added by then), subtracts the monitor's start-up sleep, lets each
+// idle, and reads its private and working-set memory. Prints the medians and the ratios
+// of the monitor to each floor.
+#include <windows.h>
+#include <psapi.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driverkit.h"
+#include "initinstance.h"
+#include "instance_check.h"
+#include "testsupport.h"
+
+namespace {
+
+struct Sample {
+    double startMs = 0;
+    double privateKb = 0;
+    double workingSetKb = 0;
+};
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+bool Measure(const std::string& exe, const std::string& args, double sleepMs, HWND (*findWindow)(const std::string&),
+             const std::string& key, Sample* out)
+{
+    LARGE_INTEGER freq, t0, t1;
+    QueryPerformanceFrequency(&freq);
+    zt::ChildProcess child;
+    QueryPerformanceCounter(&t0);
+    if (!child.Start(exe, args))
+        return false;
+    DWORD idle = WaitForInputIdle(child.Handle(), 30000);
+    QueryPerformanceCounter(&t1);
+    if (idle != 0) {
+        child.Kill();
+        return false;
+    }
+    out->startMs = 1000.0 * (t1.QuadPart - t0.QuadPart) / freq.QuadPart - sleepMs;
+    Sleep(1000); // idle
+    PROCESS_MEMORY_COUNTERS counters;
+    counters.cb = sizeof(counters);
+    if (GetProcessMemoryInfo(child.Handle(), &counters, sizeof(counters))) {
+        out->privateKb = counters.PagefileUsage / 1024.0;
+        out->workingSetKb = counters.WorkingSetSize / 1024.0;
+    }
+    HWND window = findWindow(key);
+    if (window)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    if (!child.Wait(15000))
+        child.Kill();
+    return true;
+}
+
+HWND FloorWindow(const std::string&)
+{
+    return FindWindowA("ZtFloorClass", "zt floor");
+}
+
+HWND MonitorWindow(const std::string& printer)
+{
+    return FindRunningWindow(printer.c_str(), "", INSTANCE_KIND_MONITOR);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int rounds = argc > 1 ? atoi(argv[1]) : 7;
+    if (rounds < 1)
+        rounds = 1;
+    if (FindWindowA(FRAME_WINDOW_CLASS, FRAME_WINDOW_TITLE)) {
+        fprintf(stderr, "another monitor runs: its presence lengthens the start-up delay\n");
+        return 2;
+    }
+    zt::TestDriverKit kit;
+    if (!kit.Ok()) {
+        fprintf(stderr, "could not install the sample printer\n");
+        return 2;
+    }
+    const std::string floorExe = zt::TestBinDir() + "zt_floor.exe";
+    const std::string spoolerFloorExe = zt::TestBinDir() + "zt_floor_spooler.exe";
+    const std::string monitorExe = zt::BinPath("zettray.exe");
+    const std::string monitorArgs = "/P \"" + kit.Printer() + "\" /EF \"HKCU\"";
+
+    // A first start creates the printer's target; it is not counted.
+    Sample warm;
+    Measure(monitorExe, monitorArgs, STARTUP_DELAY_FROM_RUN_MS, MonitorWindow, kit.Printer(), &warm);
+    Measure(floorExe, "", 0, FloorWindow, "", &warm);
+
+    enum { FLOOR, FLOOR_SPOOLER, MONITOR, KINDS };
+    std::vector<double> start[KINDS], priv[KINDS], ws[KINDS];
+    for (int i = 0; i < rounds; ++i) {
+        Sample s[KINDS];
+        if (!Measure(floorExe, "", 0, FloorWindow, "", &s[FLOOR]) ||
+            !Measure(spoolerFloorExe, kit.Printer(), 0, FloorWindow, "", &s[FLOOR_SPOOLER]) ||
+            !Measure(monitorExe, monitorArgs, STARTUP_DELAY_FROM_RUN_MS, MonitorWindow, kit.Printer(), &s[MONITOR])) {
+            fprintf(stderr, "round %d failed\n", i + 1);
+            return 1;
+        }
+        for (int k = 0; k < KINDS; ++k) {
+            start[k].push_back(s[k].startMs);
+            priv[k].push_back(s[k].privateKb);
+            ws[k].push_back(s[k].workingSetKb);
+        }
+    }
+    printf("rounds: %d (medians)\n", rounds);
+    printf("%-36s %9s %9s %9s %8s %8s\n", "", "floor", "floor+sp", "zettray", "/floor", "/fl+sp");
+    auto row = [](const char* label, const std::vector<double>* v, const char* format) {
+        double f = Median(v[FLOOR]), fs = Median(v[FLOOR_SPOOLER]), m = Median(v[MONITOR]);
+        printf("%-36s ", label);
+        printf(format, f);
+        printf(format, fs);
+        printf(format, m);
+        printf(" %8.2f %8.2f\n", f > 0 ? m / f : 0, fs > 0 ? m / fs : 0);
+    };
+    row("start-up work, ms (less the delay)", start, " %9.1f");
+    row("private memory idle, KiB", priv, " %9.0f");
+    row("working set idle, KiB", ws, " %9.0f");
+    return 0;
+}
