@@ -39,6 +39,10 @@ HWND MonitorProcess::WaitWindow(const std::string& printer, DWORD timeoutMs)
             return window && pid == m_child.Pid();
         },
         timeoutMs);
+    // The window is registered early in the start-up; the monitor runs once it waits for
+    // input in its message loop.
+    if (window && WaitForInputIdle(m_child.Handle(), timeoutMs) != 0)
+        return nullptr;
     return window;
 }
 

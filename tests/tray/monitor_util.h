@@ -20,7 +20,8 @@ public:
     ~MonitorProcess();
     // Starts zettray.exe with `args`; `env` changes are applied to this environment.
     bool Start(const std::string& args, const std::vector<std::string>& envChanges = {});
-    // Waits until the monitor of `printer` has its window in the instance table.
+    // Waits until the monitor of `printer` has its window in the instance table and has
+    // finished its start-up (it waits for input in its message loop).
     HWND WaitWindow(const std::string& printer, DWORD timeoutMs = 20000);
     // Waits for the exit; false on timeout.
     bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr) { return m_child.Wait(timeoutMs, exitCode); }
