@@ -1,0 +1,212 @@
+// The frame's duplication and deleted-printer checks in process: what they hand to a
+// running copy, what they remove, and the trace lines they write.
+#include <gtest/gtest.h>
+
+#include "driverkit.h"
+#include "mainframe.h"
+#include "runvalue.h"
+#include "testsupport.h"
+#include "trace.h"
+
+namespace {
+
+// Tracing into a private log for the duration of a test.
+class PrivateTrace {
+public:
+    PrivateTrace()
+    {
+        zt::SetDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str(), 1);
+        TraceOpen(m_log.Path().c_str(), m_value.c_str());
+    }
+    ~PrivateTrace()
+    {
+        TraceOpen(nullptr, nullptr);
+        zt::DeleteValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str());
+    }
+    // The lines written so far, without their tick counts; the log starts anew.
+    std::vector<std::string> Take()
+    {
+        std::vector<std::string> lines;
+        for (const std::string& line : zt::ReadLines(m_log.Path()))
+            lines.push_back(line.size() > 13 ? line.substr(13) : line);
+        zt::DeleteFileIfAny(m_log.Path());
+        return lines;
+    }
+
+private:
+    std::string m_value = zt::UniqueName("J_RIC_c");
+    zt::TempFile m_log{"ztlog", ".log"};
+};
+
+// A frame with a real hidden window in this process, for a printer key.
+class TestFrame : public CMainFrame {
+public:
+    explicit TestFrame(const std::string& printer)
+    {
+        lstrcpynA(m_szPrinterName, printer.c_str(), sizeof(m_szPrinterName));
+        lstrcpynA(m_szPortName, "LPT1:", sizeof(m_szPortName));
+        lstrcpynA(m_szMsg[TEXT_CAPTION], "ORVEL Zetwatch", sizeof(m_szMsg[0]));
+        CreateFrameWindow(FRAME_WINDOW_CLASS, FRAME_WINDOW_TITLE, FRAME_WINDOW_STYLE, GetModuleHandleA(nullptr));
+    }
+    ~TestFrame() override
+    {
+        CleanUp();
+        if (m_hWnd)
+            DestroyWindow(m_hWnd);
+    }
+};
+
+// The message of that kind waiting for the window, if any (removed from the queue).
+bool TakeMessage(HWND window, UINT message, MSG* out)
+{
+    return PeekMessageA(out, window, message, message, PM_REMOVE) != FALSE;
+}
+
+TEST(DuplicationChk, FirstClaimsSecondHandsOverAndTraces)
+{
+    std::string printer = zt::UniqueName("ztdup");
+    PrivateTrace trace;
+    TestFrame first(printer);
+    ASSERT_NE(nullptr, first.m_hWnd);
+    ASSERT_EQ(1, first.DuplicationChk());
+    EXPECT_NE(nullptr, first.m_table.hMapping);
+    EXPECT_EQ(274u, first.m_table.recordSize);
+    EXPECT_EQ((std::vector<std::string>{"CMainFrame::DuplicationChk : start", "enter : MultiExecuteCheck",
+                                        "exit : MultiExecuteCheck", "result : 0", "enter : SethWindow",
+                                        "exit : SethWindow", "CMainFrame::DuplicationChk : end"}),
+              trace.Take());
+
+    // A second copy for the same printer (other letter case) refreshes the first.
+    std::string upper = printer;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    {
+        TestFrame second(upper);
+        EXPECT_EQ(0, second.DuplicationChk());
+        EXPECT_EQ(nullptr, second.m_table.hMapping) << "the second copy holds no table";
+    }
+    EXPECT_EQ((std::vector<std::string>{"CMainFrame::DuplicationChk : start", "enter : MultiExecuteCheck",
+                                        "exit : MultiExecuteCheck", "result : 1",
+                                        "CMainFrame::DuplicationChk : end2"}),
+              trace.Take());
+    MSG msg;
+    ASSERT_TRUE(TakeMessage(first.m_hWnd, WM_REFRESHICON, &msg));
+    EXPECT_EQ(0u, msg.wParam);
+    EXPECT_EQ(0, msg.lParam);
+    EXPECT_FALSE(TakeMessage(first.m_hWnd, WM_CLOSE, &msg));
+
+    // With the remove option, the first copy is asked to close instead.
+    {
+        TestFrame third(printer);
+        third.m_fRemove = 1;
+        EXPECT_EQ(0, third.DuplicationChk());
+    }
+    EXPECT_TRUE(TakeMessage(first.m_hWnd, WM_CLOSE, &msg));
+    EXPECT_FALSE(TakeMessage(first.m_hWnd, WM_REFRESHICON, &msg));
+
+    // After the first copy's clean-up, a new one claims the printer again.
+    first.CleanUp();
+    EXPECT_EQ(nullptr, first.m_table.hMapping);
+    TestFrame fourth(printer);
+    EXPECT_EQ(1, fourth.DuplicationChk());
+}
+
+TEST(ChkDelPrn, PresentPrinterKeepsEverything)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), "\"x.exe\" /A \"y\"");
+    PrivateTrace trace;
+    TestFrame frame(kit.Printer());
+    frame.m_nPrinterCheckTimer = SetTimer(frame.m_hWnd, TIMER_PRINTER_CHECK, 60000, nullptr);
+    EXPECT_EQ(1, frame.ChkDelPrn());
+    EXPECT_NE(0u, frame.m_nPrinterCheckTimer);
+    EXPECT_TRUE(user.Exists());
+    EXPECT_EQ((std::vector<std::string>{"CMainFrame::ChkDelPrn : start", "PrinterName : " + kit.Printer(),
+                                        "enter : OV_OpenPrinter", "exit : OV_OpenPrinter", "result : 1"}),
+              trace.Take());
+}
+
+TEST(ChkDelPrn, IconInstallFlagSkipsTheCheck)
+{
+    std::string printer = zt::UniqueName("ztgone");
+    zt::RunValue user(HKEY_CURRENT_USER, printer, "\"x.exe\"");
+    PrivateTrace trace;
+    TestFrame frame(printer);
+    frame.m_fIconInstall = 1;
+    EXPECT_EQ(1, frame.ChkDelPrn());
+    EXPECT_TRUE(user.Exists());
+    EXPECT_EQ((std::vector<std::string>{"CMainFrame::ChkDelPrn : start", "PrinterName : " + printer}), trace.Take());
+}
+
+TEST(ChkDelPrn, GonePrinterLosesBothRunValuesAndTheirFiles)
+{
+    std::string printer = zt::UniqueName("ztgone");
+    zt::TempFile userFile{"ztA"}, machineFile{"ztA"}, program{"ztprog", ".exe"};
+    for (const zt::TempFile* f : {&userFile, &machineFile, &program})
+        ASSERT_TRUE(zt::WriteFileBytes(f->Path(), "x"));
+    zt::RunValue user(HKEY_CURRENT_USER, printer,
+                      "\"" + program.Path() + "\" /EF \"HKCU\" /A \"" + userFile.Path() + "\"");
+    zt::RunValue machine(HKEY_LOCAL_MACHINE, printer, "\"" + program.Path() + "\" /a  \"" + machineFile.Path() + "\"");
+    PrivateTrace trace;
+    TestFrame frame(printer);
+    frame.m_nPrinterCheckTimer = SetTimer(frame.m_hWnd, TIMER_PRINTER_CHECK, 60000, nullptr);
+    EXPECT_EQ(0, frame.ChkDelPrn());
+    EXPECT_EQ(0u, frame.m_nPrinterCheckTimer) << "the printer check stops for good";
+    EXPECT_FALSE(user.Exists());
+    EXPECT_FALSE(machine.Exists());
+    EXPECT_FALSE(zt::FileExists(userFile.Path()));
+    EXPECT_FALSE(zt::FileExists(machineFile.Path()));
+    EXPECT_TRUE(zt::FileExists(program.Path())) << "the quoted program itself is never deleted";
+    EXPECT_EQ((std::vector<std::string>{"CMainFrame::ChkDelPrn : start", "PrinterName : " + printer,
+                                        "enter : OV_OpenPrinter", "exit : OV_OpenPrinter", "result : 0",
+                                        "Delete Reg HKCU\\run", "Delete Reg HKLM\\run"}),
+              trace.Take());
+}
+
+TEST(ChkDelPrn, PortStandsInForAnEmptyPrinterName)
+{
+    std::string port = zt::UniqueName("ztport");
+    zt::RunValue user(HKEY_CURRENT_USER, port, "\"x.exe\" /A \"nothing here\"");
+    TestFrame frame("");
+    lstrcpynA(frame.m_szPortName, port.c_str(), sizeof(frame.m_szPortName));
+    EXPECT_EQ(0, frame.ChkDelPrn());
+    EXPECT_FALSE(user.Exists());
+}
+
+TEST(MainFrame, TimersAndCommandsOutsideTheirRangesDoNothing)
+{
+    std::string printer = zt::UniqueName("ztgone");
+    TestFrame frame(printer);
+    g_pMainFrame = &frame;
+    // A timer id that is neither of the frame's, and a printer check for a gone printer.
+    frame.OnTimer(3);
+    MSG msg;
+    EXPECT_FALSE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
+    frame.m_nPrinterCheckInterval = 1000;
+    frame.OnTimer(TIMER_PRINTER_CHECK);
+    EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg)) << "the printer is gone";
+    EXPECT_EQ(0u, frame.m_nPrinterCheckTimer);
+    // The mask check of a printer that cannot be opened closes the monitor too.
+    frame.OnTimer(TIMER_MASK_CHECK);
+    EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
+    EXPECT_EQ(0u, frame.m_nMaskCheckTimer);
+    g_pMainFrame = nullptr;
+}
+
+TEST(MainFrame, MaskCheckRestartsWhileThePrinterServes)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    TestFrame frame(kit.Printer());
+    frame.OnTimer(TIMER_MASK_CHECK);
+    EXPECT_NE(0u, frame.m_nMaskCheckTimer);
+    MSG msg;
+    EXPECT_FALSE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
+    ASSERT_TRUE(zt::SetPrinterDword(kit.Printer(), "ZETSetting", 1));
+    frame.OnTimer(TIMER_MASK_CHECK);
+    EXPECT_EQ(0u, frame.m_nMaskCheckTimer);
+    EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
+}
+
+} // namespace
