@@ -1,13 +1,5 @@
 #!/usr/bin/env bash
-# Runs the start-up and memory benchmark under Xvfb and Wine (see bench/).
+# Runs the start-up and memory benchmark (see bench/) under Xvfb and Wine.
 set -uo pipefail
 build=${1:-build}
-: "${WINEPREFIX:?WINEPREFIX must be set}"
-exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
-  wineserver -p
-  wineboot >/dev/null 2>&1 </dev/null
-  wine "$1/test-bin/zt_startup_bench.exe" "${BENCH_ROUNDS:-7}"
-  rc=$?
-  wineserver -k
-  exit $rc
-' run-bench "$build"
+exec "$(dirname "$0")/under-wine.sh" wine "$build/test-bin/zt_startup_bench.exe" "${BENCH_ROUNDS:-7}"

@@ -285,24 +285,14 @@ int CCmdInfo::CompletePrinterInfo()
     ScopedPrinter printer;
     if (!OV_OpenPrinter(m_szPrinterName, printer.Put(), nullptr) || !printer.IsOpen())
         return 0;
-    DWORD needed = 0;
-    if (GetPrinterA(printer.Get(), 2, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
-        needed == 0)
+    PrinterInfo2 info;
+    if (!info.Read(printer.Get(), true))
         return 0;
-    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, needed);
-    if (!block)
-        return 0;
-    auto* info = static_cast<PRINTER_INFO_2A*>(block);
-    int result = 0;
-    if (GetPrinterA(printer.Get(), 2, static_cast<BYTE*>(block), needed, &needed)) {
-        if (!m_szDriverName[0] && info->pDriverName)
-            SetText(m_szDriverName, info->pDriverName);
-        if (!m_szPortName[0] && info->pPortName)
-            SetText(m_szPortName, info->pPortName);
-        result = 1;
-    }
-    GlobalFree(block);
-    return result;
+    if (!m_szDriverName[0] && info.Get()->pDriverName)
+        SetText(m_szDriverName, info.Get()->pDriverName);
+    if (!m_szPortName[0] && info.Get()->pPortName)
+        SetText(m_szPortName, info.Get()->pPortName);
+    return 1;
 }
 
 int CCmdInfo::ReadModelID()

@@ -52,20 +52,8 @@ bool ChooseTable(const char* printerName, const char* portName, TableChoice* out
 // it can't be read or does not fit.
 bool GetDriverName(HANDLE printer, char* out, size_t outSize)
 {
-    DWORD needed = 0;
-    GetPrinterA(printer, 2, nullptr, 0, &needed);
-    if (needed == 0)
-        return false;
-    BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
-    if (!block)
-        return false;
-    bool ok = false;
-    if (GetPrinterA(printer, 2, block, needed, &needed)) {
-        const PRINTER_INFO_2A* info = reinterpret_cast<const PRINTER_INFO_2A*>(block);
-        ok = info->pDriverName && SafeCopy(out, outSize, info->pDriverName);
-    }
-    HeapFree(GetProcessHeap(), 0, block);
-    return ok;
+    PrinterInfo2 info;
+    return info.Read(printer) && info.Get()->pDriverName && SafeCopy(out, outSize, info.Get()->pDriverName);
 }
 
 // Creates the mapping with a DACL of the two SIDs; the ACL is freed before returning.

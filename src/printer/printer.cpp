@@ -1,5 +1,7 @@
 #include "printer.h"
 
+#include "scoped.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -90,14 +92,11 @@ int GetPrnDriverName(const char* printerName, char* outDriverName)
         return 0;
 
     int result = 0;
-    HANDLE handle = nullptr;
-    BYTE* info = nullptr;
-    if (OV_OpenPrinter(nameCopy, &handle, nullptr) && handle) {
-        DWORD needed = 0;
-        GetPrinterA(handle, 2, nullptr, 0, &needed);
-        info = needed ? static_cast<BYTE*>(malloc(needed)) : nullptr;
-        if (info && GetPrinterA(handle, 2, info, needed, &needed)) {
-            const char* driver = reinterpret_cast<PRINTER_INFO_2A*>(info)->pDriverName;
+    {
+        ScopedPrinter printer;
+        PrinterInfo2 info;
+        if (OV_OpenPrinter(nameCopy, printer.Put(), nullptr) && printer.IsOpen() && info.Read(printer.Get())) {
+            const char* driver = info.Get()->pDriverName;
             // A name cut to the buffer would name another driver: only a whole one counts.
             if (driver && SafeCopy(outDriverName, ZT_TEXT, driver))
                 result = 1;
@@ -105,9 +104,34 @@ int GetPrnDriverName(const char* printerName, char* outDriverName)
     }
     if (!result)
         outDriverName[0] = '\0';
-    free(info);
-    if (handle)
-        ClosePrinter(handle);
     free(nameCopy);
     return result;
+}
+
+PrinterInfo2::~PrinterInfo2()
+{
+    if (m_block)
+        HeapFree(GetProcessHeap(), 0, m_block);
+}
+
+bool PrinterInfo2::Read(HANDLE printer, bool strictSize)
+{
+    if (m_block)
+        HeapFree(GetProcessHeap(), 0, m_block);
+    m_block = nullptr;
+    m_info = nullptr;
+    DWORD needed = 0;
+    SetLastError(ERROR_SUCCESS);
+    BOOL sized = GetPrinterA(printer, 2, nullptr, 0, &needed);
+    if (strictSize && (sized || GetLastError() != ERROR_INSUFFICIENT_BUFFER))
+        return false;
+    if (needed < sizeof(PRINTER_INFO_2A))
+        return false;
+    m_block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+    if (!m_block)
+        return false;
+    if (!GetPrinterA(printer, 2, m_block, needed, &needed))
+        return false;
+    m_info = reinterpret_cast<const PRINTER_INFO_2A*>(m_block);
+    return true;
 }

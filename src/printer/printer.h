@@ -13,6 +13,26 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
 // 1 when the platform is of the NT family (GetVersionExA reports VER_PLATFORM_WIN32_NT).
 int IsWinNT();
 
+// The level-2 information of an open printer, read in two calls (the size, then the data)
+// into a zero-filled block that the object owns and frees.
+class PrinterInfo2 {
+public:
+    PrinterInfo2() = default;
+    ~PrinterInfo2();
+    PrinterInfo2(const PrinterInfo2&) = delete;
+    PrinterInfo2& operator=(const PrinterInfo2&) = delete;
+
+    // True when the information was read. With `strictSize`, the size query must fail
+    // with ERROR_INSUFFICIENT_BUFFER, as a spooler that works does.
+    bool Read(HANDLE printer, bool strictSize = false);
+    // The information, or null before a successful Read.
+    const PRINTER_INFO_2A* Get() const { return m_info; }
+
+private:
+    BYTE* m_block = nullptr;
+    const PRINTER_INFO_2A* m_info = nullptr;
+};
+
 // Tells whether the program must not serve a printer. Callers make a local instance around
 // each call; the class keeps no state.
 class CCtrlSetReg {

@@ -107,20 +107,10 @@ bool IsStalePrinterTarget(HKEY target)
     if (!OV_OpenPrinter(name, printer.Put(), nullptr) || !printer.IsOpen())
         return true;
 
-    DWORD needed = 0;
-    GetPrinterA(printer.Get(), 2, nullptr, 0, &needed);
-    if (needed < sizeof(PRINTER_INFO_2A))
+    PrinterInfo2 info;
+    if (!info.Read(printer.Get()))
         return false;
-    HLOCAL block = LocalAlloc(LMEM_FIXED, needed);
-    if (!block)
-        return false;
-    bool stale = false;
-    if (GetPrinterA(printer.Get(), 2, static_cast<BYTE*>(block), needed, &needed)) {
-        const PRINTER_INFO_2A* info = static_cast<const PRINTER_INFO_2A*>(block);
-        stale = !info->pDriverName || !info->pPrintProcessor;
-    }
-    LocalFree(block);
-    return stale;
+    return !info.Get()->pDriverName || !info.Get()->pPrintProcessor;
 }
 
 // A port-list target goes only when it has no name; its port is never checked.

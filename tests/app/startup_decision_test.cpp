@@ -95,15 +95,15 @@ TEST_F(StartupDecision, ExistingPrinterOrPortKeepsEntryAndFile)
 
 TEST_F(StartupDecision, TraceLinesInOrder)
 {
-    std::string value = zt::UniqueName("J_RIC_s");
-    zt::TempFile log("ztlog", ".log");
-    ASSERT_TRUE(zt::SetDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, value.c_str(), 1));
-    ASSERT_EQ(1, TraceOpen(log.Path().c_str(), value.c_str()));
     RunValue user(HKEY_CURRENT_USER, m_printer, RunData());
     std::string cmd = "/P \"" + m_printer + "\" /O \"LPT7:\" /R /I /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
-    InitInstance(cmd.c_str(), &m_frame, nullptr);
-    TraceOpen(nullptr, nullptr);
-    zt::DeleteValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, value.c_str());
+    std::vector<std::string> lines;
+    {
+        zt::PrivateTrace trace;
+        ASSERT_TRUE(trace.On());
+        InitInstance(cmd.c_str(), &m_frame, nullptr);
+        lines = trace.Take();
+    }
 
     const std::string expected[] = {
         "InitInstance",
@@ -116,12 +116,9 @@ TEST_F(StartupDecision, TraceLinesInOrder)
         "cmdInfo.m_fIconInstall : 1",
         "DeleteStartupReg",
     };
-    std::vector<std::string> lines = zt::ReadLines(log.Path());
     ASSERT_EQ(std::size(expected), lines.size());
-    for (size_t i = 0; i < lines.size(); ++i) {
-        ASSERT_GT(lines[i].size(), 13u);
-        EXPECT_EQ(" : " + expected[i], lines[i].substr(10)) << lines[i];
-    }
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(expected[i], lines[i]);
     EXPECT_FALSE(user.Exists());
 }
 

@@ -13,24 +13,9 @@ namespace {
 // Traces into a log of its own through a switch value of its own.
 class TracedQuery : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(zt::SetDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str(), 1));
-        ASSERT_EQ(1, TraceOpen(m_log.Path().c_str(), m_value.c_str()));
-    }
-    void TearDown() override
-    {
-        TraceOpen(nullptr, nullptr);
-        zt::DeleteValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str());
-    }
+    void SetUp() override { ASSERT_TRUE(m_trace.On()); }
     // The log's lines without their tick-count field.
-    std::vector<std::string> Lines()
-    {
-        std::vector<std::string> lines;
-        for (const std::string& line : zt::ReadLines(m_log.Path()))
-            lines.push_back(line.size() > 13 ? line.substr(13) : line);
-        return lines;
-    }
+    std::vector<std::string> Lines() { return m_trace.Take(); }
     // IsZetInvalid on the printer after giving it a raw ZETSetting (size 0: none).
     int WithSetting(const std::string& printer, DWORD type, const void* data, DWORD size)
     {
@@ -42,8 +27,7 @@ protected:
         return ctrl.IsZetInvalid(printer.c_str());
     }
 
-    std::string m_value = zt::UniqueName("J_RIC_p");
-    zt::TempFile m_log{"ztlog", ".log"};
+    zt::PrivateTrace m_trace;
 };
 
 TEST_F(TracedQuery, ExistingPrinterWritesTheWholeSequence)
@@ -97,12 +81,14 @@ TEST_F(TracedQuery, OnlyASettingThatReadsAsOneSwitchesMonitoringOff)
     // One byte 0x01 of any type fills the low byte of the zeroed number.
     unsigned char byte = 1;
     EXPECT_EQ(1, WithSetting(name, REG_BINARY, &byte, 1));
-    EXPECT_EQ("value : 1", Lines().at(Lines().size() - 4));
+    std::vector<std::string> lines = Lines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ("value : 1", lines[lines.size() - 4]);
 
     // Eight bytes do not fit the 4-byte buffer: the query fails and the printer stays valid.
     unsigned long long wide = 1;
     EXPECT_EQ(0, WithSetting(name, REG_QWORD, &wide, 8));
-    std::vector<std::string> lines = Lines();
+    lines = Lines();
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ("result : " + std::to_string(ERROR_MORE_DATA), lines[lines.size() - 5]);
     EXPECT_EQ("value : 0", lines[lines.size() - 4]);

@@ -2,6 +2,8 @@
 
 #include <winspool.h>
 
+#include "trace.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -383,6 +385,29 @@ TempDirectory::TempDirectory(const char* prefix) : m_path(TempDir() + UniqueName
 TempDirectory::~TempDirectory()
 {
     RemoveDirectoryTree(m_path);
+}
+
+// ---- trace log ----------------------------------------------------------------------
+
+PrivateTrace::PrivateTrace() : m_value(UniqueName("J_RIC_t"))
+{
+    m_on = SetDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str(), 1) &&
+           TraceOpen(m_log.Path().c_str(), m_value.c_str()) == 1;
+}
+
+PrivateTrace::~PrivateTrace()
+{
+    TraceOpen(nullptr, nullptr);
+    DeleteValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str());
+}
+
+std::vector<std::string> PrivateTrace::Take()
+{
+    std::vector<std::string> lines;
+    for (const std::string& line : ReadLines(m_log.Path()))
+        lines.push_back(line.size() > 13 ? line.substr(13) : line);
+    DeleteFileA(m_log.Path().c_str());
+    return lines;
 }
 
 // ---- processes and waiting ------------------------------------------------------------

@@ -165,6 +165,26 @@ private:
 };
 void RemoveDirectoryTree(const std::string& path);
 
+// ---- trace log ----------------------------------------------------------------------
+
+// Tracing of this process switched on into a log file of its own (through a switch value
+// of its own under the Debug key) for the lifetime of the object, then off again.
+class PrivateTrace {
+public:
+    PrivateTrace();
+    ~PrivateTrace();
+    PrivateTrace(const PrivateTrace&) = delete;
+    PrivateTrace& operator=(const PrivateTrace&) = delete;
+    bool On() const { return m_on; }
+    // The lines written so far without their tick-count field; the log then starts anew.
+    std::vector<std::string> Take();
+
+private:
+    std::string m_value;
+    TempFile m_log{"ztlog", ".log"};
+    bool m_on = false;
+};
+
 // ---- processes and waiting ------------------------------------------------------------
 
 // A started child process. Not copyable; the handle is closed at the end of the scope

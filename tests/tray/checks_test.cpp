@@ -10,33 +10,7 @@
 
 namespace {
 
-// Tracing into a private log for the duration of a test.
-class PrivateTrace {
-public:
-    PrivateTrace()
-    {
-        zt::SetDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str(), 1);
-        TraceOpen(m_log.Path().c_str(), m_value.c_str());
-    }
-    ~PrivateTrace()
-    {
-        TraceOpen(nullptr, nullptr);
-        zt::DeleteValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str());
-    }
-    // The lines written so far, without their tick counts; the log starts anew.
-    std::vector<std::string> Take()
-    {
-        std::vector<std::string> lines;
-        for (const std::string& line : zt::ReadLines(m_log.Path()))
-            lines.push_back(line.size() > 13 ? line.substr(13) : line);
-        zt::DeleteFileIfAny(m_log.Path());
-        return lines;
-    }
-
-private:
-    std::string m_value = zt::UniqueName("J_RIC_c");
-    zt::TempFile m_log{"ztlog", ".log"};
-};
+using zt::PrivateTrace;
 
 // A frame with a real hidden window in this process, for a printer key.
 class TestFrame : public CMainFrame {

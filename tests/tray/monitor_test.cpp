@@ -27,6 +27,20 @@ std::string Upper(std::string text)
 
 class MonitorTest : public ::testing::Test {
 protected:
+    // Starts the kit's monitor; its window once it runs, else null.
+    static HWND StartMonitor(const zt::TestDriverKit& kit, MonitorProcess* monitor,
+                             const std::vector<std::string>& env = {})
+    {
+        if (!kit.Ok() || !monitor->Start(zt::MonitorArgs(kit), env))
+            return nullptr;
+        return monitor->WaitWindow(kit.Printer());
+    }
+    // Asks the monitor to close; true when it ended.
+    static bool Close(HWND window, MonitorProcess* monitor)
+    {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return monitor->WaitExit(15000);
+    }
     std::vector<std::string> RecordEnv() const { return {"ZT_RECORD=" + m_record.Path()}; }
     // The Run value that a driver's installer writes, with its parameter file.
     std::string RunData(const zt::TestDriverKit& kit) const
@@ -42,8 +56,7 @@ TEST_F(MonitorTest, RunsForInstalledPrinterAndClosesOnRequest)
     zt::TestDriverKit kit;
     ASSERT_TRUE(kit.Ok());
     MonitorProcess monitor;
-    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit)));
-    HWND window = monitor.WaitWindow(kit.Printer());
+    HWND window = StartMonitor(kit, &monitor);
     ASSERT_NE(nullptr, window);
     char cls[64] = {0}, title[64] = {0};
     GetClassNameA(window, cls, sizeof(cls));
@@ -81,8 +94,7 @@ TEST_F(MonitorTest, StatusProgramReceivesParameterFile)
     zt::TestDriverKit kit(options);
     ASSERT_TRUE(kit.Ok());
     MonitorProcess monitor;
-    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit), RecordEnv()));
-    HWND window = monitor.WaitWindow(kit.Printer());
+    HWND window = StartMonitor(kit, &monitor, RecordEnv());
     ASSERT_NE(nullptr, window);
 
     PostMessageA(window, WM_COMMAND, ID_PRINTER_STATUS, 0);
@@ -112,8 +124,7 @@ TEST_F(MonitorTest, StatusProgramReceivesParameterFile)
     std::string stored;
     EXPECT_TRUE(zt::GetString(HKEY_LOCAL_MACHINE, kit.DriverKey(), "J_RRUN", &stored));
     EXPECT_EQ(kit.InstallDir() + "J_R10RN1.EXE", stored) << "the verified path is written back";
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(monitor.WaitExit(15000));
+    EXPECT_TRUE(Close(window, &monitor));
 }
 
 TEST_F(MonitorTest, LengthPrefixedCommandLineWithoutTemporaryDirectory)
@@ -127,8 +138,7 @@ TEST_F(MonitorTest, LengthPrefixedCommandLineWithoutTemporaryDirectory)
     env.push_back("TMP=" + noDir);
     env.push_back("TEMP=" + noDir);
     MonitorProcess monitor;
-    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit), env));
-    HWND window = monitor.WaitWindow(kit.Printer());
+    HWND window = StartMonitor(kit, &monitor, env);
     ASSERT_NE(nullptr, window);
 
     PostMessageA(window, WM_COMMAND, ID_PRINTER_STATUS, 0);
@@ -142,8 +152,7 @@ TEST_F(MonitorTest, LengthPrefixedCommandLineWithoutTemporaryDirectory)
     EXPECT_EQ(line, records[0].commandLine);
     EXPECT_EQ(line + "/E", records[1].commandLine);
     EXPECT_FALSE(records[0].hadFile);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(monitor.WaitExit(15000));
+    EXPECT_TRUE(Close(window, &monitor));
 }
 
 TEST_F(MonitorTest, ToolStartedWithItsCommandLine)
@@ -153,8 +162,7 @@ TEST_F(MonitorTest, ToolStartedWithItsCommandLine)
     zt::TestDriverKit kit(options);
     ASSERT_TRUE(kit.Ok());
     MonitorProcess monitor;
-    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit), RecordEnv()));
-    HWND window = monitor.WaitWindow(kit.Printer());
+    HWND window = StartMonitor(kit, &monitor, RecordEnv());
     ASSERT_NE(nullptr, window);
 
     PostMessageA(window, WM_COMMAND, 919, 0); // not a tool: nothing starts
@@ -164,8 +172,7 @@ TEST_F(MonitorTest, ToolStartedWithItsCommandLine)
     EXPECT_EQ("\"" + Recorder() + "\" /T921 /P \"" + kit.Printer() + "\" /M \"" + kit.Model() + "\" /D \"" +
                   kit.Driver() + "\" /O \"LPT1:\"",
               records[0].commandLine);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(monitor.WaitExit(15000));
+    EXPECT_TRUE(Close(window, &monitor));
     EXPECT_EQ(1u, zt::ReadRecords(m_record.Path()).size());
 }
 
@@ -192,8 +199,7 @@ TEST_F(MonitorTest, QuotedProgramPathRunsNoOtherProgram)
         ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 1));
         Record r = zt::ReadRecords(m_record.Path())[0];
         EXPECT_EQ(0u, r.commandLine.find("\"" + dir + "J_R10RN1.EXE\" /F \"")) << r.commandLine;
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(monitor.WaitExit(15000));
+        EXPECT_TRUE(Close(window, &monitor));
     }
     zt::DeleteFileIfAny(decoy);
     zt::RemoveDirectoryTree(dir);
@@ -204,8 +210,7 @@ TEST_F(MonitorTest, SecondStartHandsOverAndRemoveOptionCloses)
     zt::TestDriverKit kit;
     ASSERT_TRUE(kit.Ok());
     MonitorProcess first;
-    ASSERT_TRUE(first.Start(zt::MonitorArgs(kit)));
-    HWND window = first.WaitWindow(kit.Printer());
+    HWND window = StartMonitor(kit, &first);
     ASSERT_NE(nullptr, window);
 
     // Same printer in other letter case: the running copy is refreshed, no second runs.
@@ -227,17 +232,14 @@ TEST_F(MonitorTest, KilledMonitorsSlotIsTakenOver)
     zt::TestDriverKit kit;
     ASSERT_TRUE(kit.Ok());
     MonitorProcess first;
-    ASSERT_TRUE(first.Start(zt::MonitorArgs(kit)));
-    HWND stale = first.WaitWindow(kit.Printer());
+    HWND stale = StartMonitor(kit, &first);
     ASSERT_NE(nullptr, stale);
     first.Kill();
     MonitorProcess second;
-    ASSERT_TRUE(second.Start(zt::MonitorArgs(kit)));
-    HWND window = second.WaitWindow(kit.Printer());
+    HWND window = StartMonitor(kit, &second);
     ASSERT_NE(nullptr, window);
     EXPECT_NE(stale, window);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(second.WaitExit(15000));
+    EXPECT_TRUE(Close(window, &second));
 }
 
 TEST_F(MonitorTest, MonitoringSwitchedOffClosesAtNextCheckKeepingStartupEntries)
@@ -272,8 +274,7 @@ TEST_F(MonitorTest, DeletedPrinterClosesAndRemovesStartupEntries)
     ASSERT_TRUE(zt::WriteFileBytes(m_attached.Path(), "x"));
     ASSERT_TRUE(zt::WriteFileBytes(machineFile.Path(), "x"));
     MonitorProcess monitor;
-    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit)));
-    HWND window = monitor.WaitWindow(kit.Printer());
+    HWND window = StartMonitor(kit, &monitor);
     ASSERT_NE(nullptr, window);
 
     // Right after the deletion, a click on the icon finds the printer gone (before the
@@ -361,8 +362,7 @@ TEST_F(MonitorTest, RightClickShowsMenuAndChordCloses)
     zt::TestDriverKit kit;
     ASSERT_TRUE(kit.Ok());
     MonitorProcess monitor;
-    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit)));
-    HWND window = monitor.WaitWindow(kit.Printer());
+    HWND window = StartMonitor(kit, &monitor);
     ASSERT_NE(nullptr, window);
 
     PostMessageA(window, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
