@@ -10,14 +10,14 @@
 
 namespace {
 
-// Reads a 32-bit value into *out (left at 0 when missing or not 4 bytes long).
+// Reads a value of up to 4 bytes, of any type, into *out as the monitor reads it (into a
+// zeroed 32-bit number); 0 when it is missing or longer.
 void QueryDword(HKEY key, const char* name, DWORD* out)
 {
     DWORD value = 0;
     DWORD size = sizeof(value);
     *out = 0;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
-        size == sizeof(value))
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS)
         *out = value;
 }
 

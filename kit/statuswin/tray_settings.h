@@ -27,7 +27,8 @@ struct TraySettings {
 // would remove it again). 1 when outPath (ZT_TEXT bytes) holds a path, else 0 ("").
 int FindOrCreateTarget(const PrinterIdentity& identity, char* outPath);
 
-// Reads both settings; a missing value reads as 0, as the monitor reads it (so a target
+// Reads both settings; a missing value (or one over 4 bytes) reads as 0, as the monitor
+// reads it (so a target
 // without TrayIconEnable counts as switched off). 1 when the target opened, else 0 (both 0).
 int ReadTraySettings(const char* targetPath, TraySettings* out);
 
