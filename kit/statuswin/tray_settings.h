@@ -28,8 +28,8 @@ struct TraySettings {
 int FindOrCreateTarget(const PrinterIdentity& identity, char* outPath);
 
 // Reads both settings; a missing value (or one over 4 bytes) reads as 0, as the monitor
-// reads it (so a target
-// without TrayIconEnable counts as switched off). 1 when the target opened, else 0 (both 0).
+// reads it (so a target without TrayIconEnable counts as switched off). 1 when the target
+// opened, else 0 (both 0).
 int ReadTraySettings(const char* targetPath, TraySettings* out);
 
 // Writes TrayIconSelected and TrayIconEnable as REG_DWORD, each unless it is TRAY_KEEP (or
