@@ -1,48 +1,391 @@
-// The monitor as a user and other programs see it: started for an installed printer, it
-// shows its window, claims its instance-table slot and goes away when asked.
+// The monitor as a process, acted on the way the shell and other programs do: tray
+// notifications, menu commands, a second start, the monitoring switch, a deleted printer.
 #include <gtest/gtest.h>
 
 #include "driverkit.h"
-#include "instance_check.h"
 #include "mainframe.h"
+#include "monitor_util.h"
+#include "runvalue.h"
 #include "testsupport.h"
 
 namespace {
 
-HWND MonitorWindow(const std::string& printer)
+using zt::MonitorProcess;
+using zt::Record;
+
+std::string Recorder()
 {
-    return FindRunningWindow(printer.c_str(), "", INSTANCE_KIND_MONITOR);
+    return zt::TestBinDir() + "zt_recorder.exe";
 }
 
-TEST(Monitor, RunsForInstalledPrinterAndClosesOnRequest)
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+class MonitorTest : public ::testing::Test {
+protected:
+    std::vector<std::string> RecordEnv() const { return {"ZT_RECORD=" + m_record.Path()}; }
+    // The Run value that a driver's installer writes, with its parameter file.
+    std::string RunData(const zt::TestDriverKit& kit) const
+    {
+        return "\"" + kit.InstallDir() + "zettray.exe\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
+    }
+    zt::TempFile m_record{"ztrec", ".txt"};
+    zt::TempFile m_attached{"ztA", ".txt"};
+};
+
+TEST_F(MonitorTest, RunsForInstalledPrinterAndClosesOnRequest)
 {
     zt::TestDriverKit kit;
     ASSERT_TRUE(kit.Ok());
-    zt::ChildProcess monitor;
-    ASSERT_TRUE(monitor.Start(zt::BinPath("zettray.exe"), "/P \"" + kit.Printer() + "\" /EF \"HKCU\""));
-    HWND window = nullptr;
-    ASSERT_TRUE(zt::WaitFor([&] { return (window = MonitorWindow(kit.Printer())) != nullptr; }, 15000));
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit)));
+    HWND window = monitor.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, window);
     char cls[64] = {0}, title[64] = {0};
     GetClassNameA(window, cls, sizeof(cls));
     GetWindowTextA(window, title, sizeof(title));
     EXPECT_STREQ("TrayIconWClass", cls);
     EXPECT_STREQ("ZET3 TrayIcon", title);
     EXPECT_FALSE(IsWindowVisible(window));
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    EXPECT_EQ(monitor.Pid(), pid);
 
+    // The first start created the printer's target with the library's defaults.
     std::string target = kit.TargetKey();
     ASSERT_FALSE(target.empty());
-    DWORD enable = 0;
+    DWORD enable = 0, selected = 9;
     EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, target, "TrayIconEnable", &enable));
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, target, "TrayIconSelected", &selected));
     EXPECT_EQ(1u, enable);
+    EXPECT_EQ(0u, selected);
+
+    // A refresh request and an unknown command leave it running.
+    PostMessageA(window, WM_REFRESHICON, 0, 0);
+    PostMessageA(window, WM_COMMAND, 919, 0);
+    Sleep(300);
+    EXPECT_TRUE(monitor.Running());
 
     PostMessageA(window, WM_CLOSE, 0, 0);
     DWORD code = 99;
-    ASSERT_TRUE(monitor.Wait(15000, &code));
+    ASSERT_TRUE(monitor.WaitExit(15000, &code));
     EXPECT_EQ(0u, code);
-    EXPECT_EQ(nullptr, MonitorWindow(kit.Printer()));
+    EXPECT_EQ(nullptr, zt::MonitorWindow(kit.Printer())) << "the slot is cleared at exit";
+}
+
+TEST_F(MonitorTest, StatusProgramReceivesParameterFile)
+{
+    zt::KitOptions options;
+    options.statusProgram = Recorder();
+    zt::TestDriverKit kit(options);
+    ASSERT_TRUE(kit.Ok());
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit), RecordEnv()));
+    HWND window = monitor.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, window);
+
+    PostMessageA(window, WM_COMMAND, ID_PRINTER_STATUS, 0);
+    ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 1));
+    PostMessageA(window, WM_COMMAND, ID_MONITOR_PREFS, 0);
+    ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 2));
+    PostMessageA(window, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 3));
+
+    std::vector<Record> records = zt::ReadRecords(m_record.Path());
+    const std::string lines = "/P \"" + kit.Printer() + "\"\r\n/D \"" + kit.Driver() + "\"\r\n/O \"LPT1:\"\r\n/M \"" +
+                              kit.Model() + "\"\r\n";
+    const std::string expectedFile[] = {lines, lines + "/E\r\n", lines};
+    const std::string program = "\"" + kit.InstallDir() + "J_R10RN1.EXE\" /F \"J_R";
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const Record& r = records[i];
+        EXPECT_EQ(0u, r.commandLine.find(program)) << r.commandLine;
+        EXPECT_EQ(".tmp\"", r.commandLine.substr(r.commandLine.size() - 5)) << r.commandLine;
+        EXPECT_TRUE(r.hadFile);
+        EXPECT_EQ(expectedFile[i], r.fileBytes);
+        // The parameter file is the started program's to delete.
+        std::string name = r.commandLine.substr(r.commandLine.find("/F \"") + 4);
+        name.pop_back();
+        EXPECT_TRUE(zt::DeleteFileIfAny(zt::TempDir() + name)) << name;
+    }
+    std::string stored;
+    EXPECT_TRUE(zt::GetString(HKEY_LOCAL_MACHINE, kit.DriverKey(), "J_RRUN", &stored));
+    EXPECT_EQ(kit.InstallDir() + "J_R10RN1.EXE", stored) << "the verified path is written back";
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(15000));
+}
+
+TEST_F(MonitorTest, LengthPrefixedCommandLineWithoutTemporaryDirectory)
+{
+    zt::KitOptions options;
+    options.statusProgram = Recorder();
+    zt::TestDriverKit kit(options);
+    ASSERT_TRUE(kit.Ok());
+    std::string noDir = "C:\\" + zt::UniqueName("nodir");
+    std::vector<std::string> env = RecordEnv();
+    env.push_back("TMP=" + noDir);
+    env.push_back("TEMP=" + noDir);
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit), env));
+    HWND window = monitor.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, window);
+
+    PostMessageA(window, WM_COMMAND, ID_PRINTER_STATUS, 0);
+    ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 1));
+    PostMessageA(window, WM_COMMAND, ID_MONITOR_PREFS, 0);
+    ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 2));
+    std::vector<Record> records = zt::ReadRecords(m_record.Path());
+    const std::string line = "\"" + kit.InstallDir() + "J_R10RN1.EXE\" /P" + std::to_string(kit.Printer().size()) +
+                             " \"" + kit.Printer() + "\" /O5 \"LPT1:\" /M" + std::to_string(kit.Model().size()) +
+                             " \"" + kit.Model() + "\" ";
+    EXPECT_EQ(line, records[0].commandLine);
+    EXPECT_EQ(line + "/E", records[1].commandLine);
+    EXPECT_FALSE(records[0].hadFile);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(15000));
+}
+
+TEST_F(MonitorTest, ToolStartedWithItsCommandLine)
+{
+    zt::KitOptions options;
+    options.toolProgram = Recorder();
+    zt::TestDriverKit kit(options);
+    ASSERT_TRUE(kit.Ok());
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit), RecordEnv()));
+    HWND window = monitor.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, window);
+
+    PostMessageA(window, WM_COMMAND, 919, 0); // not a tool: nothing starts
+    PostMessageA(window, WM_COMMAND, 921, 0);
+    ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 1));
+    std::vector<Record> records = zt::ReadRecords(m_record.Path());
+    EXPECT_EQ("\"" + Recorder() + "\" /T921 /P \"" + kit.Printer() + "\" /M \"" + kit.Model() + "\" /D \"" +
+                  kit.Driver() + "\" /O \"LPT1:\"",
+              records[0].commandLine);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(15000));
+    EXPECT_EQ(1u, zt::ReadRecords(m_record.Path()).size());
+}
+
+TEST_F(MonitorTest, QuotedProgramPathRunsNoOtherProgram)
+{
+    // An install directory with a blank, and a program whose path is the part before it:
+    // an unquoted start would run that program instead.
+    std::string base = zt::TempDir() + zt::UniqueName("ztq");
+    std::string dir = base + " kit\\";
+    std::string decoy = base + ".exe";
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    ASSERT_TRUE(zt::CopyFileTo(Recorder(), decoy));
+    ASSERT_TRUE(zt::CopyFileTo(Recorder(), dir + "J_R10RN1.EXE"));
+    zt::TempFile decoyRecord{"ztdecoy", ".txt"};
+    {
+        zt::TestDriverKit kit;
+        ASSERT_TRUE(kit.Ok());
+        ASSERT_TRUE(zt::SetString(HKEY_LOCAL_MACHINE, kit.DriverKey(), "J_RRUN", dir + "J_R10RN1.EXE"));
+        MonitorProcess monitor;
+        ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit), RecordEnv()));
+        HWND window = monitor.WaitWindow(kit.Printer());
+        ASSERT_NE(nullptr, window);
+        PostMessageA(window, WM_COMMAND, ID_PRINTER_STATUS, 0);
+        ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 1));
+        Record r = zt::ReadRecords(m_record.Path())[0];
+        EXPECT_EQ(0u, r.commandLine.find("\"" + dir + "J_R10RN1.EXE\" /F \"")) << r.commandLine;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(monitor.WaitExit(15000));
+    }
+    zt::DeleteFileIfAny(decoy);
+    zt::RemoveDirectoryTree(dir);
+}
+
+TEST_F(MonitorTest, SecondStartHandsOverAndRemoveOptionCloses)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    MonitorProcess first;
+    ASSERT_TRUE(first.Start(zt::MonitorArgs(kit)));
+    HWND window = first.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, window);
+
+    // Same printer in other letter case: the running copy is refreshed, no second runs.
+    DWORD code = 99;
+    ASSERT_TRUE(zt::RunProcess(zt::BinPath("zettray.exe"), "/P \"" + Upper(kit.Printer()) + "\" /EF \"HKCU\"", 20000,
+                               &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(first.Running());
+    EXPECT_EQ(window, zt::MonitorWindow(kit.Printer()));
+
+    // With /R the running copy is asked to close.
+    ASSERT_TRUE(zt::RunProcess(zt::BinPath("zettray.exe"), zt::MonitorArgs(kit, "/R"), 20000, &code));
+    EXPECT_TRUE(first.WaitExit(15000));
+    EXPECT_EQ(nullptr, zt::MonitorWindow(kit.Printer()));
+}
+
+TEST_F(MonitorTest, KilledMonitorsSlotIsTakenOver)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    MonitorProcess first;
+    ASSERT_TRUE(first.Start(zt::MonitorArgs(kit)));
+    HWND stale = first.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, stale);
+    first.Kill();
+    MonitorProcess second;
+    ASSERT_TRUE(second.Start(zt::MonitorArgs(kit)));
+    HWND window = second.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, window);
+    EXPECT_NE(stale, window);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(second.WaitExit(15000));
+}
+
+TEST_F(MonitorTest, MonitoringSwitchedOffClosesAtNextCheckKeepingStartupEntries)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), RunData(kit));
+    zt::RunValue machine(HKEY_LOCAL_MACHINE, kit.Printer(), RunData(kit));
+    ASSERT_TRUE(zt::WriteFileBytes(m_attached.Path(), "/P \"" + kit.Printer() + "\"\r\n"));
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit)));
+    ASSERT_NE(nullptr, monitor.WaitWindow(kit.Printer()));
+
+    ASSERT_TRUE(zt::SetPrinterDword(kit.Printer(), "ZETSetting", 1));
+    DWORD code = 99;
+    EXPECT_TRUE(monitor.WaitExit(3000 + 2000 + 5000, &code)) << "closes at the next mask check";
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(user.Exists());
+    EXPECT_TRUE(machine.Exists());
+    EXPECT_TRUE(zt::FileExists(m_attached.Path()));
+}
+
+TEST_F(MonitorTest, DeletedPrinterClosesAndRemovesStartupEntries)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    zt::TempFile machineFile{"ztM", ".txt"};
+    zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), RunData(kit));
+    zt::RunValue machine(HKEY_LOCAL_MACHINE, kit.Printer(),
+                         "\"" + kit.InstallDir() + "zettray.exe\" /A \"" + machineFile.Path() + "\"");
+    zt::RunValue other(HKEY_CURRENT_USER, zt::UniqueName("ztother"), RunData(kit));
+    ASSERT_TRUE(zt::WriteFileBytes(m_attached.Path(), "x"));
+    ASSERT_TRUE(zt::WriteFileBytes(machineFile.Path(), "x"));
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit)));
+    HWND window = monitor.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, window);
+
+    // Right after the deletion, a click on the icon finds the printer gone (before the
+    // next mask check, which would close the monitor without this clean-up).
+    ASSERT_TRUE(kit.DeletePrinter());
+    PostMessageA(window, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
+    DWORD code = 99;
+    ASSERT_TRUE(monitor.WaitExit(15000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(user.Exists());
+    EXPECT_FALSE(machine.Exists());
+    EXPECT_FALSE(zt::FileExists(m_attached.Path()));
+    EXPECT_FALSE(zt::FileExists(machineFile.Path()));
+    EXPECT_TRUE(other.Exists());
+}
+
+TEST_F(MonitorTest, DisabledIconEndsStartAndRemovesStartupEntry)
+{
+    zt::KitOptions options;
+    options.trayIconEnable = 0;
+    zt::TestDriverKit kit(options);
+    ASSERT_TRUE(kit.Ok());
+    zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), RunData(kit));
+    ASSERT_TRUE(zt::WriteFileBytes(m_attached.Path(), "/P \"" + kit.Printer() + "\"\n"));
+    DWORD code = 99;
+    ASSERT_TRUE(zt::RunProcess(zt::BinPath("zettray.exe"),
+                               zt::MonitorArgs(kit, "/A \"" + m_attached.Path() + "\""), 20000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(user.Exists());
+    EXPECT_FALSE(zt::FileExists(m_attached.Path()));
+    DWORD enable = 9;
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", &enable));
+    EXPECT_EQ(0u, enable);
+}
+
+// Starts a monitor that stops at a message box; returns the box's text after pressing OK.
+std::string TextOfStartupBox(const std::string& args, DWORD* exitCode)
+{
+    MonitorProcess monitor;
+    if (!monitor.Start(args))
+        return "not started";
+    HWND box = nullptr;
+    zt::WaitFor([&] { return (box = zt::FindProcessWindow(monitor.Pid(), "ORVEL Zetwatch", "#32770")) != nullptr; },
+                20000);
+    if (!box)
+        return "no box";
+    std::string text = zt::MessageBoxText(box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    if (!monitor.WaitExit(15000, exitCode))
+        return "still running";
+    return text;
+}
+
+TEST_F(MonitorTest, MissingResourceLibraryShowsBoxAndEndsForGood)
+{
+    zt::KitOptions options;
+    options.resDll = false;
+    zt::TestDriverKit kit(options);
+    ASSERT_TRUE(kit.Ok());
+    zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), RunData(kit));
+    DWORD code = 99;
+    EXPECT_EQ("Could not find specified file.", TextOfStartupBox(zt::MonitorArgs(kit), &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(user.Exists()) << "a printer that can never be served loses its start-up entry";
+}
+
+TEST_F(MonitorTest, FailingInstanceTableShowsBox)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    ASSERT_TRUE(zt::SetString(HKEY_LOCAL_MACHINE, kit.DriverKey(), "MapFileName", ""));
+    DWORD code = 99;
+    EXPECT_EQ("Insufficient memory.", TextOfStartupBox(zt::MonitorArgs(kit), &code));
+    EXPECT_EQ(0u, code);
+}
+
+bool PopupMenuShown(DWORD pid)
+{
+    return zt::FindProcessWindow(pid, "", "#32768") != nullptr &&
+           IsWindowVisible(zt::FindProcessWindow(pid, "", "#32768"));
+}
+
+TEST_F(MonitorTest, RightClickShowsMenuAndChordCloses)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start(zt::MonitorArgs(kit)));
+    HWND window = monitor.WaitWindow(kit.Printer());
+    ASSERT_NE(nullptr, window);
+
+    PostMessageA(window, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+    EXPECT_TRUE(zt::WaitFor([&] { return PopupMenuShown(monitor.Pid()); }, 10000));
+    PostMessageA(window, WM_CANCELMODE, 0, 0);
+    EXPECT_TRUE(zt::WaitFor([&] { return !PopupMenuShown(monitor.Pid()); }, 10000));
+    EXPECT_TRUE(monitor.Running());
+
+    // Ctrl+Shift+Space held during the right click closes the monitor, without a menu.
+    const WORD keys[] = {VK_CONTROL, VK_SHIFT, VK_SPACE};
+    INPUT input[3];
+    memset(input, 0, sizeof(input));
+    for (int i = 0; i < 3; ++i) {
+        input[i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = keys[i];
+    }
+    SendInput(3, input, sizeof(INPUT));
+    PostMessageA(window, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+    bool closed = monitor.WaitExit(15000);
+    for (INPUT& in : input)
+        in.ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(3, input, sizeof(INPUT));
+    EXPECT_TRUE(closed);
 }
 
 } // namespace

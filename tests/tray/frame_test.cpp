@@ -1,0 +1,432 @@
+// The frame's tray, menu and launch operations in process, with the shell call replaced
+// where the notification area has to misbehave, and real resources, registry and DCs.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "driverkit.h"
+#include "mainframe.h"
+#include "monitor_util.h"
+#include "testsupport.h"
+
+namespace {
+
+// A stand-in for the shell call that refuses a number of adds and records every call.
+struct FakeShell {
+    int refuseAdds = 0;
+    bool refuseAllAdds = false;
+    std::vector<DWORD> calls;
+    std::vector<HICON> icons;
+};
+FakeShell* g_shell = nullptr;
+
+BOOL WINAPI FakeNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+{
+    g_shell->calls.push_back(message);
+    g_shell->icons.push_back(data->hIcon);
+    if (message == NIM_ADD && (g_shell->refuseAllAdds || g_shell->refuseAdds-- > 0))
+        return FALSE;
+    return TRUE;
+}
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_shell = &m_shell;
+        m_frame.m_pfnNotifyIcon = FakeNotifyIcon;
+        m_frame.m_dwTrayRetryDelay = 1;
+        m_frame.m_hWnd = reinterpret_cast<HWND>(0x1234);
+        SafeCopyText(m_frame.m_szPrinterName, "Laser A");
+    }
+    void TearDown() override
+    {
+        if (m_frame.m_hResDll)
+            FreeLibrary(m_frame.m_hResDll);
+        m_frame.m_hResDll = nullptr;
+        m_frame.m_hWnd = nullptr;
+        g_shell = nullptr;
+    }
+    static void SafeCopyText(char (&dst)[260], const std::string& text) { lstrcpynA(dst, text.c_str(), 260); }
+
+    FakeShell m_shell;
+    CMainFrame m_frame;
+};
+
+TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
+{
+    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    ASSERT_NE(nullptr, m_frame.m_hResDll);
+    m_shell.refuseAdds = 3;
+    EXPECT_EQ(1, m_frame.SetTrayIcon(1, 1));
+    EXPECT_EQ(4u, m_shell.calls.size()) << "three refusals, then the add that worked";
+    EXPECT_EQ(m_frame.m_hIcon[1], m_shell.icons.back());
+    EXPECT_NE(nullptr, m_frame.m_hIcon[0]);
+    EXPECT_NE(m_frame.m_hIcon[0], m_frame.m_hIcon[1]);
+    EXPECT_EQ(TRAY_RECORD_SIZE, m_frame.m_nid.cbSize);
+    EXPECT_EQ(88u, m_frame.m_nid.cbSize);
+    EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), m_frame.m_nid.uFlags);
+    EXPECT_EQ(1124u, m_frame.m_nid.uCallbackMessage);
+    EXPECT_STREQ("Laser A", m_frame.m_nid.szTip);
+}
+
+TEST_F(FrameTest, TrayAddGivesUpAfterTenRetries)
+{
+    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_shell.refuseAllAdds = true;
+    EXPECT_EQ(0, m_frame.SetTrayIcon(0, 1));
+    EXPECT_EQ(11u, m_shell.calls.size());
+    EXPECT_EQ(nullptr, m_frame.m_nid.hWnd) << "nothing to delete at clean-up";
+    m_frame.CleanUp();
+    EXPECT_EQ(11u, m_shell.calls.size());
+}
+
+TEST_F(FrameTest, ImageOutsideTheThreeShowsTheFirstAndTipIsCut)
+{
+    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    SafeCopyText(m_frame.m_szPrinterName, std::string(100, 'p'));
+    ASSERT_EQ(1, m_frame.SetTrayIcon(2, 1));
+    EXPECT_EQ(m_frame.m_hIcon[2], m_shell.icons.back());
+    EXPECT_EQ(std::string(63, 'p'), m_frame.m_nid.szTip);
+    for (int index : {3, -1, 1000}) {
+        EXPECT_EQ(1, m_frame.SetTrayIcon(index, 0));
+        EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
+        EXPECT_EQ(m_frame.m_hIcon[0], m_shell.icons.back()) << index;
+    }
+    // The port stands in for an empty printer name.
+    m_frame.m_szPrinterName[0] = '\0';
+    SafeCopyText(m_frame.m_szPortName, "LPT1:");
+    m_frame.SetTrayIcon(1, 0);
+    EXPECT_STREQ("LPT1:", m_frame.m_nid.szTip);
+}
+
+TEST_F(FrameTest, NewNotificationAreaGetsTheIconAgain)
+{
+    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    EXPECT_EQ(0, m_frame.OnTaskbarCreated()) << "no icon was set up yet";
+    EXPECT_TRUE(m_shell.calls.empty());
+    m_frame.m_nSelectedIcon = 2;
+    ASSERT_EQ(1, m_frame.SetTrayIcon(2, 1));
+    FreeLibrary(m_frame.m_hResDll); // as at the end of start-up
+    m_frame.m_hResDll = nullptr;
+    m_shell.calls.clear();
+    m_shell.icons.clear();
+    EXPECT_EQ(1, m_frame.OnTaskbarCreated());
+    ASSERT_EQ(1u, m_shell.calls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), m_shell.calls[0]);
+    EXPECT_EQ(m_frame.m_hIcon[2], m_shell.icons[0]);
+    // The shell still has it: the image is brought up to date instead.
+    m_shell.refuseAllAdds = true;
+    EXPECT_EQ(1, m_frame.OnTaskbarCreated());
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
+}
+
+// The menu that BuildAuxMenu leaves: "-" for a separator, else the command number.
+std::vector<std::string> MenuLayout(HMENU menu)
+{
+    std::vector<std::string> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        MENUITEMINFOA info;
+        memset(&info, 0, sizeof(info));
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_ID;
+        GetMenuItemInfoA(menu, i, TRUE, &info);
+        if (info.fType & MFT_SEPARATOR)
+            items.push_back("-");
+        else
+            items.push_back(std::to_string(info.wID) + ((info.fType & MFT_OWNERDRAW) ? "" : "?"));
+    }
+    return items;
+}
+
+class AuxMenuTest : public FrameTest {
+protected:
+    void SetUp() override
+    {
+        FrameTest::SetUp();
+        ASSERT_TRUE(m_kit.Ok());
+        SafeCopyText(m_frame.m_szDriverName, m_kit.Driver());
+        m_frame.m_hResDll = LoadLibraryA((zt::TestBinDir() + "zt_testres.dll").c_str());
+        ASSERT_NE(nullptr, m_frame.m_hResDll);
+        m_popup = CreatePopupMenu();
+    }
+    void TearDown() override
+    {
+        DestroyMenu(m_popup);
+        zt::DeleteKeyTree(HKEY_LOCAL_MACHINE, IoUrlKey());
+        FrameTest::TearDown();
+    }
+    void SetTools(int first, int last)
+    {
+        for (int command = first; command <= last; ++command)
+            zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), std::to_string(command).c_str(), "tool.exe");
+    }
+    std::string IoUrlKey() const { return "Software\\ORVEL\\" + m_kit.Driver() + " IO_URL"; }
+
+    zt::KitOptions Options() const
+    {
+        zt::KitOptions o;
+        o.menu = false;
+        return o;
+    }
+    zt::TestDriverKit m_kit{Options()};
+    HMENU m_popup = nullptr;
+};
+
+TEST_F(AuxMenuTest, NoMenuKeyReleasesTheItemTable)
+{
+    EXPECT_EQ(0, m_frame.BuildAuxMenu(m_popup));
+    EXPECT_EQ(0, GetMenuItemCount(m_popup));
+    EXPECT_EQ(nullptr, m_frame.m_pAuxItems);
+    EXPECT_EQ(0, m_frame.m_nAuxItemCount);
+    // Owner-draw requests for tools are then ignored.
+    MEASUREITEMSTRUCT measure = {ODT_MENU, 0, 920, 0, 0, 0};
+    m_frame.MeasureAuxItem(&measure);
+    EXPECT_EQ(0u, measure.itemWidth);
+}
+
+TEST_F(AuxMenuTest, SeparatorsBeforeListedVisiblePositions)
+{
+    SetTools(920, 924);
+    struct Case {
+        const char* separators;
+        std::vector<std::string> layout;
+    } cases[] = {
+        {"2,4", {"-", "920", "-", "921", "922", "-", "923", "924"}},
+        {"4,2", {"-", "920", "921", "922", "-", "923", "924"}},
+        {"", {"-", "920", "921", "922", "923", "924"}},
+        {"1", {"-", "-", "920", "921", "922", "923", "924"}},
+        {"x,9,3", {"-", "920", "921", "922", "923", "924"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.separators);
+        zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "Separators", c.separators);
+        CMainFrame frame;
+        frame.m_hResDll = m_frame.m_hResDll;
+        SafeCopyText(frame.m_szDriverName, m_kit.Driver());
+        HMENU popup = CreatePopupMenu();
+        EXPECT_EQ(1, frame.BuildAuxMenu(popup));
+        EXPECT_EQ(c.layout, MenuLayout(popup));
+        DestroyMenu(popup);
+        frame.m_hResDll = nullptr;
+    }
+}
+
+TEST_F(AuxMenuTest, ItemsNeedValueAndTextAndKeepTheirBitmap)
+{
+    SetTools(920, 921);
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "926", "no text for this one.exe");
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "922", "");
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "Separators", "3");
+    EXPECT_EQ(1, m_frame.BuildAuxMenu(m_popup));
+    EXPECT_EQ((std::vector<std::string>{"-", "920", "921"}), MenuLayout(m_popup));
+    EXPECT_STREQ("Tool A", m_frame.m_pAuxItems[0].m_szText);
+    EXPECT_EQ(920u, m_frame.m_pAuxItems[0].m_nCommand);
+    EXPECT_NE(nullptr, m_frame.m_pAuxItems[0].m_hBitmap);
+    EXPECT_EQ(nullptr, m_frame.m_pAuxItems[1].m_hBitmap);
+    EXPECT_EQ(0u, m_frame.m_pAuxItems[6].m_nCommand);
+}
+
+TEST_F(AuxMenuTest, DependentItemShownOnlyWithItsKey)
+{
+    SetTools(920, 920);
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.DriverKey(), "DepExe", "C:\\Drv\\IoTool.exe");
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "925", "\"C:\\Drv\\iotool.exe\" /menu");
+    EXPECT_EQ(1, m_frame.BuildAuxMenu(m_popup));
+    EXPECT_EQ((std::vector<std::string>{"-", "920"}), MenuLayout(m_popup));
+
+    ASSERT_TRUE(zt::SetDword(HKEY_LOCAL_MACHINE, IoUrlKey(), "x", 1));
+    CMainFrame frame;
+    frame.m_hResDll = m_frame.m_hResDll;
+    SafeCopyText(frame.m_szDriverName, m_kit.Driver());
+    HMENU popup = CreatePopupMenu();
+    EXPECT_EQ(1, frame.BuildAuxMenu(popup));
+    EXPECT_EQ((std::vector<std::string>{"-", "920", "925"}), MenuLayout(popup));
+    DestroyMenu(popup);
+    frame.m_hResDll = nullptr;
+
+    // The program name alone does not make a dependent item: the line must say MENU.
+    EXPECT_EQ(1, m_frame.IsDepExeCommand(925, "IOTOOL.EXE"));
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "925", "C:\\Drv\\iotool.exe /x");
+    EXPECT_EQ(0, m_frame.IsDepExeCommand(925, "IOTOOL.EXE"));
+    EXPECT_EQ(0, m_frame.IsDepExeCommand(925, ""));
+}
+
+// A 24-bit DIB section to draw into.
+struct Canvas {
+    Canvas(int w, int h)
+    {
+        BITMAPINFO info;
+        memset(&info, 0, sizeof(info));
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
+        old = SelectObject(dc, bitmap);
+    }
+    ~Canvas()
+    {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+};
+
+TEST_F(AuxMenuTest, DrawsBitmapTextAndSelectionColours)
+{
+    SetTools(920, 921);
+    ASSERT_EQ(1, m_frame.BuildAuxMenu(m_popup));
+    HBITMAP toolBitmap = m_frame.m_pAuxItems[0].m_hBitmap;
+    ASSERT_NE(nullptr, toolBitmap);
+    // The bitmap's own pixels (it must not stay selected elsewhere while it is drawn).
+    COLORREF expected[16][16];
+    HDC source = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldSource = SelectObject(source, toolBitmap);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x)
+            expected[y][x] = GetPixel(source, x, y);
+    }
+    SelectObject(source, oldSource);
+    DeleteDC(source);
+
+    for (bool selected : {false, true}) {
+        SCOPED_TRACE(selected);
+        Canvas canvas(200, 24);
+        DRAWITEMSTRUCT draw;
+        memset(&draw, 0, sizeof(draw));
+        draw.CtlType = ODT_MENU;
+        draw.itemID = 920;
+        draw.itemState = selected ? ODS_SELECTED : 0;
+        draw.hDC = canvas.dc;
+        draw.rcItem = {0, 0, 200, 24};
+        COLORREF before = SetTextColor(canvas.dc, RGB(1, 2, 3));
+        m_frame.DrawAuxItem(&draw);
+        EXPECT_EQ(RGB(1, 2, 3), GetTextColor(canvas.dc)) << "colours restored";
+        SetTextColor(canvas.dc, before);
+        COLORREF fill = GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU);
+        EXPECT_EQ(fill, GetPixel(canvas.dc, 199, 0));
+        // The bitmap sits at x = 4, centred: (24 - 16) / 2 = 4.
+        for (int y = 0; y < 16; y += 5) {
+            for (int x = 0; x < 16; x += 5)
+                EXPECT_EQ(expected[y][x], GetPixel(canvas.dc, 4 + x, 4 + y)) << x << "," << y;
+        }
+        // Text was drawn right of it (offset 16 + 4 + 10 = 30) in the text colour.
+        COLORREF ink = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
+        bool inked = false;
+        for (int x = 30; x < 120 && !inked; ++x) {
+            for (int y = 0; y < 24 && !inked; ++y)
+                inked = GetPixel(canvas.dc, x, y) == ink;
+        }
+        EXPECT_TRUE(inked);
+        for (int y = 0; y < 24; ++y)
+            EXPECT_EQ(fill, GetPixel(canvas.dc, 24, y)) << "nothing between bitmap and text";
+    }
+
+    // Ids that are not tools are ignored.
+    Canvas canvas(10, 10);
+    DRAWITEMSTRUCT other;
+    memset(&other, 0, sizeof(other));
+    other.CtlType = ODT_MENU;
+    other.hDC = canvas.dc;
+    other.rcItem = {0, 0, 10, 10};
+    for (UINT id : {919u, 999u, 0u}) {
+        other.itemID = id;
+        SetPixel(canvas.dc, 5, 5, RGB(9, 9, 9));
+        m_frame.DrawAuxItem(&other);
+        EXPECT_EQ(RGB(9, 9, 9), GetPixel(canvas.dc, 5, 5)) << id;
+    }
+}
+
+TEST_F(AuxMenuTest, MeasuresTextPlusCheckWidth)
+{
+    SetTools(920, 921);
+    ASSERT_EQ(1, m_frame.BuildAuxMenu(m_popup));
+    MEASUREITEMSTRUCT a = {ODT_MENU, 0, 920, 0, 0, 0};
+    MEASUREITEMSTRUCT b = {ODT_MENU, 0, 921, 0, 0, 0};
+    m_frame.MeasureAuxItem(&a);
+    m_frame.MeasureAuxItem(&b);
+    EXPECT_GT(a.itemWidth, static_cast<UINT>(GetSystemMetrics(SM_CXMENUCHECK)));
+    EXPECT_EQ(static_cast<UINT>(GetSystemMetrics(SM_CYMENU)), a.itemHeight);
+    EXPECT_EQ(a.itemWidth, b.itemWidth) << "same length, same font";
+    MEASUREITEMSTRUCT none = {ODT_MENU, 0, 999, 0, 0, 0};
+    m_frame.MeasureAuxItem(&none);
+    EXPECT_EQ(0u, none.itemWidth);
+}
+
+TEST_F(AuxMenuTest, LongToolCommandLineIsNotCut)
+{
+    zt::TempFile record{"ztrec", ".txt"};
+    SetEnvironmentVariableA("ZT_RECORD", record.Path().c_str());
+    // A tool value and four names of 200 characters or more: over 1024 in all.
+    std::string tool = "\"" + zt::TestBinDir() + "zt_recorder.exe\" /T" + std::string(200, 't');
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "930", tool);
+    SafeCopyText(m_frame.m_szPrinterName, std::string(259, 'p'));
+    SafeCopyText(m_frame.m_szModelID, std::string(259, 'm'));
+    SafeCopyText(m_frame.m_szPortName, std::string(259, 'o'));
+    m_frame.OnAux(930);
+    ASSERT_TRUE(zt::WaitForRecords(record.Path(), 1));
+    std::string line = zt::ReadRecords(record.Path())[0].commandLine;
+    std::string expected = tool + " /P \"" + std::string(259, 'p') + "\" /M \"" + std::string(259, 'm') + "\" /D \"" +
+                           m_kit.Driver() + "\" /O \"" + std::string(259, 'o') + "\"";
+    EXPECT_GT(expected.size(), 1024u);
+    EXPECT_EQ(expected, line);
+    SetEnvironmentVariableA("ZT_RECORD", nullptr);
+}
+
+TEST_F(FrameTest, TraySettingsFromTargetAndProfile)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    SafeCopyText(m_frame.m_szPrinterName, kit.Printer());
+    SafeCopyText(m_frame.m_szDriverName, kit.Driver());
+    SafeCopyText(m_frame.m_szModelID, kit.Model());
+    SafeCopyText(m_frame.m_szProfilePath, kit.ProfilePath());
+    // First start: the target is created with the library's defaults.
+    EXPECT_EQ(1, m_frame.LoadTraySettings());
+    EXPECT_EQ(kit.TargetKey(), m_frame.m_szTargetKey);
+    EXPECT_EQ(kit.InstallDir() + "zetres.dll", m_frame.m_szResDllPath);
+    EXPECT_EQ(0, m_frame.m_nSelectedIcon);
+
+    zt::SetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconSelected", 2);
+    EXPECT_EQ(1, m_frame.LoadTraySettings());
+    EXPECT_EQ(2, m_frame.m_nSelectedIcon);
+    // A target without TrayIconEnable counts as disabled.
+    zt::DeleteValue(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable");
+    EXPECT_EQ(0, m_frame.LoadTraySettings());
+    // DisableTrayIcon writes the 0 that makes it so for good.
+    zt::SetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", 1);
+    EXPECT_EQ(1, m_frame.DisableTrayIcon());
+    DWORD enable = 9;
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", &enable));
+    EXPECT_EQ(0u, enable);
+}
+
+TEST_F(FrameTest, RefreshRereadsTheImageAndIgnoresAMissingTarget)
+{
+    zt::ScratchKey target(HKEY_CURRENT_USER, "software\\zettray-tests\\" + zt::UniqueName("target"));
+    SafeCopyText(m_frame.m_szTargetKey, target.Path());
+    zt::SetDword(HKEY_CURRENT_USER, target.Path(), "TrayIconSelected", 1);
+    m_frame.m_hIcon[1] = reinterpret_cast<HICON>(0x11);
+    EXPECT_EQ(1, m_frame.RefreshTrayIcon());
+    EXPECT_EQ(1, m_frame.m_nSelectedIcon);
+    ASSERT_FALSE(m_shell.calls.empty());
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
+    EXPECT_EQ(reinterpret_cast<HICON>(0x11), m_shell.icons.back());
+    m_frame.m_hIcon[1] = nullptr;
+
+    zt::DeleteKeyTree(HKEY_CURRENT_USER, target.Path());
+    size_t calls = m_shell.calls.size();
+    EXPECT_EQ(0, m_frame.RefreshTrayIcon());
+    EXPECT_EQ(calls, m_shell.calls.size());
+    EXPECT_EQ(1, m_frame.m_nSelectedIcon);
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+#include "monitor_util.h"
+
+#include <string.h>
+
+#include "instance_check.h"
+#include "instance_table.h"
+
+namespace zt {
+
+HWND MonitorWindow(const std::string& printer)
+{
+    return FindRunningWindow(printer.c_str(), "", INSTANCE_KIND_MONITOR);
+}
+
+MonitorProcess::~MonitorProcess()
+{
+    if (m_child.Running()) {
+        m_child.Kill();
+    }
+}
+
+bool MonitorProcess::Start(const std::string& args, const std::vector<std::string>& envChanges)
+{
+    if (envChanges.empty())
+        return m_child.Start(BinPath("zettray.exe"), args);
+    std::vector<std::string> env = EnvironmentWith(envChanges);
+    return m_child.Start(BinPath("zettray.exe"), args, &env);
+}
+
+HWND MonitorProcess::WaitWindow(const std::string& printer, DWORD timeoutMs)
+{
+    HWND window = nullptr;
+    WaitFor(
+        [&] {
+            window = MonitorWindow(printer);
+            DWORD pid = 0;
+            if (window)
+                GetWindowThreadProcessId(window, &pid);
+            return window && pid == m_child.Pid();
+        },
+        timeoutMs);
+    return window;
+}
+
+std::string MonitorArgs(const TestDriverKit& kit, const std::string& extra)
+{
+    std::string args = "/P \"" + kit.Printer() + "\" /EF \"HKCU\"";
+    if (!extra.empty())
+        args += " " + extra;
+    return args;
+}
+
+std::vector<Record> ReadRecords(const std::string& path)
+{
+    std::vector<Record> records;
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes))
+        return records;
+    const std::string end = "--end--\n";
+    size_t start = 0;
+    for (size_t stop; (stop = bytes.find(end, start)) != std::string::npos; start = stop + end.size()) {
+        std::string block = bytes.substr(start, stop - start);
+        Record r;
+        size_t nl = block.find('\n');
+        if (block.compare(0, 4, "cmd:") == 0 && nl != std::string::npos) {
+            r.commandLine = block.substr(4, nl - 4);
+            std::string rest = block.substr(nl + 1);
+            if (rest.compare(0, 5, "file:") == 0) {
+                r.hadFile = true;
+                r.fileBytes = rest.substr(5);
+            }
+        }
+        records.push_back(r);
+    }
+    return records;
+}
+
+bool WaitForRecords(const std::string& path, size_t count, DWORD timeoutMs)
+{
+    return WaitFor([&] { return ReadRecords(path).size() >= count; }, timeoutMs);
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    const char* title;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
+{
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid)
+        return TRUE;
+    char text[256] = {0};
+    GetWindowTextA(window, text, sizeof(text));
+    if (strcmp(text, search->title) != 0)
+        return TRUE;
+    if (search->className) {
+        char cls[64] = {0};
+        GetClassNameA(window, cls, sizeof(cls));
+        if (strcmp(cls, search->className) != 0)
+            return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+} // namespace
+
+HWND FindProcessWindow(DWORD pid, const char* title, const char* className)
+{
+    WindowSearch search = {pid, title, className, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string MessageBoxText(HWND box)
+{
+    char text[512] = {0};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+    return text;
+}
+
+} // namespace zt
