@@ -231,6 +231,11 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
             }
             continue;
         }
+        if (!value.empty() && value.back() == '"') {
+            // What Windows makes of --dir "C:\\Folder\\": the backslash escapes the quote.
+            *error = name + " ends in a quote mark: leave out the backslash before the closing quote";
+            return false;
+        }
         *error = CheckText(rule->name, value, rule->maxLength, rule->forbidden);
         if (!error->empty())
             return false;

@@ -197,7 +197,14 @@ bool MakePlan(const SetupOptions& options, InstallPlan* plan, std::string* error
         *error = "the Program Files folder is unknown: give --dir";
         return false;
     }
-    return NormalizeDir(dir, &plan->dir, error) && CheckPathLengths(*plan, error);
+    if (!NormalizeDir(dir, &plan->dir, error))
+        return false;
+    // Uninstall deletes the installed files: they must not be the kit's own.
+    if (SameText(plan->dir + "\\", ModuleDir())) {
+        *error = "the install folder is zetsetup's own folder: choose another --dir";
+        return false;
+    }
+    return CheckPathLengths(*plan, error);
 }
 
 // An install that would clash with what exists: the printer on another driver, or an
@@ -269,15 +276,16 @@ int DoInstall(const SetupOptions& options)
 
 int DoUninstall(const std::string& printer)
 {
+    // Only what zetsetup installed is taken away: a driver's key and files that another
+    // installer made stay, whatever printer uses them.
     SetupRecord record;
-    const bool recorded = ReadSetupRecord(printer, &record);
+    if (!ReadSetupRecord(printer, &record))
+        return Fail("no installation of \"" + printer + "\" by zetsetup was found");
     SpoolerPrinter spooled;
     const bool inSpooler = GetPrinterInfo(printer, &spooled);
-    const std::string driver = recorded ? record.driver : (inSpooler ? spooled.driver : "");
+    const std::string& driver = record.driver;
     DriverInfo info;
-    const bool registered = !driver.empty() && ReadDriverInfo(driver, &info);
-    if (!recorded && !registered)
-        return Fail("no installation of \"" + printer + "\" was found");
+    const bool registered = ReadDriverInfo(driver, &info);
     const std::string dir = !info.installDir.empty() ? info.installDir : record.dir;
 
     if (!CloseMonitor(dir + "\\" KIT_MONITOR_EXE, printer))

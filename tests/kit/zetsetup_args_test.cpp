@@ -80,6 +80,7 @@ TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
         {{"install", "--printer", "P", "--driver", "a\\b"}, "character '\\'"},
         {{"install", "--printer", "P", "--model", "M]"}, "character ']'"},
         {{"install", "--printer", "P", "--dir", "C:\\a*"}, "character '*'"},
+        {{"install", "--printer", "P", "--dir", "C:\\a b\""}, "leave out the backslash"},
         {{"install", "--printer", "P", "--run", "always"}, "hkcu, hklm, both or none"},
         {{"install", "--printer", "P", "--run"}, "--run needs a value"},
         {{"uninstall", "--printer", "P", "--port", "LPT2:"}, "does not take the option --port"},

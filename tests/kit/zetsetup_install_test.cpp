@@ -225,6 +225,13 @@ TEST(Setup, RefusesBadArgumentsAndTooLongRunEntries)
     EXPECT_FALSE(zt::FileExists(longDir));
     zt::ExpectNothingLeft(setup);
 
+    // Installing into the kit's own folder would let uninstall delete the kit.
+    r = zt::RunSetup("install " + setup.PrinterArg() + " --driver \"" + setup.Driver() + "\" --dir \"" +
+                     zt::BinPath(".") + "\"");
+    EXPECT_EQ(2u, r.code) << r.output;
+    EXPECT_TRUE(Contains(r.output, "own folder")) << r.output;
+    zt::ExpectNothingLeft(setup);
+
     r = zt::RunSetup("uninstall --printer \"" + zt::UniqueName("ztnone") + "\"");
     EXPECT_EQ(1u, r.code);
     EXPECT_TRUE(Contains(r.output, "no installation")) << r.output;
