@@ -232,7 +232,7 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
             continue;
         }
         if (!value.empty() && value.back() == '"') {
-            // What Windows makes of --dir "C:\\Folder\\": the backslash escapes the quote.
+            // What Windows makes of --dir "C:\Folder\": the backslash escapes the quote.
             *error = name + " ends in a quote mark: leave out the backslash before the closing quote";
             return false;
         }
