@@ -60,28 +60,7 @@ template <typename Pred> bool Poll(Pred pred, DWORD timeoutMs)
 // Runs zetsetup with the arguments, its output going to <work>\<outputName>.
 bool RunSetup(const std::string& setup, const std::string& args, const char* outputName, DWORD* code)
 {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    const std::string outPath = g_work + "\\" + outputName;
-    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return false;
-    std::string cmd = "\"" + setup + "\" " + args;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = out;
-    si.hStdError = out;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessA(setup.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(out);
-    if (!started)
-        return false;
-    CloseHandle(pi.hThread);
-    bool ended = WaitForSingleObject(pi.hProcess, kSetupTimeoutMs) == WAIT_OBJECT_0;
-    GetExitCodeProcess(pi.hProcess, code);
-    CloseHandle(pi.hProcess);
-    return ended;
+    return RunProgram(setup, "\"" + setup + "\" " + args, kSetupTimeoutMs, code, g_work + "\\" + outputName);
 }
 
 // Asks the script for screenshot n and waits until it is taken.

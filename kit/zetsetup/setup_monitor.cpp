@@ -19,16 +19,24 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
-bool Start(const std::string& program, const std::string& commandLine, PROCESS_INFORMATION* pi)
+// Starts the program in its own folder; with `output`, its standard handles are that file.
+bool Start(const std::string& program, const std::string& commandLine, PROCESS_INFORMATION* pi,
+           HANDLE output = nullptr)
 {
     std::vector<char> text(commandLine.begin(), commandLine.end());
     text.push_back('\0');
     STARTUPINFOA si;
     memset(&si, 0, sizeof(si));
     si.cb = sizeof(si);
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = output;
+        si.hStdError = output;
+    }
     memset(pi, 0, sizeof(*pi));
     const std::string folder = FolderOf(program);
-    if (!CreateProcessA(program.c_str(), text.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessA(program.c_str(), text.data(), nullptr, nullptr, output ? TRUE : FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &si, pi))
         return false;
     CloseHandle(pi->hThread);
@@ -64,14 +72,28 @@ bool StartProgram(const std::string& program, const std::string& commandLine, st
     return true;
 }
 
-bool RunProgram(const std::string& program, const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode)
+bool RunProgram(const std::string& program, const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode,
+                const std::string& outputPath)
 {
+    ScopedHandle output;
+    if (!outputPath.empty()) {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        output.Reset(CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!output.IsValid())
+            return false;
+    }
     PROCESS_INFORMATION pi;
-    if (!Start(program, commandLine, &pi))
+    const bool started = Start(program, commandLine, &pi, output.IsValid() ? output.Get() : nullptr);
+    output.Close(); // the child holds its own copy
+    if (!started)
         return false;
     ScopedHandle process(pi.hProcess);
-    if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), timeoutMs);
         return false;
+    }
     return GetExitCodeProcess(process.Get(), exitCode) != FALSE;
 }
 

@@ -18,8 +18,11 @@ HWND FindMonitorWindow(const std::string& printer);
 // Starts a process with the full command line (program path first), in the program's
 // folder, without waiting. false with a message when it cannot be started.
 bool StartProgram(const std::string& program, const std::string& commandLine, std::string* error);
-// Starts a process and waits for its end; false when it did not end within the time.
-bool RunProgram(const std::string& program, const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode);
+// Starts a process and waits for its end; false when it could not be started or did not
+// end within the time (it is then ended). With `outputPath`, its standard output and error
+// go into that file.
+bool RunProgram(const std::string& program, const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode,
+                const std::string& outputPath = "");
 
 // Polls until the printer's monitor window appears (true) or the time passes (false).
 bool WaitForMonitor(const std::string& printer, DWORD timeoutMs);

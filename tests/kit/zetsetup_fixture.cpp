@@ -6,6 +6,7 @@
 #include "driverkit.h"
 #include "instance_check.h"
 #include "instance_table.h"
+#include "setup_monitor.h"
 #include "setup_plan.h"
 #include "setup_profile.h"
 #include "setup_spooler.h"
@@ -27,30 +28,8 @@ SetupResult RunSetup(const std::string& args, DWORD timeoutMs)
 {
     SetupResult result;
     TempFile log("ztsout", ".txt");
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE out = CreateFileA(log.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return result;
     const std::string exe = BinPath("zetsetup.exe");
-    std::string cmd = Quoted(exe) + " " + args;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = out;
-    si.hStdError = out;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(out);
-    if (!started)
-        return result;
-    CloseHandle(pi.hThread);
-    result.finished = WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    if (!result.finished)
-        TerminateProcess(pi.hProcess, 99);
-    GetExitCodeProcess(pi.hProcess, &result.code);
-    CloseHandle(pi.hProcess);
+    result.finished = RunProgram(exe, Quoted(exe) + " " + args, timeoutMs, &result.code, log.Path());
     ReadFileBytes(log.Path(), &result.output);
     return result;
 }
