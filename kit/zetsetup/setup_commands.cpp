@@ -257,10 +257,12 @@ int DoInstall(const SetupOptions& options)
         for (auto it = madeDirs.rbegin(); it != madeDirs.rend(); ++it)
             RemoveDirIfEmpty(*it);
     });
+    const std::string madeDir = madeDirs.empty() ? "" : madeDirs.front();
     bool done = CopyKitFiles(plan, &undo, &error) && WriteProfileIni(plan, &undo, &error) &&
                 RegisterDriver(plan, addedDriver, &undo, &error) &&
-                WriteSetupRecord(plan, addedPrinter, madeDirs.empty() ? "" : madeDirs.front(), &undo, &error) && WriteStartupEntries(plan, &undo, &error) &&
-                EnableUserTarget(plan.printer, &undo, &error) && (!plan.trace || SwitchTraceOn(&undo, &error));
+                WriteSetupRecord(plan, addedPrinter, madeDir, &undo, &error) &&
+                WriteStartupEntries(plan, &undo, &error) && EnableUserTarget(plan.printer, &undo, &error) &&
+                (!plan.trace || SwitchTraceOn(&undo, &error));
     if (!done)
         return Fail(error + "; nothing was installed");
     undo.Commit();

@@ -47,6 +47,16 @@ bool InstallDriverFromStore(const std::string& driver)
     return install && SUCCEEDED(install(nullptr, nullptr, driver.c_str(), nullptr, 0));
 }
 
+std::string Text(const char* text)
+{
+    return text ? text : "";
+}
+
+SpoolerPrinter FromInfo(const PRINTER_INFO_2A& info)
+{
+    return {Text(info.pPrinterName), Text(info.pPortName), Text(info.pDriverName)};
+}
+
 } // namespace
 
 bool RunningUnderWine()
@@ -144,8 +154,7 @@ std::vector<SpoolerPrinter> ListPrinters()
         return printers;
     const PRINTER_INFO_2A* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
     for (DWORD i = 0; i < count; ++i) {
-        printers.push_back({info[i].pPrinterName ? info[i].pPrinterName : "", info[i].pPortName ? info[i].pPortName : "",
-                            info[i].pDriverName ? info[i].pDriverName : ""});
+        printers.push_back(FromInfo(info[i]));
     }
     return printers;
 }
@@ -163,9 +172,7 @@ bool GetPrinterInfo(const std::string& printer, SpoolerPrinter* out)
     if (!GetPrinterA(handle.Get(), 2, buffer.data(), needed, &needed))
         return false;
     const PRINTER_INFO_2A* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
-    out->name = info->pPrinterName ? info->pPrinterName : printer;
-    out->port = info->pPortName ? info->pPortName : "";
-    out->driver = info->pDriverName ? info->pDriverName : "";
+    *out = FromInfo(*info);
     return true;
 }
 

@@ -219,7 +219,8 @@ TEST(Setup, RefusesBadArgumentsAndTooLongRunEntries)
     const size_t entry = std::string("\"\\zettray.exe\" /EF \"HKCU\" /A \"\\zt12345678.prm\"").size();
     const std::string longDir = "C:\\" + std::string((260 - entry) / 2 - 3, 'd');
     ASSERT_EQ(260u, 2 * longDir.size() + entry);
-    r = zt::RunSetup("install " + setup.PrinterArg() + " --driver \"" + setup.Driver() + "\" --dir \"" + longDir + "\"");
+    r = zt::RunSetup("install " + setup.PrinterArg() + " --driver \"" + setup.Driver() + "\" --dir \"" + longDir +
+                     "\"");
     EXPECT_EQ(2u, r.code) << r.output;
     EXPECT_TRUE(Contains(r.output, "at most 259")) << r.output;
     EXPECT_FALSE(zt::FileExists(longDir));
