@@ -1,0 +1,40 @@
+// The "Printer Status" window: the printer's names and the spooler's status and job count,
+// read again every few seconds, and a Close button.
+#pragma once
+
+#include <windows.h>
+
+#include "kitwindow.h"
+#include "printer_state.h"
+
+#define STATUS_WINDOW_CLASS "ZetPrinterStatusWClass"
+#define STATUS_TITLE_PREFIX "Printer Status - "
+
+// Value texts of the rows, in their order on the window.
+constexpr UINT IDC_STATUS_PRINTER = 1101;
+constexpr UINT IDC_STATUS_PORT = 1102;
+constexpr UINT IDC_STATUS_DRIVER = 1103;
+constexpr UINT IDC_STATUS_MODEL = 1104;
+constexpr UINT IDC_STATUS_STATE = 1105;
+constexpr UINT IDC_STATUS_JOBS = 1106;
+constexpr UINT IDC_STATUS_CLOSE = IDOK;
+
+constexpr UINT_PTR STATUS_REFRESH_TIMER = 1;
+constexpr UINT STATUS_REFRESH_PERIOD = 3000;
+
+class CStatusWindow : public CKitWindow {
+public:
+    explicit CStatusWindow(const PrinterIdentity& identity);
+
+    // Creates the window (not shown yet) and starts the refresh timer.
+    HWND Create(HINSTANCE instance);
+    // Reads the spooler again and updates port, driver, status and jobs.
+    void Refresh();
+
+protected:
+    bool OnCreate() override;
+    void OnTimer(UINT_PTR id) override;
+
+private:
+    PrinterIdentity m_identity;
+};

@@ -1,0 +1,91 @@
+#include "tray_settings.h"
+
+#include <string.h>
+
+#include "instance_check.h"
+#include "mainframe.h" // WM_REFRESHICON
+#include "printer.h"
+#include "scoped.h"
+#include "targets.h"
+
+namespace {
+
+// Reads a 32-bit value into *out (left at 0 when missing or not 4 bytes long).
+void QueryDword(HKEY key, const char* name, DWORD* out)
+{
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    *out = 0;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+        size == sizeof(value))
+        *out = value;
+}
+
+bool SetDwordValue(HKEY key, const char* name, int value)
+{
+    if (value < 0)
+        return true;
+    DWORD data = static_cast<DWORD>(value);
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data)) ==
+           ERROR_SUCCESS;
+}
+
+bool PrinterOpens(const char* printerName)
+{
+    ScopedPrinter printer;
+    return printerName && *printerName && OV_OpenPrinter(printerName, printer.Put(), nullptr) && printer.IsOpen();
+}
+
+} // namespace
+
+int FindOrCreateTarget(const PrinterIdentity& identity, char* outPath)
+{
+    char path[ZT_TEXT];
+    memset(path, 0, sizeof(path));
+    outPath[0] = '\0';
+    int portList = IdentityUsesPort(identity);
+    if (FindTargetReg(IdentityKey(identity), portList, path) != 0) {
+        if (!portList && !PrinterOpens(identity.printer))
+            return 0;
+        memset(path, 0, sizeof(path));
+        GetTargetReg(identity.printer, identity.port, identity.model, &portList, path);
+    }
+    SafeCopy(outPath, ZT_TEXT, path);
+    return path[0] ? 1 : 0;
+}
+
+int ReadTraySettings(const char* targetPath, TraySettings* out)
+{
+    out->selected = 0;
+    out->enable = 0;
+    ScopedRegKey key;
+    if (!targetPath || !*targetPath ||
+        RegOpenKeyExA(HKEY_CURRENT_USER, targetPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    QueryDword(key.Get(), TRAY_ICON_SELECTED_VALUE, &out->selected);
+    QueryDword(key.Get(), TRAY_ICON_ENABLE_VALUE, &out->enable);
+    return 1;
+}
+
+int WriteTraySettings(const char* targetPath, int selected, int enable)
+{
+    ScopedRegKey key;
+    if (!targetPath || !*targetPath ||
+        RegOpenKeyExA(HKEY_CURRENT_USER, targetPath, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    bool ok = SetDwordValue(key.Get(), TRAY_ICON_SELECTED_VALUE, selected);
+    ok = SetDwordValue(key.Get(), TRAY_ICON_ENABLE_VALUE, enable) && ok;
+    return ok ? 1 : 0;
+}
+
+HWND NotifyMonitor(const PrinterIdentity& identity, bool close)
+{
+    HWND monitor = FindRunningWindow(identity.printer, identity.port, INSTANCE_KIND_MONITOR);
+    if (!monitor)
+        return nullptr;
+    if (close)
+        PostMessageA(monitor, WM_CLOSE, 0, 0);
+    else
+        PostMessageA(monitor, WM_REFRESHICON, 0, 0);
+    return monitor;
+}
