@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "driver_config.h"
+#include "driverkit.h"
+#include "setup_spooler.h"
 #include "startup_reg.h"
 #include "testsupport.h"
 #include "zetsetup_fixture.h"
@@ -137,6 +139,32 @@ TEST(Setup, SharedDriverAndFolderGoWithTheLastPrinter)
     EXPECT_EQ(0u, second.Uninstall().code);
     zt::ExpectNothingLeft(first);
     zt::ExpectNothingLeft(second);
+}
+
+TEST(Setup, KeepsThePrinterAndDriverItDidNotAdd)
+{
+    zt::TestPrinter existing;
+    ASSERT_TRUE(existing.Ok());
+    SetupInstallation setup;
+    SetupResult r = zt::RunSetup("install --printer \"" + existing.Name() + "\" --driver \"" + setup.Driver() +
+                                 "\" --dir \"" + setup.Dir() + "\"");
+    EXPECT_EQ(1u, r.code) << r.output;
+    EXPECT_TRUE(Contains(r.output, "give --driver")) << r.output;
+
+    const std::string args = "--printer \"" + existing.Name() + "\" --driver \"" + existing.Driver() +
+                             "\" --model \"" + setup.Model() + "\" --dir \"" + setup.Dir() + "\" --run none";
+    r = zt::RunSetup("install " + args);
+    ASSERT_EQ(0u, r.code) << r.output;
+    EXPECT_NE(nullptr, zt::MonitorWindow(existing.Name()));
+    r = zt::RunSetup("uninstall --printer \"" + existing.Name() + "\"");
+    EXPECT_EQ(0u, r.code) << r.output;
+    EXPECT_TRUE(Contains(r.output, "stays")) << r.output;
+    EXPECT_EQ(nullptr, zt::MonitorWindow(existing.Name()));
+    EXPECT_TRUE(zt::PrinterExists(existing.Name()));
+    EXPECT_TRUE(::SpoolerDriverExists(existing.Driver()));
+    EXPECT_FALSE(zt::KeyExists(HKEY_LOCAL_MACHINE, DRIVER_KEY_PREFIX + existing.Driver()));
+    EXPECT_FALSE(zt::FileExists(setup.Dir()));
+    zt::RemoveTargetsNamed(existing.Name());
 }
 
 TEST(Setup, DisableClosesTheMonitorAndEnableBringsItBack)
