@@ -102,6 +102,18 @@ std::string SetupInstallation::TargetKey() const
     return FindTargetReg(m_printer.c_str(), 0, path) == 0 ? path : "";
 }
 
+std::string SetupInstallation::WaitTargetKey() const
+{
+    std::string key;
+    WaitFor(
+        [&] {
+            key = TargetKey();
+            return !key.empty() && ValueExists(HKEY_CURRENT_USER, key, "TrayIconEnable");
+        },
+        15000);
+    return key;
+}
+
 void SetupInstallation::ShareWith(const SetupInstallation& other)
 {
     m_driver = other.m_driver;

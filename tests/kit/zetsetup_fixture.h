@@ -43,6 +43,9 @@ public:
     std::string SetupRecordKey() const;
     // The printer's per-user target key, "" when it has none.
     std::string TargetKey() const;
+    // The target key once the monitor has made it and the printer library has written its
+    // TrayIconEnable (a monitor claims its window before it does that); "" after 15 s.
+    std::string WaitTargetKey() const;
     // Lets another installation share this one's driver, model and folder.
     void ShareWith(const SetupInstallation& other);
 

@@ -74,7 +74,7 @@ TEST(Setup, InstallStartsTheMonitorAndUninstallLeavesNothing)
     EXPECT_EQ(expected, lines);
 
     // The monitor made the user's target with the profile's defaults.
-    const std::string target = setup.TargetKey();
+    const std::string target = setup.WaitTargetKey();
     ASSERT_FALSE(target.empty());
     DWORD enable = 0;
     EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, target, "TrayIconEnable", &enable));
@@ -99,7 +99,8 @@ TEST(Setup, InstallingTwiceIsHarmless)
     ASSERT_EQ(0u, r.code) << r.output;
     HWND window = zt::MonitorWindow(setup.Printer());
     ASSERT_NE(nullptr, window);
-    const std::string target = setup.TargetKey();
+    const std::string target = setup.WaitTargetKey();
+    ASSERT_FALSE(target.empty());
 
     r = setup.Install();
     EXPECT_EQ(0u, r.code) << r.output;
