@@ -1,0 +1,249 @@
+#include "setup_args.h"
+
+#include <string.h>
+
+namespace {
+
+const char kUsage[] =
+    "zetsetup: installs the ORVEL Zetwatch tray monitor for a printer.\n"
+    "\n"
+    "Usage:\n"
+    "  zetsetup install --printer NAME [--port PORT] [--driver DRIVER] [--model MODEL]\n"
+    "                   [--dir DIR] [--map-file NAME] [--run hkcu|hklm|both|none] [--trace]\n"
+    "  zetsetup uninstall --printer NAME\n"
+    "  zetsetup disable --printer NAME\n"
+    "  zetsetup enable --printer NAME\n"
+    "  zetsetup status\n"
+    "  zetsetup --help\n"
+    "\n"
+    "install    copies zettray.exe, zetres.dll, zetprn.dll, J_R10RN1.EXE and zettool.exe\n"
+    "           from this program's folder into DIR, registers the driver (HKLM\n"
+    "           software\\ORVEL\\ZET3\\Driver\\DRIVER), its profile DIR\\zetprof.ini and\n"
+    "           the model, adds the printer to the spooler when it is missing, writes\n"
+    "           the Run entries that start the monitor at log-on, and starts it.\n"
+    "           Installing again repairs an installation; a failed install is undone.\n"
+    "uninstall  closes the printer's monitor and removes its Run entries, its per-user\n"
+    "           settings and the printer (when zetsetup added it); the driver's keys,\n"
+    "           files and spooler driver go with the last printer that uses them.\n"
+    "disable    switches monitoring off (printer data ZETSetting = 1): the monitor\n"
+    "           closes within seconds, and its next start removes its Run entries.\n"
+    "enable     switches monitoring on again, restores the Run entries and the\n"
+    "           per-user tray setting, and starts the monitor.\n"
+    "status     lists the installed printers and whether a monitor runs for each.\n"
+    "\n"
+    "Defaults: --port " SETUP_DEFAULT_PORT ", --driver \"" SETUP_DEFAULT_DRIVER "\", --model "
+    SETUP_DEFAULT_MODEL ",\n"
+    "          --dir \"<Program Files>\\" SETUP_DEFAULT_SUBDIR "\", --run hkcu.\n"
+    "--run      hkcu: the current user's Run key; hklm: the machine's (every user);\n"
+    "           both; none: no start at log-on. A Run entry may hold at most 259\n"
+    "           characters: choose a shorter --dir when install refuses.\n"
+    "--map-file names the driver's own instance table (MapFileName).\n"
+    "--trace    switches the monitor's trace log C:\\J_RxxIC.LOG on.\n"
+    "\n"
+    "Spooler driver: under Wine, zetsetup adds a driver named DRIVER with Wine's\n"
+    "PostScript driver files when none of that name exists. On Windows the driver must\n"
+    "exist already or be one that ships with Windows (zetsetup installs it from the\n"
+    "driver store), for example --driver \"Generic / Text Only\". zetsetup removes only\n"
+    "a spooler driver that it added itself.\n"
+    "\n"
+    "Exit codes: 0 done; 1 failed (nothing was left changed); 2 bad arguments;\n"
+    "3 installed or enabled, but the monitor did not appear.\n";
+
+struct CommandName {
+    const char* name;
+    SetupCommand command;
+};
+const CommandName kCommands[] = {
+    {"install", SetupCommand::Install}, {"uninstall", SetupCommand::Uninstall},
+    {"enable", SetupCommand::Enable},   {"disable", SetupCommand::Disable},
+    {"status", SetupCommand::Status},
+};
+
+bool IsHelp(const std::string& arg)
+{
+    return arg == "--help" || arg == "-h" || arg == "/?" || arg == "help";
+}
+
+// Checks a name against its limits and the characters it may not hold. Control
+// characters and the quote mark (which ends a value on the monitor's command line) are
+// refused everywhere. Empty string: fine; otherwise the message.
+std::string CheckText(const char* option, const std::string& value, size_t maxLength, const char* forbidden)
+{
+    if (value.empty())
+        return std::string(option) + " needs a non-empty value";
+    if (value.size() > maxLength)
+        return std::string(option) + " is too long (" + std::to_string(value.size()) + " characters, at most " +
+               std::to_string(maxLength) + ")";
+    if (value.find_first_not_of(' ') == std::string::npos)
+        return std::string(option) + " needs a value that is not only blanks";
+    for (char c : value) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 32 || u == 127)
+            return std::string(option) + " must not contain control characters";
+        if (c == '"' || strchr(forbidden, c))
+            return std::string(option) + " must not contain the character '" + std::string(1, c) + "'";
+    }
+    return "";
+}
+
+struct OptionRule {
+    const char* name;
+    std::string SetupOptions::*field;
+    size_t maxLength;
+    const char* forbidden;
+};
+// Printer and driver names may not hold a backslash (a registry key separator) or a comma
+// (refused by the spooler); a model names an INI section, which cannot hold brackets.
+const OptionRule kTextOptions[] = {
+    {"--printer", &SetupOptions::printer, SETUP_MAX_PRINTER, "\\,"},
+    {"--port", &SetupOptions::port, SETUP_MAX_TEXT, ""},
+    {"--driver", &SetupOptions::driver, SETUP_MAX_DRIVER, "\\,"},
+    {"--model", &SetupOptions::model, SETUP_MAX_TEXT, "[]\\"},
+    {"--dir", &SetupOptions::dir, SETUP_MAX_TEXT, "*?<>|"},
+    {"--map-file", &SetupOptions::mapFile, SETUP_MAX_TEXT, ""},
+};
+
+const OptionRule* FindRule(const std::string& name)
+{
+    for (const OptionRule& rule : kTextOptions) {
+        if (name == rule.name)
+            return &rule;
+    }
+    return nullptr;
+}
+
+// Whether a command takes an option at all.
+bool CommandTakes(SetupCommand command, const std::string& option)
+{
+    switch (command) {
+    case SetupCommand::Install:
+        return true;
+    case SetupCommand::Uninstall:
+    case SetupCommand::Enable:
+    case SetupCommand::Disable:
+        return option == "--printer";
+    default:
+        return false;
+    }
+}
+
+const char* CommandWord(SetupCommand command)
+{
+    for (const CommandName& c : kCommands) {
+        if (c.command == command)
+            return c.name;
+    }
+    return "help";
+}
+
+} // namespace
+
+const char* SetupUsage()
+{
+    return kUsage;
+}
+
+const char* RunModeName(RunMode mode)
+{
+    switch (mode) {
+    case RunMode::User:
+        return "hkcu";
+    case RunMode::Machine:
+        return "hklm";
+    case RunMode::Both:
+        return "both";
+    default:
+        return "none";
+    }
+}
+
+bool ParseRunMode(const std::string& text, RunMode* mode)
+{
+    for (RunMode m : {RunMode::User, RunMode::Machine, RunMode::Both, RunMode::None}) {
+        if (_stricmp(text.c_str(), RunModeName(m)) == 0) {
+            *mode = m;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error)
+{
+    *out = SetupOptions();
+    error->clear();
+    for (const std::string& arg : args) {
+        if (IsHelp(arg)) {
+            out->command = SetupCommand::Help;
+            return true;
+        }
+    }
+    if (args.empty())
+        return true; // help
+    bool known = false;
+    for (const CommandName& c : kCommands) {
+        if (args[0] == c.name) {
+            out->command = c.command;
+            known = true;
+        }
+    }
+    if (!known) {
+        *error = "unknown command '" + args[0] + "' (try zetsetup --help)";
+        return false;
+    }
+
+    std::vector<std::string> seen;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (name.compare(0, 2, "--") != 0) {
+            *error = "unexpected argument '" + name + "'";
+            return false;
+        }
+        const OptionRule* rule = FindRule(name);
+        if (!rule && name != "--run" && name != "--trace") {
+            *error = "unknown option " + name;
+            return false;
+        }
+        if (!CommandTakes(out->command, name)) {
+            *error = std::string(CommandWord(out->command)) + " does not take the option " + name;
+            return false;
+        }
+        for (const std::string& s : seen) {
+            if (s == name) {
+                *error = name + " is given twice";
+                return false;
+            }
+        }
+        seen.push_back(name);
+        if (name == "--trace") {
+            out->trace = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            *error = name + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        if (name == "--run") {
+            if (!ParseRunMode(value, &out->run)) {
+                *error = "--run takes hkcu, hklm, both or none, not '" + value + "'";
+                return false;
+            }
+            continue;
+        }
+        if (!value.empty() && value.back() == '"') {
+            // What Windows makes of --dir "C:\Folder\": the backslash escapes the quote.
+            *error = name + " ends in a quote mark: leave out the backslash before the closing quote";
+            return false;
+        }
+        *error = CheckText(rule->name, value, rule->maxLength, rule->forbidden);
+        if (!error->empty())
+            return false;
+        out->*(rule->field) = value;
+    }
+    if (out->command != SetupCommand::Status && out->printer.empty()) {
+        *error = std::string(CommandWord(out->command)) + " needs --printer NAME";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,49 @@
+// The installer's command line: a command word and "--name value" options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class SetupCommand { Help, Install, Uninstall, Enable, Disable, Status };
+
+// Which Run keys start the monitor at log-on.
+enum class RunMode { None, User, Machine, Both };
+
+// Defaults of the options that install does not require.
+#define SETUP_DEFAULT_PORT "LPT1:"
+#define SETUP_DEFAULT_DRIVER "ORVEL Zetwatch Sample"
+#define SETUP_DEFAULT_MODEL "ZETSAMPLE"
+#define SETUP_DEFAULT_SUBDIR "ORVEL\\Zetwatch" // under the Program Files folder
+
+// Longest texts accepted. A driver name must leave room for the driver key's prefix in the
+// monitor's 260-byte key path; the other names go into its 260-byte buffers.
+constexpr size_t SETUP_MAX_PRINTER = 220;
+constexpr size_t SETUP_MAX_DRIVER = 232;
+constexpr size_t SETUP_MAX_TEXT = 259;
+
+struct SetupOptions {
+    SetupCommand command = SetupCommand::Help;
+    std::string printer;
+    std::string port = SETUP_DEFAULT_PORT;
+    std::string driver = SETUP_DEFAULT_DRIVER;
+    std::string model = SETUP_DEFAULT_MODEL;
+    std::string dir;     // empty: <Program Files>\ORVEL\Zetwatch
+    std::string mapFile; // empty: the monitor's standard instance table
+    RunMode run = RunMode::User;
+    bool trace = false;
+};
+
+// Reads the arguments after the program name. true with *out filled, or false with a
+// message in *error (unknown command or option, a missing or repeated value, an option
+// the command does not take, a name that is empty, too long or holds a character that
+// the registry, the spooler or the monitor's command line cannot carry). "--help" (or
+// "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help.
+bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error);
+
+// The text that --help prints.
+const char* SetupUsage();
+
+// "hkcu", "hklm", "both" or "none".
+const char* RunModeName(RunMode mode);
+// false when the text names no mode.
+bool ParseRunMode(const std::string& text, RunMode* mode);

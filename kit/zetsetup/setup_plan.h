@@ -1,0 +1,29 @@
+// What one installation of a printer consists of: its names, its folder and the paths
+// derived from them.
+#pragma once
+
+#include <string>
+
+#include "setup_args.h"
+
+struct InstallPlan {
+    std::string printer;
+    std::string port;
+    std::string driver;
+    std::string model;
+    std::string mapFile;
+    std::string dir; // full path, no trailing backslash
+    RunMode run = RunMode::User;
+    bool trace = false;
+
+    std::string PathOf(const char* fileName) const { return dir + "\\" + fileName; }
+    std::string MonitorPath() const;
+    std::string ProfilePath() const;
+    // The parameter file that the Run entries name with /A.
+    std::string ParamFilePath() const;
+};
+
+// The parameter file's name for a printer: "zt" and 8 hex digits of a hash of the
+// printer name in upper case (printer names match without regard to case), ".prm".
+// Short, so that it leaves the Run entry room, and valid whatever the printer name holds.
+std::string ParamFileName(const std::string& printer);

@@ -1,0 +1,224 @@
+#include "setup_profile.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "driver_config.h"
+#include "setup_files.h"
+#include "setup_reg.h"
+#include "setup_undo.h"
+#include "strutil.h"
+#include "targets.h"
+#include "trace.h"
+
+namespace {
+
+const char kInstallPath[] = "InstallPath";
+const char kProfile[] = "Profile";
+const char kStatusExe[] = "J_RRUN";
+const char kModelId[] = "ModelID";
+const char kMapFileName[] = "MapFileName";
+const char kDepExe[] = "DepExe";
+const char kSeparators[] = "Separators";
+
+const char kRecordDriver[] = "Driver";
+const char kRecordDir[] = "Dir";
+const char kRecordRun[] = "Run";
+const char kRecordAddedPrinter[] = "AddedPrinter";
+const char kRecordMadeDir[] = "MadeDir";
+const char kTraceSwitchedOn[] = "TraceSwitchedOn";
+
+std::string RecordPath(const std::string& printer)
+{
+    return std::string(SETUP_RECORD_KEY) + "\\" + printer;
+}
+
+// One INI key, written with the profile API (which keeps the file's other contents).
+struct IniWrite {
+    std::string section, key, value;
+};
+
+} // namespace
+
+std::string DriverKeyPath(const std::string& driver)
+{
+    return DRIVER_KEY_PREFIX + driver;
+}
+
+bool RegisterDriver(const InstallPlan& plan, bool spoolerDriverAdded, UndoLog* undo, std::string* error)
+{
+    const std::string key = DriverKeyPath(plan.driver);
+    const std::string menu = key + "\\Menu";
+    const std::string tool = plan.PathOf(KIT_TOOL_EXE);
+    std::vector<RegWrite> writes = {
+        RegWrite::String(HKEY_LOCAL_MACHINE, key, kInstallPath, plan.dir),
+        RegWrite::String(HKEY_LOCAL_MACHINE, key, kProfile, plan.ProfilePath()),
+        RegWrite::String(HKEY_LOCAL_MACHINE, key, kStatusExe, plan.PathOf(STATUS_EXE_DEFAULT)),
+        RegWrite::String(HKEY_LOCAL_MACHINE, key, kModelId, plan.model),
+        RegWrite::String(HKEY_LOCAL_MACHINE, key, kDepExe, tool),
+    };
+    if (!plan.mapFile.empty())
+        writes.push_back(RegWrite::String(HKEY_LOCAL_MACHINE, key, kMapFileName, plan.mapFile));
+    if (spoolerDriverAdded)
+        writes.push_back(RegWrite::Dword(HKEY_LOCAL_MACHINE, key, SETUP_ADDED_DRIVER_VALUE, 1));
+    for (int i = 0; i < SETUP_TOOL_COUNT; ++i) {
+        const std::string command = std::to_string(SETUP_FIRST_TOOL + i);
+        writes.push_back(RegWrite::String(HKEY_LOCAL_MACHINE, menu, command, "\"" + tool + "\" /T" + command));
+    }
+    writes.push_back(RegWrite::String(HKEY_LOCAL_MACHINE, menu, kSeparators, SETUP_SEPARATORS));
+    writes.push_back(RegWrite::String(HKEY_LOCAL_MACHINE, PROFILE_KEY_PATH, plan.model, plan.ProfilePath()));
+    if (!plan.mapFile.empty())
+        return ApplyValues(writes, undo, error);
+    // Without --map-file an earlier install's MapFileName must go: the table would differ.
+    RegValueSnapshot mapFile(HKEY_LOCAL_MACHINE, key, kMapFileName);
+    if (!ApplyValues(writes, undo, error))
+        return false;
+    undo->Add([mapFile] { mapFile.Restore(); });
+    RegRemoveValue(HKEY_LOCAL_MACHINE, key, kMapFileName);
+    return true;
+}
+
+bool WriteProfileIni(const InstallPlan& plan, UndoLog* undo, std::string* error)
+{
+    const std::string path = plan.ProfilePath();
+    FileSnapshot before(path);
+    undo->Add([before] { before.Restore(); });
+    const IniWrite writes[] = {
+        {plan.model, "PrnDll", KIT_PRN_DLL},
+        {plan.model, "TrayIconSelected", "0"},
+        {plan.model, "TrayIconEnable", "1"},
+        {plan.model, "TrayIconEndTime", std::to_string(SETUP_TRAY_END_TIME_MS)},
+        {"English", "ResDll", KIT_RES_DLL},
+        {"Japanese", "ResDll", KIT_RES_DLL},
+    };
+    for (const IniWrite& w : writes) {
+        if (!WritePrivateProfileStringA(w.section.c_str(), w.key.c_str(), w.value.c_str(), path.c_str())) {
+            *error = "cannot write the profile \"" + path + "\" (error " + std::to_string(GetLastError()) + ")";
+            return false;
+        }
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str()); // flush the profile cache
+    return true;
+}
+
+bool ReadSetupRecord(const std::string& printer, SetupRecord* record)
+{
+    const std::string path = RecordPath(printer);
+    std::string run;
+    DWORD added = 0;
+    if (!RegReadString(HKEY_LOCAL_MACHINE, path, kRecordDriver, &record->driver))
+        return false;
+    RegReadString(HKEY_LOCAL_MACHINE, path, kRecordDir, &record->dir);
+    if (!RegReadString(HKEY_LOCAL_MACHINE, path, kRecordRun, &run) || !ParseRunMode(run, &record->run))
+        record->run = RunMode::User;
+    RegReadDword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, &added);
+    record->addedPrinter = added == 1;
+    RegReadString(HKEY_LOCAL_MACHINE, path, kRecordMadeDir, &record->madeDir);
+    return true;
+}
+
+bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::string& madeDir, UndoLog* undo,
+                      std::string* error)
+{
+    const std::string path = RecordPath(plan.printer);
+    DWORD before = 0;
+    RegReadDword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, &before);
+    std::string made = madeDir;
+    for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
+        SetupRecord other;
+        if (made.empty() && ReadSetupRecord(name, &other) && _stricmp(other.dir.c_str(), plan.dir.c_str()) == 0)
+            made = other.madeDir;
+    }
+    const std::vector<RegWrite> writes = {
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordMadeDir, made),
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDriver, plan.driver),
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDir, plan.dir),
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordRun, RunModeName(plan.run)),
+        RegWrite::Dword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, (addedPrinter || before == 1) ? 1 : 0),
+    };
+    return ApplyValues(writes, undo, error);
+}
+
+void RemoveSetupRecord(const std::string& printer)
+{
+    RegRemoveTree(HKEY_LOCAL_MACHINE, RecordPath(printer));
+    if (!RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY).empty())
+        return;
+    DWORD switchedOn = 0;
+    if (RegReadDword(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceSwitchedOn, &switchedOn) && switchedOn == 1) {
+        RegRemoveValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, TRACE_VALUE_NAME);
+        RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY);
+    }
+    RegRemoveValue(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceSwitchedOn);
+    RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY);
+}
+
+bool SwitchTraceOn(UndoLog* undo, std::string* error)
+{
+    DWORD on = 0;
+    if (RegReadDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, TRACE_VALUE_NAME, &on) && on != 0)
+        return true; // on already: whoever switched it on switches it off
+    const std::vector<RegWrite> writes = {
+        RegWrite::Dword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, TRACE_VALUE_NAME, 1),
+        RegWrite::Dword(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceSwitchedOn, 1),
+    };
+    return ApplyValues(writes, undo, error);
+}
+
+bool ReadDriverInfo(const std::string& driver, DriverInfo* info)
+{
+    const std::string key = DriverKeyPath(driver);
+    *info = DriverInfo();
+    if (!RegReadString(HKEY_LOCAL_MACHINE, key, kModelId, &info->model) || info->model.empty())
+        return false;
+    RegReadString(HKEY_LOCAL_MACHINE, key, kInstallPath, &info->installDir);
+    while (!info->installDir.empty() && info->installDir.back() == '\\')
+        info->installDir.pop_back();
+    RegReadString(HKEY_LOCAL_MACHINE, key, kProfile, &info->profile);
+    DWORD added = 0;
+    info->addedSpoolerDriver = RegReadDword(HKEY_LOCAL_MACHINE, key, SETUP_ADDED_DRIVER_VALUE, &added) && added == 1;
+    return true;
+}
+
+void RemoveDriverKey(const std::string& driver)
+{
+    const std::string key = DriverKeyPath(driver);
+    RegRemoveTree(HKEY_LOCAL_MACHINE, key);
+    RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, key.substr(0, key.find_last_of('\\')));
+}
+
+void RemoveProfileValue(const std::string& model)
+{
+    RegRemoveValue(HKEY_LOCAL_MACHINE, PROFILE_KEY_PATH, model.c_str());
+    RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, PROFILE_KEY_PATH);
+}
+
+void RemoveModelSection(const std::string& profile, const std::string& model)
+{
+    if (profile.empty() || !PathExists(profile))
+        return;
+    WritePrivateProfileStringA(model.c_str(), nullptr, nullptr, profile.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, profile.c_str());
+}
+
+void RemoveUserTargets(const std::string& printer)
+{
+    char path[ZT_TEXT] = "";
+    // Each pass removes the first target of that name; a target that cannot be removed
+    // ends the loop instead of being found again and again.
+    while (FindTargetReg(printer.c_str(), 0, path) == 0 && path[0]) {
+        if (DeleteRegTree(path) != 0 || RegKeyExists(HKEY_CURRENT_USER, path))
+            break;
+        path[0] = '\0';
+    }
+    RegPruneEmptyKeys(HKEY_CURRENT_USER, TARGET_PRINTER_LIST);
+}
+
+bool EnableUserTarget(const std::string& printer, UndoLog* undo, std::string* error)
+{
+    char path[ZT_TEXT] = "";
+    if (FindTargetReg(printer.c_str(), 0, path) != 0 || !path[0])
+        return true;
+    return ApplyValues({RegWrite::Dword(HKEY_CURRENT_USER, path, "TrayIconEnable", 1)}, undo, error);
+}

@@ -1,0 +1,172 @@
+// The installer's arguments and the texts it derives from them: which command lines are
+// taken, which are refused (and why), and the Run entry's length limit.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "setup_args.h"
+#include "setup_plan.h"
+#include "setup_run.h"
+
+namespace {
+
+bool Parse(const std::vector<std::string>& args, SetupOptions* options, std::string* error)
+{
+    return ParseSetupArgs(args, options, error);
+}
+
+TEST(SetupArgs, InstallTakesEveryOptionAndDefaultsTheRest)
+{
+    SetupOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"install", "--printer", "Laser A"}, &o, &error)) << error;
+    EXPECT_EQ(SetupCommand::Install, o.command);
+    EXPECT_EQ("Laser A", o.printer);
+    EXPECT_EQ("LPT1:", o.port);
+    EXPECT_EQ("ORVEL Zetwatch Sample", o.driver);
+    EXPECT_EQ("ZETSAMPLE", o.model);
+    EXPECT_EQ("", o.dir);
+    EXPECT_EQ(RunMode::User, o.run);
+    EXPECT_FALSE(o.trace);
+
+    ASSERT_TRUE(Parse({"install", "--trace", "--printer", "P", "--port", "FILE:", "--driver", "Drv", "--model", "M1",
+                       "--dir", "C:\\x y", "--map-file", "Local\\Tbl", "--run", "BOTH"},
+                      &o, &error))
+        << error;
+    EXPECT_EQ("FILE:", o.port);
+    EXPECT_EQ("Drv", o.driver);
+    EXPECT_EQ("M1", o.model);
+    EXPECT_EQ("C:\\x y", o.dir);
+    EXPECT_EQ("Local\\Tbl", o.mapFile);
+    EXPECT_EQ(RunMode::Both, o.run);
+    EXPECT_TRUE(o.trace);
+}
+
+TEST(SetupArgs, HelpWinsAndNoArgumentsMeanHelp)
+{
+    SetupOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({}, &o, &error));
+    EXPECT_EQ(SetupCommand::Help, o.command);
+    ASSERT_TRUE(Parse({"install", "--bogus", "--help"}, &o, &error));
+    EXPECT_EQ(SetupCommand::Help, o.command);
+    ASSERT_TRUE(Parse({"status"}, &o, &error));
+    EXPECT_EQ(SetupCommand::Status, o.command);
+}
+
+TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
+{
+    const std::string longPrinter(SETUP_MAX_PRINTER + 1, 'p');
+    const std::string longDriver(SETUP_MAX_DRIVER + 1, 'd');
+    struct Case {
+        std::vector<std::string> args;
+        const char* expected; // part of the message
+    } cases[] = {
+        {{"instal", "--printer", "P"}, "unknown command"},
+        {{"install"}, "needs --printer"},
+        {{"install", "--printer"}, "--printer needs a value"},
+        {{"install", "--printer", ""}, "non-empty"},
+        {{"install", "--printer", "   "}, "not only blanks"},
+        {{"install", "--printer", "P", "--printer", "Q"}, "given twice"},
+        {{"install", "--printer", "P", "--colour", "red"}, "unknown option --colour"},
+        {{"install", "--printer", "P", "extra"}, "unexpected argument"},
+        {{"install", "--printer", "a\"b"}, "character '\"'"},
+        {{"install", "--printer", "a\\b"}, "character '\\'"},
+        {{"install", "--printer", "a,b"}, "character ','"},
+        {{"install", "--printer", "a\tb"}, "control characters"},
+        {{"install", "--printer", longPrinter}, "too long"},
+        {{"install", "--printer", "P", "--driver", longDriver}, "too long"},
+        {{"install", "--printer", "P", "--driver", "a\\b"}, "character '\\'"},
+        {{"install", "--printer", "P", "--model", "M]"}, "character ']'"},
+        {{"install", "--printer", "P", "--dir", "C:\\a*"}, "character '*'"},
+        {{"install", "--printer", "P", "--dir", "C:\\a b\""}, "leave out the backslash"},
+        {{"install", "--printer", "P", "--run", "always"}, "hkcu, hklm, both or none"},
+        {{"install", "--printer", "P", "--run"}, "--run needs a value"},
+        {{"uninstall", "--printer", "P", "--port", "LPT2:"}, "does not take the option --port"},
+        {{"enable", "--printer", "P", "--trace"}, "does not take the option --trace"},
+        {{"status", "--printer", "P"}, "does not take"},
+        {{"disable"}, "needs --printer"},
+    };
+    for (const Case& c : cases) {
+        SetupOptions o;
+        std::string error;
+        std::string shown;
+        for (const std::string& a : c.args)
+            shown += "[" + a + "]";
+        EXPECT_FALSE(Parse(c.args, &o, &error)) << shown;
+        EXPECT_NE(std::string::npos, error.find(c.expected)) << shown << " gave: " << error;
+    }
+}
+
+TEST(SetupArgs, LongestNamesAreTaken)
+{
+    SetupOptions o;
+    std::string error;
+    EXPECT_TRUE(Parse({"install", "--printer", std::string(SETUP_MAX_PRINTER, 'p'), "--driver",
+                       std::string(SETUP_MAX_DRIVER, 'd')},
+                      &o, &error))
+        << error;
+}
+
+TEST(SetupPlan, ParamFileNameIgnoresCaseAndTellsPrintersApart)
+{
+    const std::string name = ParamFileName("Laser A");
+    EXPECT_EQ(name, ParamFileName("LASER a"));
+    EXPECT_NE(name, ParamFileName("Laser B"));
+    ASSERT_EQ(14u, name.size()) << name;
+    EXPECT_EQ(0u, name.find("zt"));
+    EXPECT_EQ(".prm", name.substr(10));
+    // Any printer name gives a plain file name.
+    EXPECT_EQ(std::string::npos, ParamFileName("a/b:c*?<>|").find_first_of("/:*?<>|\\\""));
+}
+
+// A plan whose folder path is `length` characters long.
+InstallPlan PlanWithDir(size_t length, RunMode run)
+{
+    InstallPlan plan;
+    plan.printer = "P";
+    plan.dir = "C:\\" + std::string(length - 3, 'd');
+    plan.run = run;
+    return plan;
+}
+
+TEST(SetupRun, EntryFormAndLengthLimit)
+{
+    InstallPlan plan;
+    plan.printer = "Laser A";
+    plan.dir = "C:\\Zet";
+    const std::string file = "C:\\Zet\\" + ParamFileName("Laser A");
+    EXPECT_EQ("\"C:\\Zet\\zettray.exe\" /EF \"HKCU\" /A \"" + file + "\"", RunData(plan, true));
+    EXPECT_EQ("\"C:\\Zet\\zettray.exe\" /A \"" + file + "\"", RunData(plan, false));
+    plan.run = RunMode::None;
+    EXPECT_EQ("\"C:\\Zet\\zettray.exe\" /P \"Laser A\"", MonitorCommandLine(plan));
+    plan.run = RunMode::Machine;
+    EXPECT_EQ(RunData(plan, false), MonitorCommandLine(plan));
+
+    // The folder stands twice in an entry: the machine's entry (2 * 112 + 35 characters)
+    // can be 259 long, the per-user entry (11 characters more) only 258 or 260.
+    std::string error;
+    InstallPlan plan259 = PlanWithDir(112, RunMode::Machine);
+    ASSERT_EQ(RUN_DATA_MAX, RunData(plan259, false).size());
+    EXPECT_TRUE(CheckRunDataLength(plan259, &error)) << error;
+    InstallPlan plan261 = PlanWithDir(113, RunMode::Machine);
+    EXPECT_FALSE(CheckRunDataLength(plan261, &error));
+    EXPECT_NE(std::string::npos, error.find("261 characters")) << error;
+
+    InstallPlan user258 = PlanWithDir(106, RunMode::User);
+    ASSERT_EQ(258u, RunData(user258, true).size());
+    EXPECT_TRUE(CheckRunDataLength(user258, &error)) << error;
+    InstallPlan user260 = PlanWithDir(107, RunMode::User);
+    EXPECT_FALSE(CheckRunDataLength(user260, &error));
+    EXPECT_NE(std::string::npos, error.find("260 characters")) << error;
+    // Only the entries that are written count.
+    user260.run = RunMode::Both;
+    EXPECT_FALSE(CheckRunDataLength(user260, &error));
+    user260.run = RunMode::Machine;
+    EXPECT_TRUE(CheckRunDataLength(user260, &error)) << error;
+    user260.run = RunMode::None;
+    EXPECT_TRUE(CheckRunDataLength(user260, &error)) << error;
+}
+
+} // namespace

@@ -1,0 +1,270 @@
+// zetsetup.exe end to end under Wine: what an install puts into place and starts, and that
+// uninstall, a failed install and a refused one leave nothing behind.
+#include <gtest/gtest.h>
+
+#include "driver_config.h"
+#include "driverkit.h"
+#include "setup_spooler.h"
+#include "startup_reg.h"
+#include "testsupport.h"
+#include "zetsetup_fixture.h"
+
+namespace {
+
+using zt::SetupInstallation;
+using zt::SetupResult;
+
+bool Contains(const std::string& text, const char* part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::string Ini(const std::string& path, const std::string& section, const char* key)
+{
+    char value[260] = "";
+    GetPrivateProfileStringA(section.c_str(), key, "", value, sizeof(value), path.c_str());
+    return value;
+}
+
+std::string RegText(HKEY root, const std::string& path, const char* name)
+{
+    std::string value;
+    zt::GetString(root, path, name, &value);
+    return value;
+}
+
+TEST(Setup, InstallStartsTheMonitorAndUninstallLeavesNothing)
+{
+    SetupInstallation setup;
+    SetupResult r = setup.Install("--run both");
+    ASSERT_TRUE(r.finished);
+    ASSERT_EQ(0u, r.code) << r.output;
+
+    // The monitor runs, with its window claimed in the instance table.
+    HWND window = zt::MonitorWindow(setup.Printer());
+    ASSERT_NE(nullptr, window) << r.output;
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof(cls));
+    EXPECT_STREQ("TrayIconWClass", cls);
+
+    // The files, the profile and the driver's registration.
+    for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll"})
+        EXPECT_TRUE(zt::FileExists(setup.DirFile(file))) << file;
+    const std::string ini = setup.DirFile("zetprof.ini");
+    EXPECT_EQ("zetprn.dll", Ini(ini, setup.Model(), "PrnDll"));
+    EXPECT_EQ("1", Ini(ini, setup.Model(), "TrayIconEnable"));
+    EXPECT_EQ("10000", Ini(ini, setup.Model(), "TrayIconEndTime"));
+    EXPECT_EQ("zetres.dll", Ini(ini, "English", "ResDll"));
+    EXPECT_EQ("zetres.dll", Ini(ini, "Japanese", "ResDll"));
+    const std::string key = setup.DriverKey();
+    EXPECT_EQ(setup.Dir(), RegText(HKEY_LOCAL_MACHINE, key, "InstallPath"));
+    EXPECT_EQ(ini, RegText(HKEY_LOCAL_MACHINE, key, "Profile"));
+    EXPECT_EQ(setup.Model(), RegText(HKEY_LOCAL_MACHINE, key, "ModelID"));
+    EXPECT_EQ(ini, RegText(HKEY_LOCAL_MACHINE, PROFILE_KEY_PATH, setup.Model().c_str()));
+    EXPECT_EQ("\"" + setup.DirFile("zettool.exe") + "\" /T921", RegText(HKEY_LOCAL_MACHINE, key + "\\Menu", "921"));
+
+    // The start-up entries, in the form the monitor's clean-up reads, and their file.
+    const std::string exe = "\"" + setup.DirFile("zettray.exe") + "\"";
+    const std::string file = "\"" + setup.ParamFile() + "\"";
+    EXPECT_EQ(exe + " /EF \"HKCU\" /A " + file, RegText(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str()));
+    EXPECT_EQ(exe + " /A " + file, RegText(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, setup.Printer().c_str()));
+    std::vector<std::string> lines = zt::ReadLines(setup.ParamFile());
+    std::vector<std::string> expected = {"/P \"" + setup.Printer() + "\"", "/D \"" + setup.Driver() + "\"",
+                                         "/O \"LPT1:\"", "/M \"" + setup.Model() + "\""};
+    EXPECT_EQ(expected, lines);
+
+    // The monitor made the user's target with the profile's defaults.
+    const std::string target = setup.WaitTargetKey();
+    ASSERT_FALSE(target.empty());
+    DWORD enable = 0;
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, target, "TrayIconEnable", &enable));
+    EXPECT_EQ(1u, enable);
+
+    SetupResult status = zt::RunSetup("status");
+    EXPECT_EQ(0u, status.code);
+    size_t at = status.output.find(setup.Printer());
+    ASSERT_NE(std::string::npos, at) << status.output;
+    EXPECT_TRUE(Contains(status.output.substr(at), "monitor: running")) << status.output;
+
+    r = setup.Uninstall();
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(0u, r.code) << r.output;
+    zt::ExpectNothingLeft(setup);
+}
+
+TEST(Setup, InstallingTwiceIsHarmless)
+{
+    SetupInstallation setup;
+    SetupResult r = setup.Install();
+    ASSERT_EQ(0u, r.code) << r.output;
+    HWND window = zt::MonitorWindow(setup.Printer());
+    ASSERT_NE(nullptr, window);
+    const std::string target = setup.WaitTargetKey();
+    ASSERT_FALSE(target.empty());
+
+    r = setup.Install();
+    EXPECT_EQ(0u, r.code) << r.output;
+    // The same monitor goes on running (the second start only asked it to refresh), with
+    // one target and one entry.
+    EXPECT_EQ(window, zt::MonitorWindow(setup.Printer()));
+    EXPECT_EQ(target, setup.TargetKey());
+    EXPECT_TRUE(zt::ValueExists(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str()));
+    EXPECT_FALSE(zt::ValueExists(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, setup.Printer().c_str()));
+
+    // Installing again without any Run entry takes the old one and its file away.
+    r = setup.Install("--run none");
+    EXPECT_EQ(0u, r.code) << r.output;
+    EXPECT_FALSE(zt::ValueExists(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str()));
+    EXPECT_FALSE(zt::FileExists(setup.ParamFile()));
+
+    EXPECT_EQ(0u, setup.Uninstall().code);
+    zt::ExpectNothingLeft(setup);
+}
+
+TEST(Setup, SharedDriverAndFolderGoWithTheLastPrinter)
+{
+    SetupInstallation first, second;
+    second.ShareWith(first);
+    ASSERT_EQ(0u, first.Install("--run none").code);
+    SetupResult r = second.Install("--run none");
+    ASSERT_EQ(0u, r.code) << r.output;
+
+    EXPECT_EQ(0u, first.Uninstall().code);
+    EXPECT_FALSE(zt::PrinterExists(first.Printer()));
+    // The second printer still has everything it needs, and its monitor still runs.
+    EXPECT_TRUE(zt::KeyExists(HKEY_LOCAL_MACHINE, second.DriverKey()));
+    EXPECT_TRUE(zt::ValueExists(HKEY_LOCAL_MACHINE, PROFILE_KEY_PATH, second.Model().c_str()));
+    EXPECT_TRUE(zt::FileExists(second.DirFile("zettray.exe")));
+    EXPECT_NE(nullptr, zt::MonitorWindow(second.Printer()));
+
+    EXPECT_EQ(0u, second.Uninstall().code);
+    zt::ExpectNothingLeft(first);
+    zt::ExpectNothingLeft(second);
+}
+
+TEST(Setup, KeepsThePrinterAndDriverItDidNotAdd)
+{
+    zt::TestPrinter existing;
+    ASSERT_TRUE(existing.Ok());
+    SetupInstallation setup;
+    SetupResult r = zt::RunSetup("install --printer \"" + existing.Name() + "\" --driver \"" + setup.Driver() +
+                                 "\" --dir \"" + setup.Dir() + "\"");
+    EXPECT_EQ(1u, r.code) << r.output;
+    EXPECT_TRUE(Contains(r.output, "give --driver")) << r.output;
+
+    const std::string args = "--printer \"" + existing.Name() + "\" --driver \"" + existing.Driver() +
+                             "\" --model \"" + setup.Model() + "\" --dir \"" + setup.Dir() + "\" --run none";
+    r = zt::RunSetup("install " + args);
+    ASSERT_EQ(0u, r.code) << r.output;
+    EXPECT_NE(nullptr, zt::MonitorWindow(existing.Name()));
+    r = zt::RunSetup("uninstall --printer \"" + existing.Name() + "\"");
+    EXPECT_EQ(0u, r.code) << r.output;
+    EXPECT_TRUE(Contains(r.output, "stays")) << r.output;
+    EXPECT_EQ(nullptr, zt::MonitorWindow(existing.Name()));
+    EXPECT_TRUE(zt::PrinterExists(existing.Name()));
+    EXPECT_TRUE(::SpoolerDriverExists(existing.Driver()));
+    EXPECT_FALSE(zt::KeyExists(HKEY_LOCAL_MACHINE, DRIVER_KEY_PREFIX + existing.Driver()));
+    EXPECT_FALSE(zt::FileExists(setup.Dir()));
+    zt::RemoveTargetsNamed(existing.Name());
+}
+
+TEST(Setup, DisableClosesTheMonitorAndEnableBringsItBack)
+{
+    SetupInstallation setup;
+    ASSERT_EQ(0u, setup.Install().code);
+    ASSERT_NE(nullptr, zt::MonitorWindow(setup.Printer()));
+    const std::string runData = RegText(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str());
+
+    SetupResult r = zt::RunSetup("disable " + setup.PrinterArg());
+    EXPECT_EQ(0u, r.code) << r.output;
+    EXPECT_EQ(nullptr, zt::MonitorWindow(setup.Printer())) << r.output;
+
+    // The next log-on start sees the switch and removes the entry and its file, and turns
+    // the user's tray icon off.
+    const std::string args = runData.substr(runData.find("\" ") + 2);
+    DWORD code = 0;
+    ASSERT_TRUE(zt::RunProcess(setup.DirFile("zettray.exe"), args, 30000, &code));
+    EXPECT_FALSE(zt::ValueExists(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str()));
+    EXPECT_FALSE(zt::FileExists(setup.ParamFile()));
+    DWORD enable = 1;
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, setup.TargetKey(), "TrayIconEnable", &enable));
+    EXPECT_EQ(0u, enable);
+
+    r = zt::RunSetup("enable " + setup.PrinterArg());
+    EXPECT_EQ(0u, r.code) << r.output;
+    EXPECT_NE(nullptr, zt::MonitorWindow(setup.Printer())) << r.output;
+    EXPECT_EQ(runData, RegText(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str()));
+    EXPECT_TRUE(zt::FileExists(setup.ParamFile()));
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, setup.TargetKey(), "TrayIconEnable", &enable));
+    EXPECT_EQ(1u, enable);
+
+    EXPECT_EQ(0u, setup.Uninstall().code);
+    zt::ExpectNothingLeft(setup);
+}
+
+TEST(Setup, FailedInstallLeavesNothingBehind)
+{
+    {
+        // The folder cannot be made: a file stands where it should go. The spooler driver
+        // and the printer were added before that, and are taken away again.
+        SetupInstallation setup;
+        ASSERT_TRUE(zt::WriteFileBytes(setup.Dir(), "in the way"));
+        SetupResult r = setup.Install();
+        EXPECT_EQ(1u, r.code) << r.output;
+        EXPECT_TRUE(Contains(r.output, "cannot create the folder")) << r.output;
+        EXPECT_TRUE(Contains(r.output, "nothing was installed")) << r.output;
+        DeleteFileA(setup.Dir().c_str());
+        zt::ExpectNothingLeft(setup);
+    }
+    {
+        // The parameter file cannot be written (a folder stands in its place): the files,
+        // the profile and every registry value written before are taken back.
+        SetupInstallation setup;
+        ASSERT_TRUE(CreateDirectoryA(setup.Dir().c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryA(setup.ParamFile().c_str(), nullptr));
+        SetupResult r = setup.Install();
+        EXPECT_EQ(1u, r.code) << r.output;
+        EXPECT_TRUE(Contains(r.output, "parameter file")) << r.output;
+        for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "zetprof.ini"})
+            EXPECT_FALSE(zt::FileExists(setup.DirFile(file))) << file;
+        RemoveDirectoryA(setup.ParamFile().c_str());
+        RemoveDirectoryA(setup.Dir().c_str());
+        zt::ExpectNothingLeft(setup);
+    }
+}
+
+TEST(Setup, RefusesBadArgumentsAndTooLongRunEntries)
+{
+    SetupResult r = zt::RunSetup("install --port LPT1:");
+    EXPECT_EQ(2u, r.code);
+    EXPECT_TRUE(Contains(r.output, "needs --printer")) << r.output;
+    r = zt::RunSetup("remove --printer x");
+    EXPECT_EQ(2u, r.code);
+    EXPECT_TRUE(Contains(r.output, "unknown command")) << r.output;
+
+    // A folder that makes the per-user entry 260 characters long is refused before
+    // anything is done.
+    SetupInstallation setup;
+    const size_t entry = std::string("\"\\zettray.exe\" /EF \"HKCU\" /A \"\\zt12345678.prm\"").size();
+    const std::string longDir = "C:\\" + std::string((260 - entry) / 2 - 3, 'd');
+    ASSERT_EQ(260u, 2 * longDir.size() + entry);
+    r = zt::RunSetup("install " + setup.PrinterArg() + " --driver \"" + setup.Driver() + "\" --dir \"" + longDir +
+                     "\"");
+    EXPECT_EQ(2u, r.code) << r.output;
+    EXPECT_TRUE(Contains(r.output, "at most 259")) << r.output;
+    EXPECT_FALSE(zt::FileExists(longDir));
+    zt::ExpectNothingLeft(setup);
+
+    // Installing into the kit's own folder would let uninstall delete the kit.
+    r = zt::RunSetup("install " + setup.PrinterArg() + " --driver \"" + setup.Driver() + "\" --dir \"" +
+                     zt::BinPath(".") + "\"");
+    EXPECT_EQ(2u, r.code) << r.output;
+    EXPECT_TRUE(Contains(r.output, "own folder")) << r.output;
+    zt::ExpectNothingLeft(setup);
+
+    r = zt::RunSetup("uninstall --printer \"" + zt::UniqueName("ztnone") + "\"");
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, "no installation")) << r.output;
+}
+
+} // namespace
