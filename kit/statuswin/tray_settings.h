@@ -6,9 +6,10 @@
 #include <windows.h>
 
 #include "printer_state.h"
+#include "targets.h"
 
-#define TRAY_ICON_SELECTED_VALUE "TrayIconSelected"
-#define TRAY_ICON_ENABLE_VALUE "TrayIconEnable"
+#define TRAY_ICON_SELECTED_VALUE TARGET_TRAY_SELECTED
+#define TRAY_ICON_ENABLE_VALUE TARGET_TRAY_ENABLE
 constexpr int TRAY_IMAGE_COUNT = 3;       // images 0, 1, 2
 constexpr UINT TRAY_IMAGE_FIRST_ID = 700; // their icons in the resource library: 700 to 702
 

@@ -9,8 +9,8 @@
 
 namespace {
 
-const char kEnableValue[] = "TrayIconEnable";
-const char kSelectedValue[] = "TrayIconSelected";
+const char kEnableValue[] = TARGET_TRAY_ENABLE;
+const char kSelectedValue[] = TARGET_TRAY_SELECTED;
 const UINT kDefaultEnable = 1;
 const UINT kDefaultSelected = 0;
 

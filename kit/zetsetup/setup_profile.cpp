@@ -14,13 +14,13 @@
 
 namespace {
 
-const char kInstallPath[] = "InstallPath";
-const char kProfile[] = "Profile";
-const char kStatusExe[] = "J_RRUN";
-const char kModelId[] = "ModelID";
-const char kMapFileName[] = "MapFileName";
-const char kDepExe[] = "DepExe";
-const char kSeparators[] = "Separators";
+const char kInstallPath[] = DRIVER_VALUE_INSTALL_PATH;
+const char kProfile[] = DRIVER_VALUE_PROFILE;
+const char kStatusExe[] = DRIVER_VALUE_STATUS_EXE;
+const char kModelId[] = DRIVER_VALUE_MODEL_ID;
+const char kMapFileName[] = DRIVER_VALUE_MAP_FILE;
+const char kDepExe[] = DRIVER_VALUE_DEP_EXE;
+const char kSeparators[] = MENU_VALUE_SEPARATORS;
 
 const char kRecordDriver[] = "Driver";
 const char kRecordDir[] = "Dir";
@@ -49,7 +49,7 @@ std::string DriverKeyPath(const std::string& driver)
 bool RegisterDriver(const InstallPlan& plan, bool spoolerDriverAdded, UndoLog* undo, std::string* error)
 {
     const std::string key = DriverKeyPath(plan.driver);
-    const std::string menu = key + "\\Menu";
+    const std::string menu = key + "\\" DRIVER_MENU_SUBKEY;
     const std::string tool = plan.PathOf(KIT_TOOL_EXE);
     std::vector<RegWrite> writes = {
         RegWrite::String(HKEY_LOCAL_MACHINE, key, kInstallPath, plan.dir),
@@ -85,12 +85,12 @@ bool WriteProfileIni(const InstallPlan& plan, UndoLog* undo, std::string* error)
     FileSnapshot before(path);
     undo->Add([before] { before.Restore(); });
     const IniWrite writes[] = {
-        {plan.model, "PrnDll", KIT_PRN_DLL},
-        {plan.model, "TrayIconSelected", "0"},
-        {plan.model, "TrayIconEnable", "1"},
-        {plan.model, "TrayIconEndTime", std::to_string(SETUP_TRAY_END_TIME_MS)},
-        {"English", "ResDll", KIT_RES_DLL},
-        {"Japanese", "ResDll", KIT_RES_DLL},
+        {plan.model, PROFILE_INI_PRN_DLL, KIT_PRN_DLL},
+        {plan.model, TARGET_TRAY_SELECTED, "0"},
+        {plan.model, TARGET_TRAY_ENABLE, "1"},
+        {plan.model, PROFILE_INI_END_TIME, std::to_string(SETUP_TRAY_END_TIME_MS)},
+        {"English", PROFILE_INI_RES_DLL, KIT_RES_DLL},
+        {"Japanese", PROFILE_INI_RES_DLL, KIT_RES_DLL},
     };
     for (const IniWrite& w : writes) {
         if (!WritePrivateProfileStringA(w.section.c_str(), w.key.c_str(), w.value.c_str(), path.c_str())) {
@@ -220,5 +220,5 @@ bool EnableUserTarget(const std::string& printer, UndoLog* undo, std::string* er
     char path[ZT_TEXT] = "";
     if (FindTargetReg(printer.c_str(), 0, path) != 0 || !path[0])
         return true;
-    return ApplyValues({RegWrite::Dword(HKEY_CURRENT_USER, path, "TrayIconEnable", 1)}, undo, error);
+    return ApplyValues({RegWrite::Dword(HKEY_CURRENT_USER, path, TARGET_TRAY_ENABLE, 1)}, undo, error);
 }

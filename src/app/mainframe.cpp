@@ -177,7 +177,7 @@ int CMainFrame::StartUp()
 
     if (m_szProfilePath[0]) {
         m_nPrinterCheckInterval =
-            GetPrivateProfileIntA(m_szModelID, "TrayIconEndTime", 0, m_szProfilePath);
+            GetPrivateProfileIntA(m_szModelID, PROFILE_INI_END_TIME, 0, m_szProfilePath);
     }
     if (m_nPrinterCheckInterval != 0)
         m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);

@@ -5,13 +5,14 @@
 
 #include <string.h>
 
+#include "driver_config.h"
 #include "printer.h"
 #include "scoped.h"
 
 namespace {
 
-const char kDriverKeyPrefix[] = "software\\ORVEL\\ZET3\\Driver\\";
-const char kModelIdValue[] = "ModelID";
+const char kDriverKeyPrefix[] = DRIVER_KEY_PREFIX;
+const char kModelIdValue[] = DRIVER_VALUE_MODEL_ID;
 
 bool IsDigit(char c)
 {

@@ -10,10 +10,10 @@
 
 namespace {
 
-const char kInstallPath[] = "InstallPath";
-const char kProfile[] = "Profile";
-const char kStatusExe[] = "J_RRUN";
-const char kPrnDll[] = "PrnDll";
+const char kInstallPath[] = DRIVER_VALUE_INSTALL_PATH;
+const char kProfile[] = DRIVER_VALUE_PROFILE;
+const char kStatusExe[] = DRIVER_VALUE_STATUS_EXE;
+const char kPrnDll[] = PROFILE_INI_PRN_DLL;
 const char kCurrentDir[] = ".\\";
 
 // Room for the key prefix followed by a driver name of up to 259 characters.

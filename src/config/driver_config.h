@@ -17,6 +17,19 @@
 #define PROFILE_KEY_PATH "software\\ORVEL\\ZET3\\Profile"
 #define STATUS_EXE_DEFAULT "J_R10RN1.EXE"
 
+// Values of the driver's key, its subkey of auxiliary tools, and keys of its profile INI.
+#define DRIVER_VALUE_INSTALL_PATH "InstallPath"
+#define DRIVER_VALUE_PROFILE "Profile"
+#define DRIVER_VALUE_STATUS_EXE "J_RRUN"
+#define DRIVER_VALUE_MODEL_ID "ModelID"
+#define DRIVER_VALUE_MAP_FILE "MapFileName"
+#define DRIVER_VALUE_DEP_EXE "DepExe"
+#define DRIVER_MENU_SUBKEY "Menu"
+#define MENU_VALUE_SEPARATORS "Separators"
+#define PROFILE_INI_PRN_DLL "PrnDll"
+#define PROFILE_INI_RES_DLL "ResDll"
+#define PROFILE_INI_END_TIME "TrayIconEndTime"
+
 // The profile INI path: the driver's `Profile` value when that file exists (written back as
 // REG_SZ), else the value named by the model identifier under PROFILE_KEY_PATH, untested.
 // May return 1 with an empty text (no value for the model); callers treat that as failure.

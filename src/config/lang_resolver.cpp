@@ -12,7 +12,7 @@
 
 namespace {
 
-const char kResDll[] = "ResDll";
+const char kResDll[] = PROFILE_INI_RES_DLL;
 const char kJapanese[] = "Japanese";
 const char kEnglish[] = "English";
 const char kDefaultLang[] = "DefaultLang";

@@ -2,14 +2,14 @@
 
 #include <string.h>
 
+#include "driver_config.h"
 #include "printer.h"
 #include "scoped.h"
 #include "strutil.h"
 
 namespace {
 
-const char DRIVER_KEY_PREFIX[] = "software\\ORVEL\\ZET3\\Driver\\";
-const char MAP_FILE_NAME_VALUE[] = "MapFileName";
+const char MAP_FILE_NAME_VALUE[] = DRIVER_VALUE_MAP_FILE;
 
 // Access that both entries of a table's access list grant: STANDARD_RIGHTS_REQUIRED and
 // the six lowest specific rights.

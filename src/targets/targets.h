@@ -19,6 +19,11 @@
 #define TARGET_PRINTER_LIST "software\\ORVEL\\ZET3\\ZETData\\OVLTarget"
 #define TARGET_PORT_LIST "software\\ORVEL\\ZET3\\ZETData\\OVNTarget"
 
+// The tray settings of a target (REG_DWORD values); the driver's profile INI holds their
+// defaults under keys of the same names in the model's section.
+#define TARGET_TRAY_ENABLE "TrayIconEnable"
+#define TARGET_TRAY_SELECTED "TrayIconSelected"
+
 // The printer library's export that writes a new target's default values. Arguments:
 // printer name ("" for a port-list target), driver name as the spooler reports it ("" when
 // unknown), port name, model identifier, three zeros. Its result is passed on unchanged.

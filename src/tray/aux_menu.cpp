@@ -16,9 +16,9 @@
 
 namespace {
 
-const char kMenuSubkey[] = "\\Menu";
-const char kSeparators[] = "Separators";
-const char kDepExe[] = "DepExe";
+const char kMenuSubkey[] = "\\" DRIVER_MENU_SUBKEY;
+const char kSeparators[] = MENU_VALUE_SEPARATORS;
+const char kDepExe[] = DRIVER_VALUE_DEP_EXE;
 const int kSeparatorSlots = AUX_ITEM_COUNT;
 
 // A tool's command line with its four quoted values: the registry value and the four

@@ -13,8 +13,8 @@
 
 namespace {
 
-const char kTrayIconSelected[] = "TrayIconSelected";
-const char kTrayIconEnable[] = "TrayIconEnable";
+const char kTrayIconSelected[] = TARGET_TRAY_SELECTED;
+const char kTrayIconEnable[] = TARGET_TRAY_ENABLE;
 
 // An index outside the three images shows the first one.
 int ValidIconIndex(int index)
