@@ -5,21 +5,11 @@
 #include "instance_check.h"
 #include "mainframe.h" // WM_REFRESHICON
 #include "printer.h"
+#include "reg_read.h"
 #include "scoped.h"
 #include "targets.h"
 
 namespace {
-
-// Reads a value of up to 4 bytes, of any type, into *out as the monitor reads it (into a
-// zeroed 32-bit number); 0 when it is missing or longer.
-void QueryDword(HKEY key, const char* name, DWORD* out)
-{
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    *out = 0;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS)
-        *out = value;
-}
 
 bool SetDwordValue(HKEY key, const char* name, int value)
 {
@@ -62,8 +52,9 @@ int ReadTraySettings(const char* targetPath, TraySettings* out)
     if (!targetPath || !*targetPath ||
         RegOpenKeyExA(HKEY_CURRENT_USER, targetPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return 0;
-    QueryDword(key.Get(), TRAY_ICON_SELECTED_VALUE, &out->selected);
-    QueryDword(key.Get(), TRAY_ICON_ENABLE_VALUE, &out->enable);
+    // Values of up to 4 bytes, of any type, as the monitor reads them.
+    out->selected = QueryNumber(key.Get(), TRAY_ICON_SELECTED_VALUE);
+    out->enable = QueryNumber(key.Get(), TRAY_ICON_ENABLE_VALUE);
     return 1;
 }
 

@@ -7,6 +7,7 @@
 
 #include "driver_config.h"
 #include "printer.h"
+#include "reg_read.h"
 #include "scoped.h"
 
 namespace {
@@ -307,15 +308,6 @@ int CCmdInfo::ReadModelID()
     ScopedRegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return 0;
-    // One byte more than the field, zero-filled: data of 260 bytes without a terminator
-    // shows as a 260-character text, which does not fit and is not taken.
-    char data[ZT_TEXT + 1] = {0};
-    DWORD size = ZT_TEXT;
-    if (RegQueryValueExA(key.Get(), kModelIdValue, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
-        ERROR_SUCCESS)
-        return 0;
-    if (strlen(data) >= ZT_TEXT)
-        return 0;
-    SetText(m_szModelID, data);
-    return 1;
+    // Data of 260 bytes without a terminator does not fit and is not taken.
+    return QueryText(key.Get(), kModelIdValue, m_szModelID, sizeof(m_szModelID));
 }

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "reg_read.h"
 #include "scoped.h"
 #include "strutil.h"
 #include "trace.h"
@@ -38,12 +39,9 @@ void RemoveRunEntry(HKEY runKey, const char* valueName)
 {
     if (!runKey || !valueName || !valueName[0])
         return;
-    // One byte more than the data read, zero-filled, so the text always ends.
-    char data[ZT_TEXT + 1] = {0};
-    DWORD size = ZT_TEXT;
-    if (RegQueryValueExA(runKey, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) ==
-            ERROR_SUCCESS &&
-        strlen(data) < ZT_TEXT) {
+    // Data longer than 259 characters is not read, and names no file to delete.
+    char data[ZT_TEXT];
+    if (QueryText(runKey, valueName, data, sizeof(data))) {
         const char* path = AttachedFilePath(data);
         if (path)
             DeleteFileA(path);

@@ -10,6 +10,7 @@
 #include "cmdinfo.h"
 #include "driver_config.h"
 #include "mainframe.h"
+#include "reg_read.h"
 #include "scoped.h"
 #include "strutil.h"
 #include "trace.h"
@@ -25,20 +26,11 @@ const int kSeparatorSlots = AUX_ITEM_COUNT;
 // names, each at most 259 characters, and the fixed text around them.
 const size_t kAuxCommandLineSize = 5 * 260 + 64;
 
-// Reads a string value of up to 260 bytes into a 260-byte buffer, always terminated
-// (a value stored without its terminator is cut to 259 characters). 1 when the value was
-// read and is not empty.
+// Reads a string value into a buffer, always terminated (a value that does not fit counts
+// as missing). 1 when the value was read and is not empty.
 int ReadMenuString(HKEY key, const char* name, char* out, DWORD size)
 {
-    char data[260 + 1];
-    memset(data, 0, sizeof(data));
-    DWORD got = sizeof(data) - 1;
-    out[0] = '\0';
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &got) != ERROR_SUCCESS)
-        return 0;
-    data[got < sizeof(data) ? got : sizeof(data) - 1] = '\0';
-    SafeCopy(out, size, data);
-    return out[0] ? 1 : 0;
+    return QueryText(key, name, out, size) && out[0] ? 1 : 0;
 }
 
 // The driver's Menu key path: "software\ORVEL\ZET3\Driver\<driver>\Menu".

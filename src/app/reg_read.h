@@ -1,4 +1,5 @@
-// Reading registry values into fixed buffers, for the configuration lookups.
+// Reading registry values into fixed buffers: texts that always end within the buffer and
+// numbers of at most 4 bytes.
 #pragma once
 
 #include <windows.h>
