@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "instance_check.h"
-#include "mainframe.h" // WM_REFRESHICON
 #include "printer.h"
 #include "reg_read.h"
 #include "scoped.h"

@@ -1,10 +1,8 @@
 // The monitor of one printer: its hidden window, tray icon, popup menu with the driver's
 // auxiliary tools, the two watch timers and the process's record in the instance table.
 //
-// The frame's methods live with the subsystem each belongs to: the tray icon, menu and
-// launching in src/tray, the duplication check in src/instance, the deleted-printer
-// check in src/printer; construction, start-up, timers, clean-up and the window
-// procedure here.
+// The tray icon, menu and launching are in src/tray; construction, start-up, the
+// duplication and deleted-printer checks, timers, clean-up and the window procedure here.
 #pragma once
 
 #include <windows.h>
@@ -12,9 +10,9 @@
 
 #include "instance_check.h"
 
-// Window messages that other programs (and the shell) send to the frame's window.
-constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;  // 1124: tray icon callback, mouse message in lParam
-constexpr UINT WM_REFRESHICON = WM_USER + 200; // 1224: re-read TrayIconSelected; parameters ignored
+// The shell's tray icon callback to the frame's window (WM_REFRESHICON, which other
+// programs send, is with the monitor's window class in instance_check.h).
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 100; // 1124: mouse message in lParam
 
 // Timers: both are one-shot in effect (killed on arrival, restarted after the check).
 constexpr UINT_PTR TIMER_PRINTER_CHECK = 2;

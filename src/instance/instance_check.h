@@ -24,6 +24,9 @@
 // Class of the monitor's hidden window: a kind-3 slot counts as a running monitor only
 // when it holds a live window of this class.
 #define MONITOR_WINDOW_CLASS "TrayIconWClass"
+// What other programs post to a running monitor's window, besides WM_CLOSE: re-read the
+// selected tray image (parameters ignored).
+constexpr UINT WM_REFRESHICON = WM_USER + 200; // 1224
 
 // The open table that a monitor holds while it runs. Empty: null handle, size 0.
 struct InstanceTable {
