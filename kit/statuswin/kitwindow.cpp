@@ -45,18 +45,7 @@ int Scaled(int pixels, UINT to, UINT from)
     return MulDiv(pixels, static_cast<int>(to), static_cast<int>(from));
 }
 
-} // namespace
-
-int KitX(const KitMetrics& metrics, int units)
-{
-    return MulDiv(units, metrics.charWidth, 4);
-}
-
-int KitY(const KitMetrics& metrics, int units)
-{
-    return MulDiv(units, metrics.charHeight, 8);
-}
-
+// The metrics of the font selected into `dc`, at `dpi`.
 KitMetrics MeasureKitFont(HDC dc, UINT dpi)
 {
     TEXTMETRICA tm;
@@ -70,6 +59,18 @@ KitMetrics MeasureKitFont(HDC dc, UINT dpi)
     metrics.charWidth = alphabet.cx > 0 ? (alphabet.cx / 26 + 1) / 2 : tm.tmAveCharWidth;
     metrics.charHeight = tm.tmHeight;
     return metrics;
+}
+
+} // namespace
+
+int KitX(const KitMetrics& metrics, int units)
+{
+    return MulDiv(units, metrics.charWidth, 4);
+}
+
+int KitY(const KitMetrics& metrics, int units)
+{
+    return MulDiv(units, metrics.charHeight, 8);
 }
 
 int KitFormHeight(const KitMetrics& metrics, int rows)

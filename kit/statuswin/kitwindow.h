@@ -23,8 +23,6 @@ struct KitMetrics {
 // Pixels across and down for dialog units.
 int KitX(const KitMetrics& metrics, int units);
 int KitY(const KitMetrics& metrics, int units);
-// The metrics of a font (selected into a DC) at `dpi`.
-KitMetrics MeasureKitFont(HDC dc, UINT dpi);
 
 // Layout of a row form, in dialog units.
 constexpr int KIT_MARGIN = 7;
@@ -54,7 +52,6 @@ public:
     // is not shown yet. Null when the window cannot be created.
     HWND Create(HINSTANCE instance, const char* className, const char* title);
     HWND Handle() const { return m_hWnd; }
-    HFONT Font() const { return m_hFont; }
     const KitMetrics& Metrics() const { return m_metrics; }
 
 protected:

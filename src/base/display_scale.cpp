@@ -81,10 +81,7 @@ bool NonClientFontForDpi(NonClientFont which, UINT dpi, LOGFONTA* font)
     metrics.cbSize = sizeof(metrics);
     if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
         return false;
-    const LOGFONTA& chosen = which == NC_FONT_MENU      ? metrics.lfMenuFont
-                             : which == NC_FONT_CAPTION ? metrics.lfCaptionFont
-                                                        : metrics.lfMessageFont;
-    *font = chosen;
+    *font = which == NC_FONT_MENU ? metrics.lfMenuFont : metrics.lfMessageFont;
     // The system's metrics are at the system's DPI.
     UINT system = SystemDpi();
     if (dpi != 0 && dpi != system)

@@ -24,8 +24,8 @@ UINT DpiAtPoint(POINT point);
 // A system metric (SM_...) at `dpi`.
 int SystemMetricForDpi(int index, UINT dpi);
 
-// The fonts of the system's non-client metrics.
-enum NonClientFont { NC_FONT_MENU, NC_FONT_MESSAGE, NC_FONT_CAPTION };
+// Fonts of the system's non-client metrics.
+enum NonClientFont { NC_FONT_MENU, NC_FONT_MESSAGE };
 // The system's font of that kind, its height scaled to `dpi`. False when the system's
 // metrics cannot be read (`font` is then unchanged).
 bool NonClientFontForDpi(NonClientFont which, UINT dpi, LOGFONTA* font);

@@ -1,5 +1,7 @@
 #include "aux_layout.h"
 
+#include <algorithm>
+
 #include "display_scale.h"
 
 namespace {
@@ -17,11 +19,6 @@ int TextLeft(const AuxMenuMetrics& metrics, SIZE drawnBitmap)
     int offset = drawnBitmap.cx > 0 ? drawnBitmap.cx + ScaleForDpi(kAfterBitmap, metrics.dpi)
                                     : ScaleForDpi(kNoBitmapOffset, metrics.dpi);
     return offset + ScaleForDpi(kBeforeText, metrics.dpi);
-}
-
-int Larger(int a, int b)
-{
-    return a > b ? a : b;
 }
 
 } // namespace
@@ -48,7 +45,7 @@ SIZE AuxItemSize(const AuxMenuMetrics& metrics, SIZE bitmap, SIZE text)
     int padding = 2 * ScaleForDpi(kVerticalPadding, metrics.dpi);
     SIZE size;
     size.cx = TextLeft(metrics, drawn) + text.cx + metrics.checkWidth;
-    size.cy = Larger(metrics.menuHeight, Larger(drawn.cy, text.cy) + padding);
+    size.cy = std::max<LONG>(metrics.menuHeight, std::max(drawn.cy, text.cy) + padding);
     return size;
 }
 
