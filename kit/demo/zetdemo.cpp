@@ -145,8 +145,8 @@ bool ShowWindowShot(HWND monitor, UINT command, const std::string& title, int n)
     Log("opening \"" + title + "\"");
     PostMessageA(monitor, WM_COMMAND, command, 0);
     HWND window = nullptr;
-    bool shown = Poll([&] { return (window = FindWindowA(nullptr, title.c_str())) != nullptr && IsWindowVisible(window); },
-                      kWindowTimeoutMs);
+    auto visible = [&] { return (window = FindWindowA(nullptr, title.c_str())) != nullptr && IsWindowVisible(window); };
+    bool shown = Poll(visible, kWindowTimeoutMs);
     if (!shown)
         Log("no window \"" + title + "\" appeared");
     bool shot = Screenshot(n, title.c_str());
