@@ -91,7 +91,9 @@ HWND VisibleMenu()
 // would open: the menu (about 180 pixels wide at 100 %) then leaves the tray icon in sight.
 constexpr int kPointerLeftOfTrayEnd = 240;
 
-void PointAtTray()
+// Moves the pointer there and waits until the system reports it there: the X server may
+// put it back once while the desktop starts. The point it went to.
+POINT PointAtTray()
 {
     RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
@@ -99,8 +101,36 @@ void PointAtTray()
         GetWindowRect(taskbar, &rect);
     else
         rect.top = rect.bottom - 30;
-    SetCursorPos(rect.right - ScaleForDpi(kPointerLeftOfTrayEnd, SystemDpi()),
-                 rect.top + (rect.bottom - rect.top) / 2);
+    const POINT target = {rect.right - ScaleForDpi(kPointerLeftOfTrayEnd, SystemDpi()),
+                          rect.top + (rect.bottom - rect.top) / 2};
+    Poll(
+        [&] {
+            POINT now = {0, 0};
+            SetCursorPos(target.x, target.y);
+            return GetCursorPos(&now) && now.x == target.x && now.y == target.y;
+        },
+        kWindowTimeoutMs);
+    return target;
+}
+
+// Opens the tray icon's menu as the shell does, at the pointer left of the notification
+// area; tries again when it opened elsewhere. The menu's window, or null.
+HWND OpenTrayMenu(HWND monitor)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const POINT target = PointAtTray();
+        PostMessageA(monitor, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+        HWND menu = nullptr;
+        if (!Poll([&] { return (menu = VisibleMenu()) != nullptr; }, kWindowTimeoutMs))
+            return nullptr;
+        RECT rect;
+        if (GetWindowRect(menu, &rect) && rect.left <= target.x && target.x <= rect.right)
+            return menu;
+        Log("the menu opened away from the pointer: once more");
+        PostMessageA(monitor, WM_CANCELMODE, 0, 0);
+        Poll([] { return VisibleMenu() == nullptr; }, kWindowTimeoutMs);
+    }
+    return nullptr;
 }
 
 // The height on the screen of the first tool bitmap in the open menu: the longest run of
@@ -171,15 +201,13 @@ int Demo(const std::string& printer, const std::string& setup)
     int result = 0;
 
     Log("opening the tray icon's menu");
-    PointAtTray();
-    PostMessageA(monitor, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
-    if (!Poll([] { return VisibleMenu() != nullptr; }, kWindowTimeoutMs)) {
-        Log("the menu did not open");
+    HWND menu = OpenTrayMenu(monitor);
+    if (!menu) {
+        Log("the menu did not open at the pointer");
         result = 1;
     }
     if (!Screenshot(1, "the tray icon with its open menu"))
         result = 1;
-    HWND menu = VisibleMenu();
     if (!menu || !CheckToolBitmaps(menu))
         result = 1;
     PostMessageA(monitor, WM_CANCELMODE, 0, 0);
