@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # The first-run demo: installs a sample printer with zetsetup inside a Wine virtual desktop
-# (under Xvfb), opens the monitor's tray menu and its Printer Status window, takes a
-# screenshot of each into <build>/demo/, uninstalls, and prints the monitor's trace log.
-# It uses a Wine prefix of its own (<build>/demo/wineprefix) and stops its own wineserver.
+# (under Xvfb), opens the monitor's tray menu, its Printer Status and Monitoring Preferences
+# windows and the first sample tool, takes a screenshot of each into <build>/demo/,
+# uninstalls, and prints the monitor's trace log. It does so twice: at 100 % display scale
+# (96 DPI) and at 150 % (144 DPI, Wine's LogPixels). It uses a Wine prefix of its own
+# (<build>/demo/wineprefix) and stops its own wineserver.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 tools=$(cd "$(dirname "$0")" && pwd)
 demo=$build/demo
 printer="Zetwatch Demo Printer"
-timeout_s=150
+timeout_s=100 # for each scale
+scales="100 150"
+shots="1 2 3 4"
 
 "$tools/deps.sh" imagemagick # import, for the screenshots
 
@@ -24,45 +28,69 @@ rm -rf "$work" "$demo"/zetdemo-*.png "$WINEPREFIX/drive_c/J_RxxIC.LOG"
 mkdir -p "$work"
 cp "$build/demo-bin/zetdemo.exe" "$work/"
 
-echo "demo: running in a Wine virtual desktop (800x600) under Xvfb"
-set +e
-xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
-  demo=$1 work=$2 build=$3 printer=$4 timeout_s=$5
-  wineserver -p
-  wineboot >/dev/null 2>&1 </dev/null
-  wine explorer /desktop=zetdemo,800x600 "C:\\zetdemo\\zetdemo.exe" --printer "$printer" \
-    --setup "Z:${build//\//\\}\\bin\\zetsetup.exe" --work "C:\\zetdemo" >/dev/null 2>&1 </dev/null &
-  deadline=$((SECONDS + timeout_s))
-  while [ ! -f "$work/finished" ] && [ $SECONDS -lt $deadline ]; do
-    for n in 1 2; do
-      if [ -f "$work/shot$n.request" ] && [ ! -f "$work/shot$n.done" ]; then
-        import -window root -crop 800x600+0+0 +repage "$demo/zetdemo-$n.png"
-        touch "$work/shot$n.done"
-      fi
+# Wine takes the display's scale from LogPixels when its server starts.
+set_scale() {
+  local dpi=$(( $1 * 96 / 100 ))
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+  wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+    /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+  wineserver -w
+}
+
+run_scale() {
+  local scale=$1 out=$work/$1
+  mkdir -p "$out"
+  echo "demo: running at $scale % in a Wine virtual desktop (800x600) under Xvfb"
+  set_scale "$scale"
+  xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
+    demo=$1 out=$2 build=$3 printer=$4 timeout_s=$5 scale=$6 shots=$7
+    wineserver -p
+    wineboot >/dev/null 2>&1 </dev/null
+    wine explorer /desktop=zetdemo,800x600 "C:\\zetdemo\\zetdemo.exe" --printer "$printer" \
+      --setup "Z:${build//\//\\}\\bin\\zetsetup.exe" --work "C:\\zetdemo\\$scale" >/dev/null 2>&1 </dev/null &
+    deadline=$((SECONDS + timeout_s))
+    while [ ! -f "$out/finished" ] && [ $SECONDS -lt $deadline ]; do
+      for n in $shots; do
+        if [ -f "$out/shot$n.request" ] && [ ! -f "$out/shot$n.done" ]; then
+          import -window root -crop 800x600+0+0 +repage "$demo/zetdemo-$scale-$n.png"
+          touch "$out/shot$n.done"
+        fi
+      done
+      sleep 0.2
     done
-    sleep 0.2
-  done
-  wineserver -k
-  wait
-  [ -f "$work/finished" ] || echo "demo: timed out after ${timeout_s} s" >&2
-' demo "$demo" "$work" "$build" "$printer" "$timeout_s"
+    wineserver -k
+    wait
+    [ -f "$out/finished" ] || echo "demo: timed out after ${timeout_s} s at ${scale} %" >&2
+  ' demo "$demo" "$out" "$build" "$printer" "$timeout_s" "$scale" "$shots"
+}
+
+set +e
+for scale in $scales; do
+  run_scale "$scale"
+done
+set_scale 100
 set -e
 
 show() { [ -f "$2" ] && { echo; echo "---- $1"; tr -d '\r' < "$2"; }; return 0; }
-show "zetsetup install" "$work/install.txt"
-show "zetsetup uninstall" "$work/uninstall.txt"
-show "demo steps" "$work/demo.log"
+for scale in $scales; do
+  show "zetsetup install ($scale %)" "$work/$scale/install.txt"
+  show "zetsetup uninstall ($scale %)" "$work/$scale/uninstall.txt"
+  show "demo steps ($scale %)" "$work/$scale/demo.log"
+done
 show "trace log C:\\J_RxxIC.LOG" "$WINEPREFIX/drive_c/J_RxxIC.LOG"
 echo
-result=$(cat "$work/finished" 2>/dev/null || echo 1)
-shots=0
-for n in 1 2; do
-  if [ -f "$demo/zetdemo-$n.png" ]; then
-    echo "demo: screenshot $demo/zetdemo-$n.png"
-    shots=$((shots + 1))
-  fi
+failed=0
+for scale in $scales; do
+  [ "$(cat "$work/$scale/finished" 2>/dev/null || echo 1)" = 0 ] || failed=1
+  for n in $shots; do
+    if [ -f "$demo/zetdemo-$scale-$n.png" ]; then
+      echo "demo: screenshot $demo/zetdemo-$scale-$n.png"
+    else
+      failed=1
+    fi
+  done
 done
-if [ "$result" = 0 ] && [ $shots = 2 ]; then
+if [ $failed = 0 ]; then
   echo "demo: done"
 else
   echo "demo: failed" >&2

@@ -72,16 +72,100 @@ BADGES = {
 }
 
 
-def compose(base, badge, light):
+# The same printer drawn for 24 pixels (150 %): a scaled 16-pixel image would have uneven
+# lines, so it has its own grid and badges.
+PRINTER_24 = [
+    "........................",
+    "......kkkkkkkkkkkk......",
+    "......kwwwwwwwwwwk......",
+    "......kwwwwwwwwwwk......",
+    "......kwwttttttwwk......",
+    "......kwwwwwwwwwwk......",
+    "......kwwttttttwwk......",
+    "..kkkkkkkkkkkkkkkkkkkk..",
+    ".kllllllllllllllllllllk.",
+    "kllllllllllllllllllllllk",
+    "kggggggggggggggggg...ggk",
+    "kggggggggggggggggg...ggk",
+    "kggggggggggggggggggggggk",
+    "kggggggggggggggggggggggk",
+    "kggggggggggggggggggggggk",
+    "kkkkkkkkkkkkkkkkkkkkkkkk",
+    "...kwwwwwwwwwwwwwwwwk...",
+    "...kwwwwwwwwwwwwwwwwk...",
+    "...kwwttttttttttttwwk...",
+    "...kwwwwwwwwwwwwwwwwk...",
+    "...kwwttttttttttwwwwk...",
+    "...kwwwwwwwwwwwwwwwwk...",
+    "...kkkkkkkkkkkkkkkkkk...",
+    "........................",
+]
+
+BADGES_24 = {
+    'ready': [
+        "...GGGGG...",
+        "..GGGGGGG..",
+        ".GGGGGGGGG.",
+        "GGGGGGGGWWG",
+        "GGGGGGGWWGG",
+        "GWWGGGWWGGG",
+        "GGWWGWWGGGG",
+        "GGGWWWGGGGG",
+        ".GGGWGGGGG.",
+        "..GGGGGGG..",
+        "...GGGGG...",
+    ],
+    'busy': [
+        "...BBBBB...",
+        "..BBBBBBB..",
+        ".BBWWWWWBB.",
+        "BBBBWWWBBBB",
+        "BBBBBWBBBBB",
+        "BBBBBWBBBBB",
+        "BBBBWWWBBBB",
+        "BBBWWWWWBBB",
+        ".BBBBBBBBB.",
+        "..BBBBBBB..",
+        "...BBBBB...",
+    ],
+    'attention': [
+        ".....R.....",
+        "....RRR....",
+        "....RWR....",
+        "...RRWRR...",
+        "...RRWRR...",
+        "..RRRWRRR..",
+        "..RRRWRRR..",
+        ".RRRRRRRRR.",
+        ".RRRRWRRRR.",
+        "RRRRRRRRRRR",
+        "RRRRRRRRRRR",
+    ],
+}
+
+# Where the status light and the badge go: (light cells, badge's top-left corner).
+LAYOUT_16 = ([(13, 7), (14, 7), (13, 8), (14, 8)], (9, 9))
+LAYOUT_24 = ([(x, y) for x in (18, 19, 20) for y in (10, 11)], (13, 13))
+
+
+def compose(base, badge, light, layout=LAYOUT_16):
     rows = [list(r) for r in base]
-    # status light on the body
-    rows[7][13] = rows[7][14] = rows[8][13] = rows[8][14] = light
+    cells, (left, top) = layout
+    for x, y in cells:               # status light on the body
+        rows[y][x] = light
     if badge:
         for y, line in enumerate(badge):
             for x, ch in enumerate(line):
                 if ch != '.':
-                    rows[9 + y][9 + x] = ch
+                    rows[top + y][left + x] = ch
     return [''.join(r) for r in rows]
+
+
+def icon_sizes(name, light):
+    """The images of one tray icon: 16 and 24 pixels drawn, 32 and 48 doubled and tripled."""
+    small = compose(PRINTER, BADGES[name], light)
+    medium = compose(PRINTER_24, BADGES_24[name], light, LAYOUT_24)
+    return [small, medium, scale(small, 2), scale(small, 3)]
 
 
 def scale(grid, factor):
@@ -198,12 +282,12 @@ TOOL_PAGE = [            # 922: test page
 ]
 
 if __name__ == '__main__':
+    # Icons in 16, 24, 32 and 48 pixels: the tray takes the shell's small-icon size (16 at
+    # 100 %, 24 at 150 %, 32 at 200 %), the preferences window twice that.
     states = [('ready', 'G'), ('busy', 'Y'), ('attention', 'R')]
     for name, light in states:
-        grid = compose(PRINTER, BADGES[name], light)
-        write_ico(f'kit/zetres/printer_{name}.ico', [grid, scale(grid, 2)])
+        write_ico(f'kit/zetres/printer_{name}.ico', icon_sizes(name, light))
     write_bmp('kit/zetres/tool_info.bmp', TOOL_INFO)
     write_bmp('kit/zetres/tool_clean.bmp', TOOL_CLEAN)
     write_bmp('kit/zetres/tool_page.bmp', TOOL_PAGE)
-    app = compose(PRINTER, BADGES['ready'], 'G')
-    write_ico('src/res/zettray.ico', [app, scale(app, 2)])
+    write_ico('src/res/zettray.ico', icon_sizes('ready', 'G'))

@@ -1,7 +1,9 @@
 // The demo's driver. Started inside a Wine virtual desktop, it installs a sample printer
 // with zetsetup, opens the monitor's popup menu the way the shell does, opens the Printer
-// Status window, and uninstalls again. Between the steps it asks the script outside Wine
-// for a screenshot: it creates <work>\shotN.request and waits for <work>\shotN.done.
+// Status and Monitoring Preferences windows and the first sample tool, and uninstalls
+// again. Between the steps it asks the script outside Wine for a screenshot: it creates
+// <work>\shotN.request and waits for <work>\shotN.done. It also checks on the screen that
+// the menu's tool bitmaps are drawn at the display's scale.
 //
 //   zetdemo --printer NAME --setup PATH\zetsetup.exe --work DIR
 //
@@ -14,6 +16,7 @@
 
 #include <string>
 
+#include "display_scale.h"
 #include "mainframe.h"
 #include "setup_monitor.h"
 
@@ -24,6 +27,10 @@ constexpr DWORD kShotTimeoutMs = 60000;
 constexpr DWORD kWindowTimeoutMs = 15000;
 constexpr DWORD kPaintDelayMs = 1500;
 #define MENU_WINDOW_CLASS "#32768"
+// The sample tools' bitmaps: 16 pixels square with a plain background (the colour of
+// make-images.py) in their first column.
+constexpr int kToolBitmapSize = 16;
+constexpr COLORREF kToolBitmapBackground = RGB(240, 240, 240);
 
 std::string g_work;
 
@@ -81,10 +88,12 @@ HWND VisibleMenu()
 }
 
 // The pointer goes to the taskbar left of the notification area, where the shell's menu
-// would open: the menu (about 180 pixels wide) then leaves the tray icon in sight.
+// would open: the menu (about 180 pixels wide at 100 %) then leaves the tray icon in sight.
 constexpr int kPointerLeftOfTrayEnd = 240;
 
-void PointAtTray()
+// Moves the pointer there and waits until the system reports it there: the X server may
+// put it back once while the desktop starts. The point it went to.
+POINT PointAtTray()
 {
     RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
@@ -92,7 +101,88 @@ void PointAtTray()
         GetWindowRect(taskbar, &rect);
     else
         rect.top = rect.bottom - 30;
-    SetCursorPos(rect.right - kPointerLeftOfTrayEnd, rect.top + (rect.bottom - rect.top) / 2);
+    const POINT target = {rect.right - ScaleForDpi(kPointerLeftOfTrayEnd, SystemDpi()),
+                          rect.top + (rect.bottom - rect.top) / 2};
+    Poll(
+        [&] {
+            POINT now = {0, 0};
+            SetCursorPos(target.x, target.y);
+            return GetCursorPos(&now) && now.x == target.x && now.y == target.y;
+        },
+        kWindowTimeoutMs);
+    return target;
+}
+
+// Opens the tray icon's menu as the shell does, at the pointer left of the notification
+// area; tries again when it opened elsewhere. The menu's window, or null.
+HWND OpenTrayMenu(HWND monitor)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const POINT target = PointAtTray();
+        PostMessageA(monitor, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+        HWND menu = nullptr;
+        if (!Poll([&] { return (menu = VisibleMenu()) != nullptr; }, kWindowTimeoutMs))
+            return nullptr;
+        RECT rect;
+        if (GetWindowRect(menu, &rect) && rect.left <= target.x && target.x <= rect.right)
+            return menu;
+        Log("the menu opened away from the pointer: once more");
+        PostMessageA(monitor, WM_CANCELMODE, 0, 0);
+        Poll([] { return VisibleMenu() == nullptr; }, kWindowTimeoutMs);
+    }
+    return nullptr;
+}
+
+// The height on the screen of the first tool bitmap in the open menu: the longest run of
+// the bitmaps' background colour down the leftmost column that has it. 0 when none shows.
+int ToolBitmapHeight(HWND menu)
+{
+    RECT rect;
+    if (!GetWindowRect(menu, &rect))
+        return 0;
+    HDC screen = GetDC(nullptr);
+    if (!screen)
+        return 0;
+    int height = 0;
+    int limit = rect.left + ScaleForDpi(3 * kToolBitmapSize, SystemDpi());
+    for (int x = rect.left; x < limit && x < rect.right && height == 0; ++x) {
+        int run = 0;
+        for (int y = rect.top; y < rect.bottom; ++y) {
+            run = GetPixel(screen, x, y) == kToolBitmapBackground ? run + 1 : 0;
+            if (run > height)
+                height = run;
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    return height;
+}
+
+// Checks that the tool bitmaps are drawn at the display's scale (16 pixels at 100 %).
+bool CheckToolBitmaps(HWND menu)
+{
+    const UINT dpi = SystemDpi();
+    const int expected = ScaleForDpi(kToolBitmapSize, dpi);
+    const int seen = ToolBitmapHeight(menu);
+    Log("at " + std::to_string(dpi) + " DPI the tool bitmaps are drawn " + std::to_string(seen) +
+        " pixels tall (expected " + std::to_string(expected) + ")");
+    return seen == expected;
+}
+
+// Gives the monitor a menu command that opens a window titled `title`, waits for the
+// window, takes screenshot n of it and closes it again.
+bool ShowWindowShot(HWND monitor, UINT command, const std::string& title, int n)
+{
+    Log("opening \"" + title + "\"");
+    PostMessageA(monitor, WM_COMMAND, command, 0);
+    HWND window = nullptr;
+    auto visible = [&] { return (window = FindWindowA(nullptr, title.c_str())) != nullptr && IsWindowVisible(window); };
+    bool shown = Poll(visible, kWindowTimeoutMs);
+    if (!shown)
+        Log("no window \"" + title + "\" appeared");
+    bool shot = Screenshot(n, title.c_str());
+    if (window)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    return shown && shot;
 }
 
 int Demo(const std::string& printer, const std::string& setup)
@@ -111,30 +201,24 @@ int Demo(const std::string& printer, const std::string& setup)
     int result = 0;
 
     Log("opening the tray icon's menu");
-    PointAtTray();
-    PostMessageA(monitor, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
-    if (!Poll([] { return VisibleMenu() != nullptr; }, kWindowTimeoutMs)) {
-        Log("the menu did not open");
+    HWND menu = OpenTrayMenu(monitor);
+    if (!menu) {
+        Log("the menu did not open at the pointer");
         result = 1;
     }
     if (!Screenshot(1, "the tray icon with its open menu"))
         result = 1;
+    if (!menu || !CheckToolBitmaps(menu))
+        result = 1;
     PostMessageA(monitor, WM_CANCELMODE, 0, 0);
     Poll([] { return VisibleMenu() == nullptr; }, kWindowTimeoutMs);
 
-    Log("opening the Printer Status window");
-    const std::string title = "Printer Status - " + printer;
-    PostMessageA(monitor, WM_COMMAND, ID_PRINTER_STATUS, 0);
-    HWND status = nullptr;
-    if (!Poll([&] { return (status = FindWindowA(nullptr, title.c_str())) != nullptr && IsWindowVisible(status); },
-              kWindowTimeoutMs)) {
-        Log("no window \"" + title + "\" appeared");
+    if (!ShowWindowShot(monitor, ID_PRINTER_STATUS, "Printer Status - " + printer, 2))
         result = 1;
-    }
-    if (!Screenshot(2, "the Printer Status window"))
+    if (!ShowWindowShot(monitor, ID_MONITOR_PREFS, "Monitoring Preferences - " + printer, 3))
         result = 1;
-    if (status)
-        PostMessageA(status, WM_CLOSE, 0, 0);
+    if (!ShowWindowShot(monitor, ID_AUX_FIRST, "Printer Tool - " + printer, 4))
+        result = 1;
 
     Log("uninstalling");
     if (!RunSetup(setup, "uninstall --printer \"" + printer + "\"", "uninstall.txt", &code) || code != 0) {

@@ -1,10 +1,17 @@
 #include "kitwindow.h"
 
+#include "display_scale.h"
+
 namespace {
 
 // The program's own icon (resource 1 of the executable), when it has one.
 const WORD kProgramIconId = 1;
 const DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Sent where the system has a scale per monitor, when the window's monitor or scale
+// changes: the new DPI in wParam, the suggested window rectangle in lParam.
+const UINT kDpiChangedMessage = 0x02E0; // WM_DPICHANGED
+// The text over which the font's average character width is measured.
+const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 bool RegisterKitClass(HINSTANCE instance, const char* className, WNDPROC proc)
 {
@@ -24,10 +31,57 @@ bool RegisterKitClass(HINSTANCE instance, const char* className, WNDPROC proc)
     return RegisterClassExA(&wc) != 0;
 }
 
+// A child's rectangle in its parent's client area.
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+int Scaled(int pixels, UINT to, UINT from)
+{
+    return MulDiv(pixels, static_cast<int>(to), static_cast<int>(from));
+}
+
+// The metrics of the font selected into `dc`, at `dpi`.
+KitMetrics MeasureKitFont(HDC dc, UINT dpi)
+{
+    TEXTMETRICA tm;
+    ZeroMemory(&tm, sizeof(tm));
+    GetTextMetricsA(dc, &tm);
+    SIZE alphabet = {0, 0};
+    GetTextExtentPoint32A(dc, kAlphabet, static_cast<int>(sizeof(kAlphabet) - 1), &alphabet);
+    KitMetrics metrics;
+    metrics.dpi = dpi;
+    // Rounded as the system rounds a dialog's base units.
+    metrics.charWidth = alphabet.cx > 0 ? (alphabet.cx / 26 + 1) / 2 : tm.tmAveCharWidth;
+    metrics.charHeight = tm.tmHeight;
+    return metrics;
+}
+
 } // namespace
 
+int KitX(const KitMetrics& metrics, int units)
+{
+    return MulDiv(units, metrics.charWidth, 4);
+}
+
+int KitY(const KitMetrics& metrics, int units)
+{
+    return MulDiv(units, metrics.charHeight, 8);
+}
+
+int KitFormHeight(const KitMetrics& metrics, int rows)
+{
+    return KitY(metrics, 2 * KIT_MARGIN + rows * KIT_ROW_PITCH) + KitY(metrics, KIT_MARGIN) +
+           KitY(metrics, KIT_BUTTON_HEIGHT);
+}
+
 CKitWindow::CKitWindow()
-    : m_hWnd(nullptr), m_hInstance(nullptr), m_hFont(nullptr), m_clientWidth(0), m_clientHeight(0)
+    : m_hWnd(nullptr), m_hInstance(nullptr), m_hFont(nullptr), m_layoutDpi(0), m_metrics{DPI_100_PERCENT, 0, 0},
+      m_clientWidth(0), m_clientHeight(0)
 {
 }
 
@@ -35,19 +89,22 @@ CKitWindow::~CKitWindow()
 {
     if (m_hWnd && IsWindow(m_hWnd))
         DestroyWindow(m_hWnd);
+    if (m_hFont)
+        DeleteObject(m_hFont);
 }
 
-HWND CKitWindow::Create(HINSTANCE instance, const char* className, const char* title, int clientWidth,
-                        int clientHeight)
+HWND CKitWindow::Create(HINSTANCE instance, const char* className, const char* title)
 {
     if (m_hWnd || !RegisterKitClass(instance, className, WindowProc))
         return nullptr;
     m_hInstance = instance;
-    m_hFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    m_clientWidth = clientWidth;
-    m_clientHeight = clientHeight;
+    if (!ChooseFont(m_layoutDpi ? m_layoutDpi : SystemDpi()))
+        return nullptr;
+    SIZE client = ClientSize();
+    m_clientWidth = client.cx;
+    m_clientHeight = client.cy;
 
-    RECT frame = {0, 0, clientWidth, clientHeight};
+    RECT frame = {0, 0, client.cx, client.cy};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
     // WM_NCCREATE stores the object in the window's user data (see WindowProc).
     HWND hwnd = CreateWindowExA(0, className, title ? title : "", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -60,7 +117,73 @@ HWND CKitWindow::Create(HINSTANCE instance, const char* className, const char* t
         m_hWnd = nullptr;
         return nullptr;
     }
+    // The window may have opened on a monitor of another scale than the system's.
+    if (!m_layoutDpi)
+        Rescale(WindowDpi(hwnd), nullptr);
     return hwnd;
+}
+
+bool CKitWindow::ChooseFont(UINT dpi)
+{
+    LOGFONTA message;
+    HFONT font = NonClientFontForDpi(NC_FONT_MESSAGE, dpi, &message) ? CreateFontIndirectA(&message) : nullptr;
+    if (!font)
+        return false;
+    HDC screen = GetDC(nullptr);
+    if (!screen) {
+        DeleteObject(font);
+        return false;
+    }
+    HGDIOBJ old = SelectObject(screen, font);
+    KitMetrics metrics = MeasureKitFont(screen, dpi);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    if (metrics.charWidth <= 0 || metrics.charHeight <= 0) {
+        DeleteObject(font);
+        return false;
+    }
+    // The controls still use the old font: the caller deletes it after them.
+    m_hFont = font;
+    m_metrics = metrics;
+    return true;
+}
+
+void CKitWindow::Rescale(UINT dpi, const RECT* suggested)
+{
+    UINT from = m_metrics.dpi;
+    HFONT oldFont = m_hFont;
+    bool rescaled = dpi != 0 && dpi != from && ChooseFont(dpi);
+    if (rescaled) {
+        // The layout follows the font, whose size follows the DPI: every edge scales alike.
+        for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT rect = ChildRect(m_hWnd, child);
+            int left = Scaled(rect.left, dpi, from);
+            int top = Scaled(rect.top, dpi, from);
+            MoveWindow(child, left, top, Scaled(rect.right, dpi, from) - left, Scaled(rect.bottom, dpi, from) - top,
+                       FALSE);
+            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+        }
+        DeleteObject(oldFont);
+        m_clientWidth = Scaled(m_clientWidth, dpi, from);
+        m_clientHeight = Scaled(m_clientHeight, dpi, from);
+    }
+    if (suggested) {
+        SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (rescaled) {
+        // The frame keeps its size around the new client area.
+        RECT window;
+        RECT client;
+        GetWindowRect(m_hWnd, &window);
+        GetClientRect(m_hWnd, &client);
+        SetWindowPos(m_hWnd, nullptr, 0, 0, m_clientWidth + (window.right - window.left) - client.right,
+                     m_clientHeight + (window.bottom - window.top) - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (rescaled) {
+        OnScaleChanged();
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+    }
 }
 
 void CKitWindow::OnCommand(UINT id, UINT)
@@ -70,6 +193,8 @@ void CKitWindow::OnCommand(UINT id, UINT)
 }
 
 void CKitWindow::OnTimer(UINT_PTR) {}
+
+void CKitWindow::OnScaleChanged() {}
 
 HWND CKitWindow::AddControl(const char* className, const char* text, DWORD style, int x, int y, int width,
                             int height, UINT id)
@@ -94,18 +219,22 @@ HWND CKitWindow::AddButton(const char* text, DWORD style, int x, int y, int widt
 
 HWND CKitWindow::AddRow(int row, const char* label, const char* value, UINT valueId)
 {
-    int y = KIT_MARGIN + row * KIT_ROW_HEIGHT;
-    int valueX = KIT_MARGIN + KIT_LABEL_WIDTH;
-    AddText(label, KIT_MARGIN, y, KIT_LABEL_WIDTH, KIT_ROW_HEIGHT - 4, static_cast<UINT>(-1));
-    return AddText(value, valueX, y, m_clientWidth - valueX - KIT_MARGIN, KIT_ROW_HEIGHT - 4, valueId);
+    int y = KitY(m_metrics, KIT_MARGIN + row * KIT_ROW_PITCH);
+    int height = KitY(m_metrics, KIT_TEXT_HEIGHT);
+    int labelX = KitX(m_metrics, KIT_MARGIN);
+    int valueX = KitX(m_metrics, KIT_MARGIN + KIT_LABEL_WIDTH);
+    AddText(label, labelX, y, valueX - labelX, height, static_cast<UINT>(-1));
+    return AddText(value, valueX, y, m_clientWidth - valueX - labelX, height, valueId);
 }
 
 HWND CKitWindow::AddBottomButton(const char* text, UINT id, int indexFromRight, bool isDefault)
 {
-    int x = m_clientWidth - KIT_MARGIN - (indexFromRight + 1) * KIT_BUTTON_WIDTH - indexFromRight * 8;
-    int y = m_clientHeight - KIT_MARGIN - KIT_BUTTON_HEIGHT;
-    return AddButton(text, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, x, y, KIT_BUTTON_WIDTH,
-                     KIT_BUTTON_HEIGHT, id);
+    int width = KitX(m_metrics, KIT_BUTTON_WIDTH);
+    int height = KitY(m_metrics, KIT_BUTTON_HEIGHT);
+    int x = m_clientWidth - KitX(m_metrics, KIT_MARGIN) - (indexFromRight + 1) * width -
+            indexFromRight * KitX(m_metrics, KIT_BUTTON_GAP);
+    int y = m_clientHeight - KitY(m_metrics, KIT_MARGIN) - height;
+    return AddButton(text, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, x, y, width, height, id);
 }
 
 void CKitWindow::SetItemText(UINT id, const char* text)
@@ -138,6 +267,9 @@ LRESULT CKitWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_TIMER:
         OnTimer(wParam);
+        return 0;
+    case kDpiChangedMessage:
+        Rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_DESTROY:
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);

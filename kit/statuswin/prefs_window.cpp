@@ -1,18 +1,47 @@
 #include "prefs_window.h"
 
+#include "display_scale.h"
 #include "lang_resolver.h"
 #include "scoped.h"
 
 namespace {
 
-const int kClientWidth = 420;
-const int kClientHeight = 262;
+const int kClientWidth = 250; // dialog units
+// The image buttons follow their icons, whose sizes are given in pixels at 100 %.
 const int kImageIconSize = 32;
-const int kImageButtonWidth = 56;
-const int kImageButtonHeight = 44;
-const int kImageTextWidth = 80;
-const int kNoteHeight = 48;
+const int kImageIconPadding = 24; // the radio mark beside the icon
+const int kImageIconMargin = 12;  // above and below the icon together
+const int kImageTextWidth = 50;   // dialog units: a button without an icon
+const int kImageGap = 8;          // dialog units between the buttons
+const int kNoteLines = 4;         // the note's room, in lines of text
 const char* const kImageNames[TRAY_IMAGE_COUNT] = {"Image 1", "Image 2", "Image 3"};
+
+// Where the window's parts go, in pixels, for the window's font and scale.
+struct PrefsLayout {
+    int imagesTitleY; // "Image in the notification area:"
+    int imagesY;      // the image buttons
+    int imageHeight;
+    int showY;        // the check box
+    int noteY;
+    int noteHeight;
+    int clientHeight;
+};
+
+PrefsLayout LayOutPrefs(const KitMetrics& m)
+{
+    PrefsLayout layout;
+    layout.imagesTitleY = KitY(m, KIT_MARGIN + KIT_ROW_PITCH + 4);
+    layout.imagesY = layout.imagesTitleY + KitY(m, KIT_ROW_PITCH);
+    int iconButton = ScaleForDpi(kImageIconSize + kImageIconMargin, m.dpi);
+    int textButton = KitY(m, KIT_BUTTON_HEIGHT);
+    layout.imageHeight = iconButton > textButton ? iconButton : textButton;
+    layout.showY = layout.imagesY + layout.imageHeight + KitY(m, 6);
+    layout.noteY = layout.showY + KitY(m, KIT_ROW_PITCH);
+    layout.noteHeight = KitY(m, kNoteLines * 8);
+    layout.clientHeight = layout.noteY + layout.noteHeight + KitY(m, KIT_MARGIN) + KitY(m, KIT_BUTTON_HEIGHT) +
+                          KitY(m, KIT_MARGIN);
+    return layout;
+}
 
 } // namespace
 
@@ -26,11 +55,7 @@ CPrefsWindow::~CPrefsWindow()
     // The window goes first: its buttons show the icons.
     if (Handle())
         DestroyWindow(Handle());
-    for (HICON& icon : m_hIcons) {
-        if (icon)
-            DestroyIcon(icon);
-        icon = nullptr;
-    }
+    FreeImages(m_hIcons);
 }
 
 HWND CPrefsWindow::Create(HINSTANCE instance)
@@ -38,13 +63,12 @@ HWND CPrefsWindow::Create(HINSTANCE instance)
     m_hasTarget = FindOrCreateTarget(m_identity, m_szTarget) == 1;
     if (m_hasTarget)
         ReadTraySettings(m_szTarget, &m_settings);
-    LoadImages();
     char title[KIT_TITLE_SIZE];
     FormatKitTitle(PREFS_TITLE_PREFIX, m_identity, title, sizeof(title));
-    return CKitWindow::Create(instance, PREFS_WINDOW_CLASS, title, kClientWidth, kClientHeight);
+    return CKitWindow::Create(instance, PREFS_WINDOW_CLASS, title);
 }
 
-void CPrefsWindow::LoadImages()
+void CPrefsWindow::LoadImages(HICON (&icons)[TRAY_IMAGE_COUNT]) const
 {
     char path[ZT_TEXT] = "";
     if (!GetResDllPath(path, m_identity.driver, m_identity.model))
@@ -52,29 +76,47 @@ void CPrefsWindow::LoadImages()
     ScopedLibrary library;
     if (!library.Load(path))
         return;
-    // Icons made by LoadImage (without LR_SHARED) stay valid after the library is freed.
+    // At the window's scale; icons made by LoadImage (without LR_SHARED) stay valid after
+    // the library is freed.
+    int size = ScaleForDpi(kImageIconSize, Metrics().dpi);
     for (int i = 0; i < TRAY_IMAGE_COUNT; ++i) {
-        m_hIcons[i] = static_cast<HICON>(LoadImageA(library.Get(), MAKEINTRESOURCEA(TRAY_IMAGE_FIRST_ID + i),
-                                                    IMAGE_ICON, kImageIconSize, kImageIconSize, LR_DEFAULTCOLOR));
+        icons[i] = static_cast<HICON>(LoadImageA(library.Get(), MAKEINTRESOURCEA(TRAY_IMAGE_FIRST_ID + i),
+                                                 IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
     }
+}
+
+void CPrefsWindow::FreeImages(HICON (&icons)[TRAY_IMAGE_COUNT])
+{
+    for (HICON& icon : icons) {
+        if (icon)
+            DestroyIcon(icon);
+        icon = nullptr;
+    }
+}
+
+SIZE CPrefsWindow::ClientSize() const
+{
+    return SIZE{KitX(Metrics(), kClientWidth), LayOutPrefs(Metrics()).clientHeight};
 }
 
 bool CPrefsWindow::OnCreate()
 {
+    LoadImages(m_hIcons);
+    const KitMetrics& m = Metrics();
+    PrefsLayout layout = LayOutPrefs(m);
+    int left = KitX(m, KIT_MARGIN);
+    int width = ClientWidth() - 2 * left;
     AddRow(0, "Printer:", IdentityKey(m_identity), static_cast<UINT>(-1));
-    int y = KIT_MARGIN + KIT_ROW_HEIGHT + 8;
-    AddText("Image in the notification area:", KIT_MARGIN, y, ClientWidth() - 2 * KIT_MARGIN, KIT_ROW_HEIGHT - 4,
+    AddText("Image in the notification area:", left, layout.imagesTitleY, width, KitY(m, KIT_TEXT_HEIGHT),
             static_cast<UINT>(-1));
-    AddImageButtons(y + KIT_ROW_HEIGHT);
+    AddImageButtons(layout.imagesY, layout.imageHeight);
 
-    y += KIT_ROW_HEIGHT + kImageButtonHeight + 12;
-    HWND show = AddButton("Show the printer icon in the notification area", BS_AUTOCHECKBOX | WS_GROUP,
-                          KIT_MARGIN, y, ClientWidth() - 2 * KIT_MARGIN, KIT_ROW_HEIGHT, IDC_PREFS_SHOW_ICON);
+    HWND show = AddButton("Show the printer icon in the notification area", BS_AUTOCHECKBOX | WS_GROUP, left,
+                          layout.showY, width, KitY(m, KIT_TEXT_HEIGHT + 2), IDC_PREFS_SHOW_ICON);
     if (!show)
         return false;
     SendMessageA(show, BM_SETCHECK, m_settings.enable ? BST_CHECKED : BST_UNCHECKED, 0);
-    AddControl("STATIC", "", SS_LEFT | SS_NOPREFIX, KIT_MARGIN, y + KIT_ROW_HEIGHT + 6,
-               ClientWidth() - 2 * KIT_MARGIN, kNoteHeight, IDC_PREFS_NOTE);
+    AddControl("STATIC", "", SS_LEFT | SS_NOPREFIX, left, layout.noteY, width, layout.noteHeight, IDC_PREFS_NOTE);
 
     HWND ok = AddBottomButton("OK", IDC_PREFS_OK, 1, true);
     if (!ok || !AddBottomButton("Cancel", IDC_PREFS_CANCEL, 0, false))
@@ -89,25 +131,42 @@ bool CPrefsWindow::OnCreate()
     return true;
 }
 
-void CPrefsWindow::AddImageButtons(int y)
+void CPrefsWindow::AddImageButtons(int y, int height)
 {
+    const KitMetrics& m = Metrics();
     // The monitor shows the first image for a value it has no image for.
     DWORD shown = m_settings.selected < static_cast<DWORD>(TRAY_IMAGE_COUNT) ? m_settings.selected : 0;
-    int x = KIT_MARGIN;
+    int x = KitX(m, KIT_MARGIN);
     for (int i = 0; i < TRAY_IMAGE_COUNT; ++i) {
         DWORD style = BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0);
-        int width = kImageTextWidth;
+        int width = KitX(m, kImageTextWidth);
         if (m_hIcons[i]) {
             style |= BS_ICON;
-            width = kImageButtonWidth;
+            width = ScaleForDpi(kImageIconSize + kImageIconPadding, m.dpi);
         }
-        HWND button = AddButton(kImageNames[i], style, x, y, width, kImageButtonHeight, IDC_PREFS_IMAGE_FIRST + i);
+        HWND button = AddButton(kImageNames[i], style, x, y, width, height, IDC_PREFS_IMAGE_FIRST + i);
         if (button && m_hIcons[i])
             SendMessageA(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(m_hIcons[i]));
         if (button && static_cast<DWORD>(i) == shown)
             SendMessageA(button, BM_SETCHECK, BST_CHECKED, 0);
-        x += width + 12;
+        x += width + KitX(m, kImageGap);
     }
+}
+
+void CPrefsWindow::OnScaleChanged()
+{
+    // The buttons' icons at the new scale; the old ones go when no button shows them.
+    HICON fresh[TRAY_IMAGE_COUNT] = {};
+    LoadImages(fresh);
+    for (int i = 0; i < TRAY_IMAGE_COUNT; ++i) {
+        if (!m_hIcons[i] || !fresh[i])
+            continue;
+        SendMessageA(Item(IDC_PREFS_IMAGE_FIRST + i), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(fresh[i]));
+        HICON old = m_hIcons[i];
+        m_hIcons[i] = fresh[i];
+        fresh[i] = old;
+    }
+    FreeImages(fresh);
 }
 
 void CPrefsWindow::UpdateNote()

@@ -33,12 +33,17 @@ public:
     int Apply();
 
 protected:
+    SIZE ClientSize() const override;
     bool OnCreate() override;
     void OnCommand(UINT id, UINT code) override;
+    void OnScaleChanged() override;
 
 private:
-    void LoadImages();
-    void AddImageButtons(int y);
+    // The three images from the driver's resource library at the window's scale (null
+    // where one is missing).
+    void LoadImages(HICON (&icons)[TRAY_IMAGE_COUNT]) const;
+    static void FreeImages(HICON (&icons)[TRAY_IMAGE_COUNT]);
+    void AddImageButtons(int y, int height);
     // The note under the check box, for its current state.
     void UpdateNote();
     int CheckedImage() const;

@@ -2,8 +2,8 @@
 
 namespace {
 
-const int kClientWidth = 440;
-const int kClientHeight = KitFormHeight(6);
+const int kClientWidth = 240; // dialog units
+const int kRows = 6;
 
 } // namespace
 
@@ -13,10 +13,15 @@ HWND CStatusWindow::Create(HINSTANCE instance)
 {
     char title[KIT_TITLE_SIZE];
     FormatKitTitle(STATUS_TITLE_PREFIX, m_identity, title, sizeof(title));
-    HWND hwnd = CKitWindow::Create(instance, STATUS_WINDOW_CLASS, title, kClientWidth, kClientHeight);
+    HWND hwnd = CKitWindow::Create(instance, STATUS_WINDOW_CLASS, title);
     if (hwnd)
         SetTimer(hwnd, STATUS_REFRESH_TIMER, STATUS_REFRESH_PERIOD, nullptr);
     return hwnd;
+}
+
+SIZE CStatusWindow::ClientSize() const
+{
+    return SIZE{KitX(Metrics(), kClientWidth), KitFormHeight(Metrics(), kRows)};
 }
 
 bool CStatusWindow::OnCreate()

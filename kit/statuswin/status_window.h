@@ -32,6 +32,7 @@ public:
     void Refresh();
 
 protected:
+    SIZE ClientSize() const override;
     bool OnCreate() override;
     void OnTimer(UINT_PTR id) override;
 

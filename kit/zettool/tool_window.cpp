@@ -5,8 +5,8 @@
 
 namespace {
 
-const int kClientWidth = 420;
-const int kClientHeight = KitFormHeight(5);
+const int kClientWidth = 240; // dialog units
+const int kRows = 5;
 
 } // namespace
 
@@ -18,7 +18,7 @@ HWND CToolWindow::Create(HINSTANCE instance)
 {
     char title[KIT_TITLE_SIZE];
     FormatKitTitle(TOOL_TITLE_PREFIX, m_identity, title, sizeof(title));
-    return CKitWindow::Create(instance, TOOL_WINDOW_CLASS, title, kClientWidth, kClientHeight);
+    return CKitWindow::Create(instance, TOOL_WINDOW_CLASS, title);
 }
 
 void CToolWindow::CommandText(char* out, size_t size) const
@@ -36,6 +36,11 @@ void CToolWindow::CommandText(char* out, size_t size) const
         SafeFormat(out, size, "%s (%d)", name, m_command);
     else
         SafeFormat(out, size, "%d", m_command);
+}
+
+SIZE CToolWindow::ClientSize() const
+{
+    return SIZE{KitX(Metrics(), kClientWidth), KitFormHeight(Metrics(), kRows)};
 }
 
 bool CToolWindow::OnCreate()

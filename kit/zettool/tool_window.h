@@ -26,6 +26,7 @@ public:
     HWND Create(HINSTANCE instance);
 
 protected:
+    SIZE ClientSize() const override;
     bool OnCreate() override;
 
 private:

@@ -143,10 +143,14 @@ public:
     int m_nAuxItemCount;
     UINT_PTR m_nMaskCheckTimer;
 
-    // Beyond the record: the shell's "TaskbarCreated" message, and the tray-add seam.
+    // Beyond the record: the shell's "TaskbarCreated" message, the tray-add seam and the
+    // menu's scale.
     UINT m_uTaskbarCreated;
     ShellNotifyIconFn m_pfnNotifyIcon;
     DWORD m_dwTrayRetryDelay;
+    // The DPI that the popup menu's tool items are measured and drawn at: that of the
+    // monitor where the menu last opened; 0 until then (the system's).
+    UINT m_nMenuDpi = 0;
 
 private:
     // The printer key: the printer name, or the port name when the printer name is empty.
@@ -155,6 +159,7 @@ private:
     BOOL AddTrayIconWithRetry();
     void SetMessageTexts();
     int PrepareMenu();
+    UINT MenuDpi() const;
 };
 
 // The one frame of the process, reached by the window procedure.

@@ -7,7 +7,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "aux_layout.h"
 #include "cmdinfo.h"
+#include "display_scale.h"
 #include "driver_config.h"
 #include "mainframe.h"
 #include "reg_read.h"
@@ -52,6 +54,41 @@ int AuxSlot(const CMainFrame* frame, UINT itemId)
         return -1;
     UINT slot = itemId - ID_AUX_FIRST;
     return slot < static_cast<UINT>(frame->m_nAuxItemCount) ? static_cast<int>(slot) : -1;
+}
+
+// A bitmap's own size; 0 x 0 for none.
+SIZE BitmapSize(HBITMAP bitmap)
+{
+    BITMAP info;
+    if (!bitmap || !GetObjectA(bitmap, sizeof(info), &info))
+        return SIZE{0, 0};
+    return SIZE{info.bmWidth, info.bmHeight};
+}
+
+// Copies a bitmap of `own` size into `place`, stretched when the menu is not at 100 %:
+// whole multiples keep sharp pixel blocks, other scales are smoothed.
+void DrawBitmap(HDC dc, HBITMAP bitmap, SIZE own, const RECT& place)
+{
+    HDC mem = CreateCompatibleDC(dc);
+    if (!mem)
+        return;
+    {
+        ScopedSelect select(mem, bitmap);
+        int width = place.right - place.left;
+        int height = place.bottom - place.top;
+        if (width == own.cx && height == own.cy) {
+            BitBlt(dc, place.left, place.top, width, height, mem, 0, 0, SRCCOPY);
+        } else {
+            bool whole = width % own.cx == 0 && height % own.cy == 0;
+            int oldMode = SetStretchBltMode(dc, whole ? COLORONCOLOR : HALFTONE);
+            POINT oldOrigin = {0, 0};
+            SetBrushOrgEx(dc, 0, 0, &oldOrigin);
+            StretchBlt(dc, place.left, place.top, width, height, mem, 0, 0, own.cx, own.cy, SRCCOPY);
+            SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
+            SetStretchBltMode(dc, oldMode);
+        }
+    }
+    DeleteDC(mem);
 }
 
 } // namespace
@@ -179,6 +216,11 @@ int CMainFrame::BuildAuxMenu(HMENU popup)
     return 1;
 }
 
+UINT CMainFrame::MenuDpi() const
+{
+    return m_nMenuDpi ? m_nMenuDpi : SystemDpi();
+}
+
 void CMainFrame::MeasureAuxItem(MEASUREITEMSTRUCT* record)
 {
     if (!record || record->CtlType != ODT_MENU)
@@ -186,27 +228,25 @@ void CMainFrame::MeasureAuxItem(MEASUREITEMSTRUCT* record)
     int slot = AuxSlot(this, record->itemID);
     if (slot < 0)
         return;
-    const char* text = m_pAuxItems[slot].m_szText;
+    const CAuxMenuItem& item = m_pAuxItems[slot];
     HDC ic = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
     if (!ic)
         return;
-    // Measure with the font that the menu draws with.
-    NONCLIENTMETRICSA metrics;
-    memset(&metrics, 0, sizeof(metrics));
-    metrics.cbSize = sizeof(metrics);
-    HFONT font = nullptr;
-    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        font = CreateFontIndirectA(&metrics.lfMenuFont);
-    SIZE extent = {0, 0};
+    // Measure with the font that the menu draws with, at the menu's scale.
+    UINT dpi = MenuDpi();
+    LOGFONTA menuFont;
+    HFONT font = NonClientFontForDpi(NC_FONT_MENU, dpi, &menuFont) ? CreateFontIndirectA(&menuFont) : nullptr;
+    SIZE text = {0, 0};
     {
         ScopedSelect select(ic, font);
-        GetTextExtentPoint32A(ic, text, static_cast<int>(strlen(text)), &extent);
+        GetTextExtentPoint32A(ic, item.m_szText, static_cast<int>(strlen(item.m_szText)), &text);
     }
     if (font)
         DeleteObject(font);
     DeleteDC(ic);
-    record->itemWidth = static_cast<UINT>(GetSystemMetrics(SM_CXMENUCHECK) + extent.cx);
-    record->itemHeight = static_cast<UINT>(GetSystemMetrics(SM_CYMENU));
+    SIZE size = AuxItemSize(AuxMenuMetricsForDpi(dpi), BitmapSize(item.m_hBitmap), text);
+    record->itemWidth = static_cast<UINT>(size.cx);
+    record->itemHeight = static_cast<UINT>(size.cy);
 }
 
 void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
@@ -228,27 +268,17 @@ void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
         DeleteObject(brush);
     }
 
-    int textOffset = 20;
-    BITMAP bm;
-    if (item.m_hBitmap && GetObjectA(item.m_hBitmap, sizeof(bm), &bm)) {
-        HDC mem = CreateCompatibleDC(dc);
-        if (mem) {
-            {
-                ScopedSelect select(mem, item.m_hBitmap);
-                BitBlt(dc, rc.left + 4, rc.top + (rc.bottom - rc.top - bm.bmHeight) / 2, bm.bmWidth, bm.bmHeight, mem,
-                       0, 0, SRCCOPY);
-            }
-            DeleteDC(mem);
-        }
-        textOffset = bm.bmWidth + 4;
-    }
+    int length = static_cast<int>(strlen(item.m_szText));
+    SIZE text = {0, 0};
+    GetTextExtentPoint32A(dc, item.m_szText, length, &text);
+    SIZE bitmap = BitmapSize(item.m_hBitmap);
+    AuxItemPlace place = PlaceAuxItem(AuxMenuMetricsForDpi(MenuDpi()), rc, bitmap, text);
+    if (bitmap.cx > 0)
+        DrawBitmap(dc, item.m_hBitmap, bitmap, place.bitmap);
 
     COLORREF oldText = SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
     COLORREF oldBack = SetBkColor(dc, fill);
-    int length = static_cast<int>(strlen(item.m_szText));
-    SIZE extent = {0, 0};
-    GetTextExtentPoint32A(dc, item.m_szText, length, &extent);
-    TextOutA(dc, rc.left + textOffset + 10, rc.top + (rc.bottom - rc.top - extent.cy) / 2, item.m_szText, length);
+    TextOutA(dc, place.text.x, place.text.y, item.m_szText, length);
     SetTextColor(dc, oldText);
     SetBkColor(dc, oldBack);
 }
@@ -282,6 +312,8 @@ int CMainFrame::OnTrayNotify(WPARAM, LPARAM mouseMessage)
 
     POINT cursor = {0, 0};
     GetCursorPos(&cursor);
+    // The menu opens at the cursor: its tool items are measured and drawn at that scale.
+    m_nMenuDpi = DpiAtPoint(cursor);
     HMENU popup = m_hMenu ? GetSubMenu(m_hMenu, 0) : nullptr;
     if (!popup)
         return 0;

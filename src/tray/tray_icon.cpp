@@ -78,11 +78,15 @@ int CMainFrame::SetTrayIcon(int index, int add)
     m_nid.uID = 0;
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_nid.uCallbackMessage = WM_TRAYNOTIFY;
+    // At the shell's small-icon size, which follows the display scale: of an icon with
+    // several sizes, the image made for it is taken.
+    int width = GetSystemMetrics(SM_CXSMICON);
+    int height = GetSystemMetrics(SM_CYSMICON);
     for (int i = 0; i < TRAY_ICON_COUNT; ++i) {
         if (m_hIcon[i])
             DestroyIcon(m_hIcon[i]);
-        m_hIcon[i] = static_cast<HICON>(
-            LoadImageA(m_hResDll, MAKEINTRESOURCEA(IDI_TRAY_FIRST + i), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        m_hIcon[i] = static_cast<HICON>(LoadImageA(m_hResDll, MAKEINTRESOURCEA(IDI_TRAY_FIRST + i), IMAGE_ICON,
+                                                   width, height, LR_DEFAULTCOLOR));
     }
     m_nid.hIcon = m_hIcon[image];
     if (AddTrayIconWithRetry())

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "aux_layout.h"
 #include "driverkit.h"
 #include "mainframe.h"
 #include "monitor_util.h"
@@ -65,6 +66,14 @@ TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
     EXPECT_EQ(m_frame.m_hIcon[1], m_shell.icons.back());
     EXPECT_NE(nullptr, m_frame.m_hIcon[0]);
     EXPECT_NE(m_frame.m_hIcon[0], m_frame.m_hIcon[1]);
+    // At the shell's small-icon size.
+    ICONINFO icon;
+    ASSERT_TRUE(GetIconInfo(m_frame.m_hIcon[0], &icon));
+    BITMAP mask;
+    ASSERT_TRUE(GetObjectA(icon.hbmMask, sizeof(mask), &mask));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), mask.bmWidth);
+    DeleteObject(icon.hbmColor);
+    DeleteObject(icon.hbmMask);
     EXPECT_EQ(TRAY_RECORD_SIZE, m_frame.m_nid.cbSize);
     EXPECT_EQ(88u, m_frame.m_nid.cbSize);
     EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), m_frame.m_nid.uFlags);
@@ -345,6 +354,43 @@ TEST_F(AuxMenuTest, DrawsBitmapTextAndSelectionColours)
     }
 }
 
+TEST_F(AuxMenuTest, DrawsTheBitmapAtTheMenuScale)
+{
+    SetTools(920, 920);
+    ASSERT_EQ(1, m_frame.BuildAuxMenu(m_popup));
+    // The tool bitmap's outer rows and columns are its plain background.
+    const COLORREF edge = RGB(240, 240, 240);
+    const COLORREF fill = GetSysColor(COLOR_MENU);
+    ASSERT_NE(edge, fill);
+    const struct {
+        UINT dpi;
+        int left;
+        int size;
+    } cases[] = {{96, 4, 16}, {120, 5, 20}, {144, 6, 24}, {192, 8, 32}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        m_frame.m_nMenuDpi = c.dpi;
+        const int height = 40;
+        Canvas canvas(300, height);
+        DRAWITEMSTRUCT draw;
+        memset(&draw, 0, sizeof(draw));
+        draw.CtlType = ODT_MENU;
+        draw.itemID = 920;
+        draw.hDC = canvas.dc;
+        draw.rcItem = {0, 0, 300, height};
+        m_frame.DrawAuxItem(&draw);
+        const int top = (height - c.size) / 2;
+        const int right = c.left + c.size - 1;
+        const int bottom = top + c.size - 1;
+        const int middle = top + c.size / 2;
+        for (POINT p : {POINT{c.left, top}, POINT{right, top}, POINT{c.left, bottom}, POINT{right, bottom}})
+            EXPECT_EQ(edge, GetPixel(canvas.dc, p.x, p.y)) << p.x << "," << p.y;
+        for (POINT p : {POINT{c.left - 1, middle}, POINT{right + 1, middle}, POINT{c.left + 1, top - 1},
+                        POINT{c.left + 1, bottom + 1}})
+            EXPECT_EQ(fill, GetPixel(canvas.dc, p.x, p.y)) << p.x << "," << p.y;
+    }
+}
+
 TEST_F(AuxMenuTest, MeasuresTextPlusCheckWidth)
 {
     SetTools(920, 921);
@@ -359,6 +405,57 @@ TEST_F(AuxMenuTest, MeasuresTextPlusCheckWidth)
     MEASUREITEMSTRUCT none = {ODT_MENU, 0, 999, 0, 0, 0};
     m_frame.MeasureAuxItem(&none);
     EXPECT_EQ(0u, none.itemWidth);
+
+    // A menu opened at 150 %: the 16-pixel bitmap is drawn 24 tall, text and gaps grow.
+    m_frame.m_nMenuDpi = 144;
+    MEASUREITEMSTRUCT scaled = {ODT_MENU, 0, 920, 0, 0, 0};
+    m_frame.MeasureAuxItem(&scaled);
+    EXPECT_GE(scaled.itemHeight, 24u + 2u);
+    EXPECT_GE(scaled.itemHeight, static_cast<UINT>(GetSystemMetrics(SM_CYMENU)) * 3 / 2);
+    EXPECT_GE(scaled.itemWidth, a.itemWidth * 4 / 3);
+}
+
+struct AuxLayoutCase {
+    AuxMenuMetrics metrics;
+    SIZE bitmap;
+    SIZE text;
+    SIZE item;        // measured
+    RECT drawn;       // the bitmap in an item at `origin`
+    POINT textPlace;
+};
+
+TEST(AuxItemLayout, BitmapGapsAndHeightFollowTheMenuScale)
+{
+    const POINT origin = {10, 40};
+    const AuxLayoutCase cases[] = {
+        // 100 %: the bitmap at its own size, 4 from the left, the text 10 after it.
+        {{96, 19, 13}, {16, 16}, {100, 13}, {143, 19}, {14, 41, 30, 57}, {40, 43}},
+        // 150 %: the bitmap 24 pixels tall, the gaps 6 and 15.
+        {{144, 28, 19}, {16, 16}, {150, 17}, {214, 28}, {16, 42, 40, 66}, {55, 45}},
+        // 125 % and 200 %.
+        {{120, 23, 16}, {16, 16}, {125, 15}, {179, 23}, {15, 41, 35, 61}, {48, 44}},
+        {{192, 38, 26}, {16, 16}, {200, 22}, {286, 38}, {18, 43, 50, 75}, {70, 48}},
+        // Without a bitmap the text starts 20 + 10 in, scaled.
+        {{144, 28, 19}, {0, 0}, {150, 17}, {214, 28}, {10, 40, 10, 40}, {55, 45}},
+        // A bitmap taller than a menu item makes the item taller.
+        {{96, 19, 13}, {32, 32}, {100, 13}, {159, 34}, {14, 41, 46, 73}, {56, 50}},
+        {{144, 28, 19}, {20, 20}, {150, 17}, {220, 34}, {16, 42, 46, 72}, {61, 48}},
+    };
+    for (const AuxLayoutCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.metrics.dpi << " DPI, bitmap " << c.bitmap.cx);
+        SIZE item = AuxItemSize(c.metrics, c.bitmap, c.text);
+        EXPECT_EQ(c.item.cx, item.cx);
+        EXPECT_EQ(c.item.cy, item.cy);
+        RECT rect = {origin.x, origin.y, origin.x + item.cx, origin.y + item.cy};
+        AuxItemPlace place = PlaceAuxItem(c.metrics, rect, c.bitmap, c.text);
+        EXPECT_EQ(c.drawn.left, place.bitmap.left);
+        EXPECT_EQ(c.drawn.top, place.bitmap.top);
+        EXPECT_EQ(c.drawn.right, place.bitmap.right);
+        EXPECT_EQ(c.drawn.bottom, place.bitmap.bottom);
+        EXPECT_EQ(c.textPlace.x, place.text.x);
+        EXPECT_EQ(c.textPlace.y, place.text.y);
+        EXPECT_LE(place.text.x + c.text.cx + c.metrics.checkWidth, rect.right) << "the text fits";
+    }
 }
 
 TEST_F(AuxMenuTest, LongToolCommandLineIsNotCut)
