@@ -30,9 +30,32 @@ std::string TestBinDir()
     return path;
 }
 
+namespace {
+
+// `relative` (a folder relative to the test programs' folder, as the build gives it) and
+// the file name, as a Windows path.
+std::string FromTestBin(const char* relative, const char* fileName)
+{
+    std::string path = TestBinDir() + relative + "\\" + fileName;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+} // namespace
+
 std::string BinPath(const char* fileName)
 {
-    return TestBinDir() + "..\\bin\\" + fileName;
+    return FromTestBin(ZT_BIN_FROM_TEST_BIN, fileName);
+}
+
+std::string PeerBinPath(const char* fileName)
+{
+#ifdef ZT_PEER_BIN_FROM_TEST_BIN
+    return FromTestBin(ZT_PEER_BIN_FROM_TEST_BIN, fileName);
+#else
+    (void)fileName;
+    return "";
+#endif
 }
 
 std::string TempDir()

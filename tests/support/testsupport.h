@@ -16,8 +16,12 @@ std::string UniqueName(const char* prefix);
 
 // Directory of the running test program, with a trailing backslash.
 std::string TestBinDir();
-// Full Windows path of a file that the build puts into build/bin (zettray.exe, zetres.dll...).
+// Full Windows path of a file that the build puts into build/bin (zettray.exe, zetres.dll...),
+// build/bin64 in the 64-bit tree.
 std::string BinPath(const char* fileName);
+// The same in the other kind's build (build/bin beside the 64-bit tree); "" when the tree
+// was configured without one.
+std::string PeerBinPath(const char* fileName);
 // The system's temporary directory (GetTempPathA), with a trailing backslash.
 std::string TempDir();
 
