@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include <gtest/gtest.h>
 #include <winspool.h>
 
 #include "trace.h"
@@ -214,6 +215,33 @@ TempValue::TempValue(HKEY root, std::string path, std::string name, const std::s
 TempValue::~TempValue()
 {
     DeleteValue(m_root, m_path, m_name.c_str());
+}
+
+// ---- registry views -------------------------------------------------------------------
+
+bool HasTwoRegistryViews()
+{
+    BOOL wow64 = FALSE;
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+SoftwareInView::SoftwareInView(REGSAM view)
+{
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | view, &m_key) != ERROR_SUCCESS)
+        m_key = nullptr;
+}
+
+SoftwareInView::~SoftwareInView()
+{
+    if (m_key)
+        RegCloseKey(m_key);
+}
+
+std::string UnderSoftware(const std::string& path)
+{
+    const size_t prefix = strlen("software\\");
+    EXPECT_EQ(0, _strnicmp(path.c_str(), "software\\", prefix)) << path;
+    return path.substr(prefix);
 }
 
 // ---- spooler ------------------------------------------------------------------------

@@ -96,6 +96,30 @@ private:
     bool m_ok = false;
 };
 
+// ---- registry views -------------------------------------------------------------------
+
+// true when HKLM\Software has two views here: in a 64-bit program, and in a 32-bit one on
+// 64-bit Windows (a win64 Wine prefix). Tests of the other view are skipped without them.
+bool HasTwoRegistryViews();
+
+// HKLM\Software opened in one registry view (KEY_WOW64_32KEY or KEY_WOW64_64KEY; 0: the
+// program's own), as a root for the helpers above. Keys opened or made below it stay in
+// that view; their paths are given without "software\" (UnderSoftware).
+class SoftwareInView {
+public:
+    explicit SoftwareInView(REGSAM view);
+    ~SoftwareInView();
+    SoftwareInView(const SoftwareInView&) = delete;
+    SoftwareInView& operator=(const SoftwareInView&) = delete;
+    HKEY Root() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+// An HKLM path that begins with "software\" (any letter case), relative to HKLM\Software.
+std::string UnderSoftware(const std::string& path);
+
 // ---- spooler ------------------------------------------------------------------------
 
 // Adds a printer driver (Wine's PostScript driver files) of that name; true when it exists.
