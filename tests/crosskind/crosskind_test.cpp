@@ -122,45 +122,43 @@ protected:
     bool m_moved = false;
 };
 
-struct Pair {
-    Kind first, second;
-};
-const Pair kBothOrders[] = {{Kind::Bits32, Kind::Bits64}, {Kind::Bits64, Kind::Bits32}};
-
+// A monitor of one kind runs; a second start of the other kind for its printer hands the
+// request over and ends: a refresh (the first runs on, one record), or with /R the close.
 TEST_F(CrossKind, SecondStartOfTheOtherKindHandsOver)
 {
-    for (const Pair& p : kBothOrders) {
-        SCOPED_TRACE(std::string(Name(p.first)) + " monitor first, then a " + Name(p.second) + " start");
-        zt::TestDriverKit kit(KitOf(p.first, p.first));
+    struct Case {
+        Kind first, second;
+        bool remove;
+    } cases[] = {
+        {Kind::Bits32, Kind::Bits64, false},
+        {Kind::Bits64, Kind::Bits32, false},
+        {Kind::Bits32, Kind::Bits64, true},
+        {Kind::Bits64, Kind::Bits32, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(Name(c.first)) + " monitor first, then a " + Name(c.second) + " start" +
+                     (c.remove ? " with /R" : ""));
+        zt::TestDriverKit kit(KitOf(c.first, c.first));
         ASSERT_TRUE(kit.Ok());
         zt::MonitorProcess running;
-        HWND window = Start(&running, p.first, kit);
+        HWND window = Start(&running, c.first, kit);
         ASSERT_NE(nullptr, window);
-        EXPECT_EQ(0u, Run(p.second, kit));
+        EXPECT_EQ(0u, Run(c.second, kit, c.remove ? "/R" : ""));
         EXPECT_EQ(1u, TraceLinesEndingWith("CMainFrame::DuplicationChk : end2")) << "the second start found the first";
-        EXPECT_TRUE(running.Running());
-        EXPECT_EQ(window, zt::MonitorWindow(kit.Printer()));
-        EXPECT_EQ(1, RecordsOf(kit.Printer()));
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(running.WaitExit(kExitTimeoutMs));
+        if (c.remove) {
+            DWORD code = 99;
+            EXPECT_TRUE(running.WaitExit(kExitTimeoutMs, &code));
+            EXPECT_EQ(0u, code);
+            EXPECT_EQ(nullptr, zt::MonitorWindow(kit.Printer()));
+            EXPECT_EQ(0, RecordsOf(kit.Printer())) << "the record is free again";
+        } else {
+            EXPECT_TRUE(running.Running());
+            EXPECT_EQ(window, zt::MonitorWindow(kit.Printer()));
+            EXPECT_EQ(1, RecordsOf(kit.Printer()));
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(running.WaitExit(kExitTimeoutMs));
+        }
         DeleteFileA(TRACE_LOG_PATH);
-    }
-}
-
-TEST_F(CrossKind, RemoveOptionClosesTheOtherKind)
-{
-    for (const Pair& p : kBothOrders) {
-        SCOPED_TRACE(std::string(Name(p.first)) + " monitor closed by a " + Name(p.second) + " /R");
-        zt::TestDriverKit kit(KitOf(p.first, p.first));
-        ASSERT_TRUE(kit.Ok());
-        zt::MonitorProcess running;
-        ASSERT_NE(nullptr, Start(&running, p.first, kit));
-        EXPECT_EQ(0u, Run(p.second, kit, "/R"));
-        DWORD code = 99;
-        EXPECT_TRUE(running.WaitExit(kExitTimeoutMs, &code));
-        EXPECT_EQ(0u, code);
-        EXPECT_EQ(nullptr, zt::MonitorWindow(kit.Printer()));
-        EXPECT_EQ(0, RecordsOf(kit.Printer())) << "the record is free again";
     }
 }
 
