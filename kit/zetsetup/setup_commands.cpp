@@ -126,8 +126,8 @@ bool CheckKitSources(std::string* error)
     for (size_t i = 0; i < g_kitFileCount; ++i) {
         const std::string path = source + g_kitFiles[i].name;
         if (PathExists(path) && g_kitFiles[i].ownKind && ImageBits(path) != KIT_BITS) {
-            *error = "the kit file " + path + " is not a " + bits + "-bit program or library: this zetsetup installs the " +
-                     bits + "-bit monitor, which loads only " + bits +
+            *error = "the kit file " + path + " is not a " + bits + "-bit program or library: this zetsetup " +
+                     "installs the " + bits + "-bit monitor, which loads only " + bits +
                      "-bit libraries (a kit of the other kind has a zetsetup.exe of its own)";
             return false;
         }

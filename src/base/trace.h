@@ -1,7 +1,8 @@
 // Debug trace log: a plain-text, append-only trace for field diagnosis.
 //
 // Tracing is switched on by a non-zero 32-bit value under HKLM "SOFTWARE\ORVEL\ZET3\Debug"
-// whose name is given to TraceOpen, in either registry view (the own view's value first). When it is off, every writer returns 0 at once.
+// whose name is given to TraceOpen, in either registry view (the own view's value first).
+// When it is off, every writer returns 0 at once.
 // Each line is appended with its own open/write/close cycle, so it is on disk when the
 // writer returns and lines of several processes interleave whole.
 #pragma once
