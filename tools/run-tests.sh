@@ -6,5 +6,5 @@ build=${1:-build}
 start=$(date +%s)
 "$(dirname "$0")/under-wine.sh" ctest --test-dir "$build" --output-on-failure -j "${CTEST_JOBS:-2}" --timeout 180
 rc=$?
-echo "test run: $(( $(date +%s) - start )) s (exit $rc)"
+echo "test run of $build: $(( $(date +%s) - start )) s (exit $rc)"
 exit $rc

@@ -122,8 +122,15 @@ bool CopyKitFiles(const InstallPlan& plan, UndoLog* undo, std::string* error)
 bool CheckKitSources(std::string* error)
 {
     const std::string source = ModuleDir();
+    const std::string bits = std::to_string(KIT_BITS);
     for (size_t i = 0; i < g_kitFileCount; ++i) {
         const std::string path = source + g_kitFiles[i].name;
+        if (PathExists(path) && g_kitFiles[i].ownKind && ImageBits(path) != KIT_BITS) {
+            *error = "the kit file " + path + " is not a " + bits + "-bit program or library: this zetsetup " +
+                     "installs the " + bits + "-bit monitor, which loads only " + bits +
+                     "-bit libraries (a kit of the other kind has a zetsetup.exe of its own)";
+            return false;
+        }
         if (PathExists(path))
             continue;
         if (g_kitFiles[i].required) {

@@ -10,8 +10,8 @@
 #include "setup_args.h"
 
 const KitFile g_kitFiles[] = {
-    {KIT_MONITOR_EXE, true},   {KIT_RES_DLL, true},  {KIT_PRN_DLL, true},
-    {STATUS_EXE_DEFAULT, false}, {KIT_TOOL_EXE, false},
+    {KIT_MONITOR_EXE, true, true},     {KIT_RES_DLL, true, true},    {KIT_PRN_DLL, true, true},
+    {STATUS_EXE_DEFAULT, false, false}, {KIT_TOOL_EXE, false, false},
 };
 const size_t g_kitFileCount = sizeof(g_kitFiles) / sizeof(g_kitFiles[0]);
 
@@ -31,6 +31,25 @@ std::string Parent(const std::string& path)
 }
 
 } // namespace
+
+int ImageBits(const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return 0;
+    IMAGE_DOS_HEADER dos;
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header;
+    bool read = fread(&dos, sizeof(dos), 1, file) == 1 && dos.e_magic == IMAGE_DOS_SIGNATURE && dos.e_lfanew > 0 &&
+                fseek(file, dos.e_lfanew, SEEK_SET) == 0 && fread(&signature, sizeof(signature), 1, file) == 1 &&
+                signature == IMAGE_NT_SIGNATURE && fread(&header, sizeof(header), 1, file) == 1;
+    fclose(file);
+    if (!read)
+        return 0;
+    if (header.Machine == IMAGE_FILE_MACHINE_I386)
+        return 32;
+    return header.Machine == IMAGE_FILE_MACHINE_AMD64 ? 64 : 0;
+}
 
 std::string ModuleDir()
 {

@@ -5,10 +5,14 @@
 #include <vector>
 
 // One file that install copies from zetsetup.exe's own folder. Without a required file
-// install refuses; an optional one that is missing is reported and left out.
+// install refuses; an optional one that is missing is reported and left out. The monitor
+// and the libraries it loads must be of zetsetup's own kind (KIT_BITS): a 64-bit zetsetup
+// registers the 64-bit monitor, which loads only 64-bit libraries, and a 32-bit one the
+// 32-bit monitor. The programs that the monitor starts may be of either kind.
 struct KitFile {
     const char* name;
     bool required;
+    bool ownKind;
 };
 extern const KitFile g_kitFiles[];
 extern const size_t g_kitFileCount;
@@ -18,6 +22,12 @@ extern const size_t g_kitFileCount;
 #define KIT_PRN_DLL "zetprn.dll"
 #define KIT_TOOL_EXE "zettool.exe"
 #define KIT_PROFILE_INI "zetprof.ini"
+
+// 32 or 64: the kind of this zetsetup, and of the kit it installs.
+constexpr int KIT_BITS = sizeof(void*) * 8;
+// The kind of the program or library file at `path`, from its header: 32 (x86), 64 (x64),
+// or 0 when it is no Windows image of either kind or cannot be read.
+int ImageBits(const std::string& path);
 
 // zetsetup.exe's own folder, with a trailing backslash.
 std::string ModuleDir();

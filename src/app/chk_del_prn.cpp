@@ -4,6 +4,7 @@
 
 #include "mainframe.h"
 #include "printer.h"
+#include "reg_view.h"
 #include "scoped.h"
 #include "startup_reg.h"
 #include "trace.h"
@@ -16,6 +17,17 @@ void RemoveFromRunKey(HKEY root, const char* valueName)
     ScopedRegKey run;
     if (RegOpenKeyExA(root, RUN_KEY_PATH, 0, KEY_ALL_ACCESS, run.Put()) == ERROR_SUCCESS)
         RemoveRunEntry(run.Get(), valueName);
+}
+
+// The same for the machine's Run key in both registry views: an installer of either kind
+// may have written the entry, and Windows runs the entries of both at log-on.
+void RemoveFromMachineRunKeys(const char* valueName)
+{
+    for (REGSAM view : REG_VIEWS) {
+        ScopedRegKey run;
+        if (OpenMachineKeyInView(RUN_KEY_PATH, KEY_ALL_ACCESS, view, run.Put()) == ERROR_SUCCESS)
+            RemoveRunEntry(run.Get(), valueName);
+    }
 }
 
 } // namespace
@@ -47,6 +59,6 @@ int CMainFrame::ChkDelPrn()
     TraceMsg("Delete Reg HKCU\\run");
     RemoveFromRunKey(HKEY_CURRENT_USER, valueName);
     TraceMsg("Delete Reg HKLM\\run");
-    RemoveFromRunKey(HKEY_LOCAL_MACHINE, valueName);
+    RemoveFromMachineRunKeys(valueName);
     return 0;
 }

@@ -158,6 +158,7 @@ int CMainFrame::StartUp()
 
     m_hResDll = LoadLibraryA(m_szResDllPath);
     if (!m_hResDll) {
+        TraceLoadError("CMainFrame::StartUp", PROFILE_INI_RES_DLL, m_szResDllPath, GetLastError());
         MessageBoxA(m_hWnd, m_szMsg[TEXT_NO_FILE], m_szMsg[TEXT_CAPTION], MB_OK);
         return -1;
     }

@@ -37,7 +37,8 @@ constexpr int TRAY_ICON_COUNT = 3;     // images for TrayIconSelected 0, 1, 2
 constexpr UINT IDI_TRAY_FIRST = 700;   // icons 700, 701, 702
 constexpr UINT IDM_TRAY_MENU = 801;    // the popup menu (its first submenu is shown)
 
-// The tray record's size: the 88-byte form with a 64-byte tip.
+// The tray record's size: the first form, ending with a 64-byte tip (88 bytes in a 32-bit
+// program, 104 in a 64-bit one).
 constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
 constexpr int TRAY_TIP_CHARS = 63;
 

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "reg_view.h"
 #include "strutil.h"
 
 namespace {
@@ -56,7 +57,7 @@ int TraceOpen(const char* path, const char* valueName)
     }
 
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (OpenMachineKeyFor(TRACE_DEBUG_KEY, valueName, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
     DWORD value = 0;
     DWORD size = sizeof(value);
@@ -99,6 +100,16 @@ int TraceInt(const char* label, long number)
         return 0;
     fprintf(f, "%10ld : %s : %d\n", Tick(), label, static_cast<int>(number));
     return EndLine();
+}
+
+int TraceLoadError(const char* where, const char* what, const char* path, unsigned long error)
+{
+    if (error != ERROR_BAD_EXE_FORMAT || !where || !what || !path)
+        return 0;
+    constexpr int kBits = sizeof(void*) * 8;
+    char label[2 * ZT_TEXT];
+    SafeFormat(label, sizeof(label), "%s : %s is not a %d-bit library (ERROR_BAD_EXE_FORMAT)", where, what, kBits);
+    return TraceStr(label, path);
 }
 
 int TraceClose()

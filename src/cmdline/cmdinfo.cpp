@@ -8,6 +8,7 @@
 #include "driver_config.h"
 #include "printer.h"
 #include "reg_read.h"
+#include "reg_view.h"
 #include "scoped.h"
 
 namespace {
@@ -306,7 +307,7 @@ int CCmdInfo::ReadModelID()
     char path[sizeof(kDriverKeyPrefix) + ZT_TEXT];
     SafeFormat(path, sizeof(path), "%s%s", kDriverKeyPrefix, m_szDriverName);
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    if (OpenMachineKey(path, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return 0;
     // Data of 260 bytes without a terminator does not fit and is not taken.
     return QueryText(key.Get(), kModelIdValue, m_szModelID, sizeof(m_szModelID));

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "reg_read.h"
+#include "reg_view.h"
 #include "scoped.h"
 #include "strutil.h"
 
@@ -82,7 +83,7 @@ int WriteMachineString(const char* keyPath, const char* valueName, const char* t
     if (IsEmpty(keyPath) || !valueName || !text)
         return 0;
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+    if (OpenMachineKey(keyPath, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
         return 0;
     DWORD bytes = static_cast<DWORD>(strlen(text) + 1);
     return RegSetValueExA(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
@@ -99,7 +100,7 @@ int GetDriverValue(char* out, const char* valueName, const char* driverName, con
         return 0;
     }
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    if (OpenMachineKey(keyPath, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return 0;
     char value[ZT_TEXT];
     if (!QueryText(key.Get(), valueName, value, sizeof(value)))
@@ -179,7 +180,7 @@ int GetProfilePath(char* out, const char* driverName, const char* modelId)
 
     out[0] = '\0';
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PROFILE_KEY_PATH, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    if (OpenMachineKeyFor(PROFILE_KEY_PATH, modelId, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return 0;
     // Neither tested nor written back; a missing or unreadable value gives "" with result 1.
     QueryText(key.Get(), modelId, out, ZT_TEXT);

@@ -8,6 +8,11 @@
 // key (never creating the key), so a missing or stale value is repaired for the next call.
 // Nothing is cached; nothing is traced.
 //
+// HKLM keys are found in either registry view (reg_view.h): the driver key in this
+// program's own view when it is there, else in the other; a write-back goes to the same
+// key, so into the view the value was read from. The profile path of a model is taken from
+// the view whose PROFILE_KEY_PATH key holds a value for that model.
+//
 // Every `out` is a buffer of ZT_TEXT (260) bytes. Results are 1 (success) or 0 (failure); the
 // output of a failed call is not to be used. A composed path that does not fit 259 characters
 // makes the lookup fail instead of naming a different, cut-off file. Single-threaded use only.
@@ -66,6 +71,7 @@ int GetDriverFilePath(char* out, const char* valueName, const char* defaultFile,
 // path ending in a backslash and a path with wildcards ('*', '?') count as not existing.
 int FileExists(const char* path);
 
-// Sets `valueName` to `text` as REG_SZ (strlen + 1 bytes) in the EXISTING HKLM key `keyPath`.
-// 1 when set; 0 when the key does not open or the value is not set. Never creates a key.
+// Sets `valueName` to `text` as REG_SZ (strlen + 1 bytes) in the EXISTING HKLM key `keyPath`,
+// in the view where the key is found. 1 when set; 0 when the key does not open or the
+// value is not set. Never creates a key.
 int WriteMachineString(const char* keyPath, const char* valueName, const char* text);

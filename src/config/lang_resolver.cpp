@@ -7,6 +7,7 @@
 
 #include "driver_config.h"
 #include "reg_read.h"
+#include "reg_view.h"
 #include "scoped.h"
 #include "strutil.h"
 
@@ -52,7 +53,7 @@ DWORD CheckRoom(DWORD size, const char* out, DWORD capacity, DWORD* needed)
 
 } // namespace
 
-CLangResolver::CLangResolver(LANGID langId) : m_langId(langId)
+CLangResolver::CLangResolver(LANGID langId) : m_langId(langId), m_langView(REG_VIEW_OWN)
 {
     memset(m_szFileName, 0, sizeof(m_szFileName));
     memset(m_szLangDir, 0, sizeof(m_szLangDir));
@@ -122,7 +123,7 @@ int CLangResolver::GetLangDir(const char* driverName)
     DWORD defaultLang = 0, selectLang = 0;
     {
         ScopedRegKey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        if (OpenMachineKey(keyPath, KEY_READ, key.Put(), &m_langView) != ERROR_SUCCESS)
             return 0;
         defaultLang = QueryNumber(key.Get(), kDefaultLang);
         selectLang = QueryNumber(key.Get(), kSelectLang);
@@ -143,7 +144,7 @@ int CLangResolver::GetProgramFilesDir()
 {
     memset(m_szProgramFiles, 0, sizeof(m_szProgramFiles));
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PROGRAM_FILES_KEY, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    if (OpenMachineKeyInView(PROGRAM_FILES_KEY, KEY_READ, m_langView, key.Put()) != ERROR_SUCCESS)
         return 0;
     QueryText(key.Get(), kProgramFilesDir, m_szProgramFiles, sizeof(m_szProgramFiles));
     return static_cast<int>(strlen(m_szProgramFiles));

@@ -5,6 +5,9 @@
 // the fallback). The name is relative to the INI file's folder. A per-driver override under
 // HKLM "Software\ORVEL\Printer\<driver>\Lang" (`DefaultLang`, `SelectLang`) redirects it to
 // "<Program Files>\ORVEL\<driver>\Lang\<SelectLang as %04x>\" when the file exists there.
+// The language key is found in either registry view (the own view first), and the Program
+// Files folder is the one of that view: "Program Files (x86)" for a key that a 32-bit
+// installer wrote on 64-bit Windows, where that installer put its language folders.
 #pragma once
 
 #include <windows.h>
@@ -41,7 +44,8 @@ public:
     int ReadIniString(const char* iniPath, const char* section, const char* keyName, char* out);
     // Forms m_szLangDir for the driver's override; its length, or 0 when there is none.
     int GetLangDir(const char* driverName);
-    // Reads m_szProgramFiles from the registry; its length, or 0.
+    // Reads m_szProgramFiles from the registry, in the view of the language key that
+    // GetLangDir found last (the own view before that); its length, or 0.
     int GetProgramFilesDir();
 
     char m_szFileName[260];     // the `ResDll` value chosen
@@ -50,6 +54,7 @@ public:
 
 private:
     LANGID m_langId;
+    REGSAM m_langView; // registry view of the language key
 };
 
 // The resource library's path for the driver and model into the 260-byte `out`, for the

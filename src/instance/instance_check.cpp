@@ -4,6 +4,7 @@
 
 #include "driver_config.h"
 #include "printer.h"
+#include "reg_view.h"
 #include "scoped.h"
 #include "strutil.h"
 
@@ -124,7 +125,7 @@ int GetDriverMapName(const char* key, char* outName, int outSize)
     if (!SafeCopy(path, DRIVER_KEY_PREFIX) || !SafeAppend(path, driver))
         return 0;
     ScopedRegKey reg;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, reg.Put()) != ERROR_SUCCESS)
+    if (OpenMachineKey(path, KEY_READ, reg.Put()) != ERROR_SUCCESS)
         return 0;
     // One byte more than the value may fill: a value without a terminator still ends.
     char value[ZT_TEXT + 1] = {0};

@@ -9,6 +9,7 @@
 #include "printer.h"
 #include "scoped.h"
 #include "strutil.h"
+#include "trace.h"
 
 namespace {
 
@@ -200,8 +201,10 @@ int AddTargetReg(const char* printerName, const char* portName, const char* mode
     libraryPath[sizeof(libraryPath) - 1] = '\0';
 
     ScopedLibrary library;
-    if (!library.Load(libraryPath))
+    if (!library.Load(libraryPath)) {
+        TraceLoadError("AddTargetReg", PROFILE_INI_PRN_DLL, libraryPath, GetLastError());
         return 4;
+    }
     // Through a generic function pointer: the export's real type is only known by name.
     auto proc = reinterpret_cast<PrSetRegDefaultValueProc>(
         reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), PR_SET_REG_DEFAULT_VALUE)));

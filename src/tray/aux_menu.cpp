@@ -13,6 +13,7 @@
 #include "driver_config.h"
 #include "mainframe.h"
 #include "reg_read.h"
+#include "reg_view.h"
 #include "scoped.h"
 #include "strutil.h"
 #include "trace.h"
@@ -102,7 +103,7 @@ int CMainFrame::GetDepExeName(char* buffer, DWORD size)
     if (!SafeFormat(keyPath, sizeof(keyPath), "%s%s", DRIVER_KEY_PREFIX, m_szDriverName))
         return 0;
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    if (OpenMachineKey(keyPath, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return 0;
     char value[260];
     if (!ReadMenuString(key.Get(), kDepExe, value, sizeof(value)))
@@ -122,7 +123,7 @@ int CMainFrame::IsDepExeCommand(UINT command, const char* programName)
     if (!MenuKeyPath(keyPath, sizeof(keyPath), m_szDriverName))
         return 0;
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    if (OpenMachineKey(keyPath, KEY_READ, key.Put()) != ERROR_SUCCESS)
         return 0;
     char name[16];
     SafeFormat(name, sizeof(name), "%u", command);
@@ -139,7 +140,7 @@ int CMainFrame::HasIoUrl()
     if (!SafeFormat(keyPath, sizeof(keyPath), "Software\\ORVEL\\%s IO_URL", m_szDriverName))
         return 0;
     ScopedRegKey key;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) == ERROR_SUCCESS ? 1 : 0;
+    return OpenMachineKey(keyPath, KEY_READ, key.Put()) == ERROR_SUCCESS ? 1 : 0;
 }
 
 int CMainFrame::BuildAuxMenu(HMENU popup)
@@ -147,7 +148,7 @@ int CMainFrame::BuildAuxMenu(HMENU popup)
     char keyPath[260];
     ScopedRegKey key;
     if (!MenuKeyPath(keyPath, sizeof(keyPath), m_szDriverName) ||
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
+        OpenMachineKey(keyPath, KEY_READ, key.Put()) != ERROR_SUCCESS) {
         // No tools: the item table is not needed.
         delete[] m_pAuxItems;
         m_pAuxItems = nullptr;
@@ -339,7 +340,7 @@ void CMainFrame::OnAux(UINT command)
     {
         ScopedRegKey key;
         if (!MenuKeyPath(keyPath, sizeof(keyPath), m_szDriverName) ||
-            RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+            OpenMachineKey(keyPath, KEY_READ, key.Put()) != ERROR_SUCCESS)
             return;
         char name[16];
         SafeFormat(name, sizeof(name), "%u", command);

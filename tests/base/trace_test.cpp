@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include "reg_view.h"
 #include "testsupport.h"
 #include "trace.h"
 
@@ -67,6 +68,10 @@ TEST_F(TraceTest, WritesThreeExactFormatsAndAppends)
     EXPECT_EQ(1, TraceInt("result", -2));
     EXPECT_EQ(1, TraceInt("big", 2147483647L));
     EXPECT_EQ(1, TraceMsg(""));
+    // A library of the other kind; any other load error writes nothing.
+    EXPECT_EQ(1, TraceLoadError("Where", "ResDll", "C:\\x %s.dll", ERROR_BAD_EXE_FORMAT));
+    EXPECT_EQ(0, TraceLoadError("Where", "ResDll", "C:\\x.dll", ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(0, TraceLoadError("Where", "ResDll", nullptr, ERROR_BAD_EXE_FORMAT));
     EXPECT_EQ(0, TraceMsg(nullptr));
     EXPECT_EQ(0, TraceStr(nullptr, "x"));
     EXPECT_EQ(0, TraceStr("x", nullptr));
@@ -74,17 +79,31 @@ TEST_F(TraceTest, WritesThreeExactFormatsAndAppends)
     EXPECT_EQ(1, TraceClose());
 
     std::vector<std::string> lines = zt::ReadLines(m_log.Path());
-    ASSERT_EQ(6u, lines.size());
+    ASSERT_EQ(7u, lines.size());
     EXPECT_EQ("earlier line", lines[0]);
     ExpectLine(lines[1], "***** LOG START ******");
     ExpectLine(lines[2], "szCmdLine : /P \"100% %s %n\"");
     ExpectLine(lines[3], "result : -2");
     ExpectLine(lines[4], "big : 2147483647");
     ExpectLine(lines[5], "");
+    ExpectLine(lines[6], "Where : ResDll is not a " + std::to_string(sizeof(void*) * 8) +
+                             "-bit library (ERROR_BAD_EXE_FORMAT) : C:\\x %s.dll");
     // Every line is written in text mode: carriage return and line feed on disk.
     std::string bytes;
     ASSERT_TRUE(zt::ReadFileBytes(m_log.Path(), &bytes));
     EXPECT_EQ(bytes.size() - 1, bytes.rfind("\r\n") + 1);
+}
+
+TEST_F(TraceTest, SwitchInEitherViewTheOwnFirst)
+{
+    if (!zt::HasTwoRegistryViews())
+        GTEST_SKIP() << "one registry view only";
+    zt::SoftwareInView other(REG_VIEW_OTHER);
+    ASSERT_TRUE(zt::SetDword(other.Root(), zt::UnderSoftware(TRACE_DEBUG_KEY), m_value.c_str(), 1));
+    EXPECT_EQ(1, TraceOpen(m_log.Path().c_str(), m_value.c_str())) << "only the other view switches it on";
+    ASSERT_TRUE(zt::SetDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, m_value.c_str(), 0));
+    EXPECT_EQ(0, TraceOpen(m_log.Path().c_str(), m_value.c_str())) << "the own view's 0 wins";
+    zt::DeleteValue(other.Root(), zt::UnderSoftware(TRACE_DEBUG_KEY), m_value.c_str());
 }
 
 TEST_F(TraceTest, UnwritableFileLosesLinesButStaysOn)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver_config.h"
+#include "reg_view.h"
 #include "testsupport.h"
 
 namespace {
@@ -201,6 +202,39 @@ TEST_F(DriverConfigTest, WriteBacksNeverCreateTheDriverKey)
     EXPECT_FALSE(zt::KeyExists(kHklm, m_key.Path()));
     EXPECT_EQ(0, WriteMachineString(m_key.Path().c_str(), "InstallPath", "x"));
     EXPECT_FALSE(zt::KeyExists(kHklm, m_key.Path()));
+}
+
+// What an installer of the other kind wrote lands in the other registry view.
+TEST_F(DriverConfigTest, KeysOfTheOtherViewAreFoundAndRepairedThere)
+{
+    if (!zt::HasTwoRegistryViews())
+        GTEST_SKIP() << "one registry view only";
+    ASSERT_TRUE(zt::WriteFileBytes(m_profile, "[x]\r\n"));
+    zt::SoftwareInView other(REG_VIEW_OTHER);
+    zt::ScratchKey otherKey(other.Root(), zt::UnderSoftware(m_key.Path()));
+    const std::string otherProfiles = zt::UnderSoftware(PROFILE_KEY_PATH);
+    zt::DeleteKeyTree(kHklm, m_key.Path());
+
+    // Only the other view has the driver key: read there, and the verified path goes back
+    // there (one trailing backslash less); no key is made in the own view.
+    ASSERT_TRUE(zt::SetString(other.Root(), otherKey.Path(), "InstallPath", Dir() + "\\"));
+    EXPECT_EQ(1, GetInstallPath(m_out, m_driver.c_str(), m_model.c_str()));
+    EXPECT_EQ(m_dir.Path(), m_out);
+    std::string written;
+    EXPECT_TRUE(zt::GetString(other.Root(), otherKey.Path(), "InstallPath", &written));
+    EXPECT_EQ(Dir(), written);
+    EXPECT_FALSE(zt::KeyExists(kHklm, m_key.Path()));
+
+    // The model's profile path only in the other view's Profile key, while the own view's
+    // Profile key exists without it.
+    ASSERT_TRUE(zt::SetString(other.Root(), otherProfiles, m_model.c_str(), m_profile));
+    EXPECT_EQ(1, GetProfilePath(m_out, m_driver.c_str(), m_model.c_str()));
+    EXPECT_EQ(m_profile, m_out);
+
+    // A driver key in the own view is the one taken, even with a value missing there.
+    Set("ModelID", m_model);
+    EXPECT_EQ(0, GetDriverValue(m_out, "InstallPath", m_driver.c_str(), m_model.c_str()));
+    zt::DeleteValue(other.Root(), otherProfiles, m_model.c_str());
 }
 
 TEST_F(DriverConfigTest, MissingNamesFailEveryLookup)

@@ -6,6 +6,7 @@
 
 #include "driver_config.h"
 #include "lang_resolver.h"
+#include "reg_view.h"
 #include "testsupport.h"
 
 namespace {
@@ -127,6 +128,43 @@ TEST_F(LangTest, OverrideFolderOnlyForTwoDifferentLanguages)
     SetProgramFiles(std::string(520, 'x'));
     EXPECT_EQ(0, resolver.GetProgramFilesDir()) << "too long for its buffer: absent";
     EXPECT_EQ(0, resolver.GetLangDir(m_driver.c_str()));
+}
+
+// A language key that an installer of the other kind wrote is found in the other view, and
+// its folders are looked for under that view's Program Files folder.
+TEST_F(LangTest, LanguageKeyOfEitherViewWithItsProgramFiles)
+{
+    if (!zt::HasTwoRegistryViews())
+        GTEST_SKIP() << "one registry view only";
+    zt::SoftwareInView other(REG_VIEW_OTHER);
+    const std::string otherLang = zt::UnderSoftware(m_langKey.Path()) + "\\Lang";
+    const std::string otherProgramFiles = zt::UnderSoftware(PROGRAM_FILES_KEY);
+    zt::SavedValue savedOther(other.Root(), otherProgramFiles, "ProgramFilesDir");
+    SetProgramFiles("C:\\own");
+    ASSERT_TRUE(zt::SetString(other.Root(), otherProgramFiles, "ProgramFilesDir", "C:\\other"));
+    const DWORD en = kEn, ja = kJa, ko = 0x412;
+    struct Case {
+        bool ownKey, otherKey;
+        std::string dir;
+    } cases[] = {
+        {false, true, "C:\\other\\ORVEL\\" + m_driver + "\\Lang\\0412\\"},
+        {true, true, "C:\\own\\ORVEL\\" + m_driver + "\\Lang\\0411\\"},
+        {true, false, "C:\\own\\ORVEL\\" + m_driver + "\\Lang\\0411\\"},
+    };
+    for (const Case& c : cases) {
+        zt::DeleteKeyTree(kHklm, m_langKey.Path());
+        zt::DeleteKeyTree(other.Root(), zt::UnderSoftware(m_langKey.Path()));
+        if (c.ownKey)
+            SetLangs(en, ja);
+        if (c.otherKey) {
+            ASSERT_TRUE(zt::SetDword(other.Root(), otherLang, "DefaultLang", en));
+            ASSERT_TRUE(zt::SetDword(other.Root(), otherLang, "SelectLang", ko));
+        }
+        CLangResolver resolver;
+        EXPECT_EQ(static_cast<int>(c.dir.size()), resolver.GetLangDir(m_driver.c_str())) << c.dir;
+        EXPECT_EQ(c.dir, resolver.m_szLangDir);
+    }
+    zt::DeleteKeyTree(other.Root(), zt::UnderSoftware(m_langKey.Path()));
 }
 
 TEST_F(LangTest, SectionChosenByLanguage)

@@ -24,12 +24,12 @@ std::string Quoted(const std::string& text)
 
 } // namespace
 
-SetupResult RunSetup(const std::string& args, DWORD timeoutMs)
+SetupResult RunSetup(const std::string& args, DWORD timeoutMs, const std::string& exe)
 {
     SetupResult result;
     TempFile log("ztsout", ".txt");
-    const std::string exe = BinPath("zetsetup.exe");
-    result.finished = RunProgram(exe, Quoted(exe) + " " + args, timeoutMs, &result.code, log.Path());
+    const std::string program = exe.empty() ? BinPath("zetsetup.exe") : exe;
+    result.finished = RunProgram(program, Quoted(program) + " " + args, timeoutMs, &result.code, log.Path());
     ReadFileBytes(log.Path(), &result.output);
     return result;
 }

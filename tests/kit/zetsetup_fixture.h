@@ -16,8 +16,8 @@ struct SetupResult {
     std::string output;    // stdout and stderr together
 };
 
-// Runs build/bin/zetsetup.exe with the arguments (a command-line text).
-SetupResult RunSetup(const std::string& args, DWORD timeoutMs = 120000);
+// Runs build/bin/zetsetup.exe (or the copy `exe`) with the arguments (a command-line text).
+SetupResult RunSetup(const std::string& args, DWORD timeoutMs = 120000, const std::string& exe = "");
 
 class SetupInstallation {
 public:

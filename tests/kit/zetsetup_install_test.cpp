@@ -2,6 +2,9 @@
 // uninstall, a failed install and a refused one leave nothing behind.
 #include <gtest/gtest.h>
 
+#include <stddef.h>
+#include <string.h>
+
 #include "driver_config.h"
 #include "driverkit.h"
 #include "setup_spooler.h"
@@ -229,6 +232,45 @@ TEST(Setup, FailedInstallLeavesNothingBehind)
             EXPECT_FALSE(zt::FileExists(setup.DirFile(file))) << file;
         RemoveDirectoryA(setup.ParamFile().c_str());
         RemoveDirectoryA(setup.Dir().c_str());
+        zt::ExpectNothingLeft(setup);
+    }
+}
+
+// The first bytes of a Windows image for the processor `machine`: as far as a reader of
+// its kind needs to go.
+std::string ImageHeader(WORD machine)
+{
+    std::string bytes(0x40 + 4 + sizeof(IMAGE_FILE_HEADER), '\0');
+    const LONG peOffset = 0x40;
+    memcpy(&bytes[0], "MZ", 2);
+    memcpy(&bytes[offsetof(IMAGE_DOS_HEADER, e_lfanew)], &peOffset, sizeof(peOffset));
+    memcpy(&bytes[peOffset], "PE\0\0", 4);
+    memcpy(&bytes[peOffset + 4], &machine, sizeof(machine));
+    return bytes;
+}
+
+TEST(Setup, KitOfAnotherKindIsRefusedBeforeAnythingChanges)
+{
+    const WORD otherKind = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
+    struct Case {
+        const char* file;
+        std::string bytes;
+    } cases[] = {
+        {"zetres.dll", ImageHeader(otherKind)},
+        {"zettray.exe", ImageHeader(otherKind)},
+        {"zetprn.dll", "MZ but no library"},
+    };
+    for (const Case& c : cases) {
+        zt::TempDirectory kit("ztkind");
+        for (const char* file : {"zetsetup.exe", "zettray.exe", "zetres.dll", "zetprn.dll"})
+            ASSERT_TRUE(zt::CopyFileTo(zt::BinPath(file), kit.Path() + file));
+        ASSERT_TRUE(zt::WriteFileBytes(kit.Path() + c.file, c.bytes));
+        SetupInstallation setup;
+        SetupResult r = zt::RunSetup(setup.InstallArgs(), 30000, kit.Path() + "zetsetup.exe");
+        EXPECT_EQ(1u, r.code) << c.file << r.output;
+        EXPECT_TRUE(Contains(r.output, (std::string(c.file) + " is not a " + std::to_string(sizeof(void*) * 8) +
+                                        "-bit program or library").c_str()))
+            << r.output;
         zt::ExpectNothingLeft(setup);
     }
 }

@@ -63,7 +63,7 @@ std::string TestDriverKit::TargetKey() const
 }
 
 TestDriverKit::TestDriverKit(const KitOptions& options)
-    : m_printer("", options.port, ""), m_model(UniqueName("ztmodel"))
+    : m_printer("", options.port, ""), m_model(UniqueName("ztmodel")), m_software(options.driverKeyView)
 {
     if (!m_printer.Ok())
         return;
@@ -72,7 +72,7 @@ TestDriverKit::TestDriverKit(const KitOptions& options)
 
     std::string ini = "[" + m_model + "]\r\n";
     if (options.prnDll) {
-        if (!CopyFileTo(BinPath("zetprn.dll"), dir + "zetprn.dll"))
+        if (!CopyFileTo(options.prnDllFrom.empty() ? BinPath("zetprn.dll") : options.prnDllFrom, dir + "zetprn.dll"))
             return;
         ini += "PrnDll=zetprn.dll\r\n";
     }
@@ -80,7 +80,7 @@ TestDriverKit::TestDriverKit(const KitOptions& options)
     ini += "TrayIconEnable=" + std::to_string(options.trayIconEnable) + "\r\n";
     ini += "TrayIconEndTime=" + std::to_string(options.trayIconEndTime) + "\r\n";
     if (options.resDll) {
-        if (!CopyFileTo(BinPath("zetres.dll"), dir + "zetres.dll"))
+        if (!CopyFileTo(options.resDllFrom.empty() ? BinPath("zetres.dll") : options.resDllFrom, dir + "zetres.dll"))
             return;
     }
     // The language sections name the library even when the file is missing.
@@ -91,15 +91,16 @@ TestDriverKit::TestDriverKit(const KitOptions& options)
         return;
 
     std::string installPath = dir.substr(0, dir.size() - 1); // stored without its backslash
-    if (!SetString(HKEY_LOCAL_MACHINE, DriverKey(), "InstallPath", installPath) ||
-        !SetString(HKEY_LOCAL_MACHINE, DriverKey(), "Profile", m_profile) ||
-        !SetString(HKEY_LOCAL_MACHINE, DriverKey(), "ModelID", m_model))
+    const std::string driverKey = UnderSoftware(DriverKey());
+    if (!SetString(m_software.Root(), driverKey, "InstallPath", installPath) ||
+        !SetString(m_software.Root(), driverKey, "Profile", m_profile) ||
+        !SetString(m_software.Root(), driverKey, "ModelID", m_model))
         return;
     if (options.menu) {
         std::string tool = options.toolProgram.empty() ? dir + "zettool.exe" : options.toolProgram;
         for (int command = 920; command <= 922; ++command) {
             std::string data = "\"" + tool + "\" /T" + std::to_string(command);
-            if (!SetString(HKEY_LOCAL_MACHINE, MenuKey(), std::to_string(command).c_str(), data))
+            if (!SetString(m_software.Root(), UnderSoftware(MenuKey()), std::to_string(command).c_str(), data))
                 return;
         }
     }
@@ -109,7 +110,7 @@ TestDriverKit::TestDriverKit(const KitOptions& options)
 TestDriverKit::~TestDriverKit()
 {
     const std::string printer = Printer();
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, DriverKey());
+    DeleteKeyTree(m_software.Root(), UnderSoftware(DriverKey()));
     RemoveTargetsNamed(printer);
     DeleteValue(HKEY_CURRENT_USER, kRunKey, printer.c_str());
     DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, printer.c_str());

@@ -23,6 +23,10 @@ struct KitOptions {
     bool menu = true;              // Menu key with the three sample tools 920 to 922
     std::string toolProgram;       // the tools' program (empty: a name that does not exist)
     std::string port = "LPT1:";
+    std::string resDllFrom;        // the file copied in as zetres.dll (empty: the build's own)
+    std::string prnDllFrom;        // the file copied in as zetprn.dll (empty: the build's own)
+    REGSAM driverKeyView = 0;      // registry view of the driver key (KEY_WOW64_32KEY or
+                                   // KEY_WOW64_64KEY; 0: the test program's own)
 };
 
 class TestDriverKit {
@@ -50,6 +54,7 @@ private:
     TestPrinter m_printer;
     TempDirectory m_dir{"ztkit"};
     std::string m_model;
+    SoftwareInView m_software; // where the driver key goes
     std::string m_profile;
     bool m_ok = false;
 };

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include <gtest/gtest.h>
 #include <winspool.h>
 
 #include "trace.h"
@@ -30,9 +31,32 @@ std::string TestBinDir()
     return path;
 }
 
+namespace {
+
+// `relative` (a folder relative to the test programs' folder, as the build gives it) and
+// the file name, as a Windows path.
+std::string FromTestBin(const char* relative, const char* fileName)
+{
+    std::string path = TestBinDir() + relative + "\\" + fileName;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+} // namespace
+
 std::string BinPath(const char* fileName)
 {
-    return TestBinDir() + "..\\bin\\" + fileName;
+    return FromTestBin(ZT_BIN_FROM_TEST_BIN, fileName);
+}
+
+std::string PeerBinPath(const char* fileName)
+{
+#ifdef ZT_PEER_BIN_FROM_TEST_BIN
+    return FromTestBin(ZT_PEER_BIN_FROM_TEST_BIN, fileName);
+#else
+    (void)fileName;
+    return "";
+#endif
 }
 
 std::string TempDir()
@@ -191,6 +215,33 @@ TempValue::TempValue(HKEY root, std::string path, std::string name, const std::s
 TempValue::~TempValue()
 {
     DeleteValue(m_root, m_path, m_name.c_str());
+}
+
+// ---- registry views -------------------------------------------------------------------
+
+bool HasTwoRegistryViews()
+{
+    BOOL wow64 = FALSE;
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+SoftwareInView::SoftwareInView(REGSAM view)
+{
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | view, &m_key) != ERROR_SUCCESS)
+        m_key = nullptr;
+}
+
+SoftwareInView::~SoftwareInView()
+{
+    if (m_key)
+        RegCloseKey(m_key);
+}
+
+std::string UnderSoftware(const std::string& path)
+{
+    const size_t prefix = strlen("software\\");
+    EXPECT_EQ(0, _strnicmp(path.c_str(), "software\\", prefix)) << path;
+    return path.substr(prefix);
 }
 
 // ---- spooler ------------------------------------------------------------------------

@@ -16,8 +16,12 @@ std::string UniqueName(const char* prefix);
 
 // Directory of the running test program, with a trailing backslash.
 std::string TestBinDir();
-// Full Windows path of a file that the build puts into build/bin (zettray.exe, zetres.dll...).
+// Full Windows path of a file that the build puts into build/bin (zettray.exe, zetres.dll...),
+// build/bin64 in the 64-bit tree.
 std::string BinPath(const char* fileName);
+// The same in the other kind's build (build/bin beside the 64-bit tree); "" when the tree
+// was configured without one.
+std::string PeerBinPath(const char* fileName);
 // The system's temporary directory (GetTempPathA), with a trailing backslash.
 std::string TempDir();
 
@@ -91,6 +95,30 @@ private:
     std::string m_path, m_name;
     bool m_ok = false;
 };
+
+// ---- registry views -------------------------------------------------------------------
+
+// true when HKLM\Software has two views here: in a 64-bit program, and in a 32-bit one on
+// 64-bit Windows (a win64 Wine prefix). Tests of the other view are skipped without them.
+bool HasTwoRegistryViews();
+
+// HKLM\Software opened in one registry view (KEY_WOW64_32KEY or KEY_WOW64_64KEY; 0: the
+// program's own), as a root for the helpers above. Keys opened or made below it stay in
+// that view; their paths are given without "software\" (UnderSoftware).
+class SoftwareInView {
+public:
+    explicit SoftwareInView(REGSAM view);
+    ~SoftwareInView();
+    SoftwareInView(const SoftwareInView&) = delete;
+    SoftwareInView& operator=(const SoftwareInView&) = delete;
+    HKEY Root() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+// An HKLM path that begins with "software\" (any letter case), relative to HKLM\Software.
+std::string UnderSoftware(const std::string& path);
 
 // ---- spooler ------------------------------------------------------------------------
 

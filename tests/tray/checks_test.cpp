@@ -2,8 +2,11 @@
 // running copy, what they remove, and the trace lines they write.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "driverkit.h"
 #include "mainframe.h"
+#include "reg_view.h"
 #include "runvalue.h"
 #include "testsupport.h"
 #include "trace.h"
@@ -116,12 +119,21 @@ TEST(ChkDelPrn, IconInstallFlagSkipsTheCheck)
 TEST(ChkDelPrn, GonePrinterLosesBothRunValuesAndTheirFiles)
 {
     std::string printer = zt::UniqueName("ztgone");
-    zt::TempFile userFile{"ztA"}, machineFile{"ztA"}, program{"ztprog", ".exe"};
-    for (const zt::TempFile* f : {&userFile, &machineFile, &program})
+    zt::TempFile userFile{"ztA"}, machineFile{"ztA"}, otherViewFile{"ztA"}, program{"ztprog", ".exe"};
+    for (const zt::TempFile* f : {&userFile, &machineFile, &otherViewFile, &program})
         ASSERT_TRUE(zt::WriteFileBytes(f->Path(), "x"));
     zt::RunValue user(HKEY_CURRENT_USER, printer,
                       "\"" + program.Path() + "\" /EF \"HKCU\" /A \"" + userFile.Path() + "\"");
     zt::RunValue machine(HKEY_LOCAL_MACHINE, printer, "\"" + program.Path() + "\" /a  \"" + machineFile.Path() + "\"");
+    // On 64-bit Windows the machine's Run key has a second view, which an installer of the
+    // other kind writes.
+    zt::SoftwareInView otherView(REG_VIEW_OTHER);
+    std::unique_ptr<zt::TempValue> other;
+    if (zt::HasTwoRegistryViews()) {
+        other.reset(new zt::TempValue(otherView.Root(), zt::UnderSoftware(RUN_KEY_PATH), printer,
+                                      "\"" + program.Path() + "\" /A \"" + otherViewFile.Path() + "\""));
+        ASSERT_TRUE(other->Ok());
+    }
     PrivateTrace trace;
     TestFrame frame(printer);
     frame.m_nPrinterCheckTimer = SetTimer(frame.m_hWnd, TIMER_PRINTER_CHECK, 60000, nullptr);
@@ -129,8 +141,10 @@ TEST(ChkDelPrn, GonePrinterLosesBothRunValuesAndTheirFiles)
     EXPECT_EQ(0u, frame.m_nPrinterCheckTimer) << "the printer check stops for good";
     EXPECT_FALSE(user.Exists());
     EXPECT_FALSE(machine.Exists());
+    EXPECT_FALSE(other && other->Exists()) << "the machine's Run key in the other view";
     EXPECT_FALSE(zt::FileExists(userFile.Path()));
     EXPECT_FALSE(zt::FileExists(machineFile.Path()));
+    EXPECT_EQ(!other, zt::FileExists(otherViewFile.Path()));
     EXPECT_TRUE(zt::FileExists(program.Path())) << "the quoted program itself is never deleted";
     EXPECT_EQ((std::vector<std::string>{"CMainFrame::ChkDelPrn : start", "PrinterName : " + printer,
                                         "enter : OV_OpenPrinter", "exit : OV_OpenPrinter", "result : 0",

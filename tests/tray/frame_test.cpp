@@ -2,6 +2,7 @@
 // where the notification area has to misbehave, and real resources, registry and DCs.
 #include <gtest/gtest.h>
 
+#include <stddef.h>
 #include <string.h>
 
 #include <vector>
@@ -75,7 +76,9 @@ TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
     DeleteObject(icon.hbmColor);
     DeleteObject(icon.hbmMask);
     EXPECT_EQ(TRAY_RECORD_SIZE, m_frame.m_nid.cbSize);
-    EXPECT_EQ(88u, m_frame.m_nid.cbSize);
+    // The first form of the record ends with its 64-byte tip: 88 bytes in a 32-bit
+    // program, 104 in a 64-bit one (handles are 8 bytes there).
+    EXPECT_EQ(offsetof(NOTIFYICONDATAA, szTip) + 64, m_frame.m_nid.cbSize);
     EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), m_frame.m_nid.uFlags);
     EXPECT_EQ(1124u, m_frame.m_nid.uCallbackMessage);
     EXPECT_STREQ("Laser A", m_frame.m_nid.szTip);

@@ -20,6 +20,8 @@ public:
     ~MonitorProcess();
     // Starts zettray.exe with `args`; `env` changes are applied to this environment.
     bool Start(const std::string& args, const std::vector<std::string>& envChanges = {});
+    // Starts the monitor program `program` (another build's zettray.exe) with `args`.
+    bool StartProgram(const std::string& program, const std::string& args) { return m_child.Start(program, args); }
     // Waits until the monitor of `printer` has its window in the instance table and has
     // finished its start-up (it waits for input in its message loop).
     HWND WaitWindow(const std::string& printer, DWORD timeoutMs = 20000);
