@@ -26,9 +26,13 @@ std::string Quoted(const std::string& text)
 
 SetupResult RunSetup(const std::string& args, DWORD timeoutMs)
 {
+    return RunSetupAt(BinPath("zetsetup.exe"), args, timeoutMs);
+}
+
+SetupResult RunSetupAt(const std::string& exe, const std::string& args, DWORD timeoutMs)
+{
     SetupResult result;
     TempFile log("ztsout", ".txt");
-    const std::string exe = BinPath("zetsetup.exe");
     result.finished = RunProgram(exe, Quoted(exe) + " " + args, timeoutMs, &result.code, log.Path());
     ReadFileBytes(log.Path(), &result.output);
     return result;

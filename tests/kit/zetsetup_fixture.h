@@ -18,6 +18,8 @@ struct SetupResult {
 
 // Runs build/bin/zetsetup.exe with the arguments (a command-line text).
 SetupResult RunSetup(const std::string& args, DWORD timeoutMs = 120000);
+// Runs the zetsetup.exe at that path (a copy of the kit elsewhere).
+SetupResult RunSetupAt(const std::string& exe, const std::string& args, DWORD timeoutMs = 120000);
 
 class SetupInstallation {
 public:

@@ -233,6 +233,54 @@ TEST(Setup, FailedInstallLeavesNothingBehind)
     }
 }
 
+TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
+{
+    // The kit as a package puts it into its folder, zetsetup.exe beside it.
+    zt::TempDirectory kit("ztpkg");
+    const std::string dir = kit.Path().substr(0, kit.Path().size() - 1);
+    for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"})
+        ASSERT_TRUE(CopyFileA(zt::BinPath(file).c_str(), (kit.Path() + file).c_str(), FALSE)) << file;
+    const std::string exe = kit.Path() + "zetsetup.exe";
+    SetupInstallation setup;
+    const std::string names = setup.PrinterArg() + " --driver \"" + setup.Driver() + "\" --model \"" + setup.Model() + "\"";
+
+    SetupResult r = zt::RunSetupAt(exe, "install " + names + " --run hklm --no-start --package {A}");
+    ASSERT_EQ(0u, r.code) << r.output;
+    EXPECT_EQ(nullptr, zt::MonitorWindow(setup.Printer())) << "started although --no-start";
+    EXPECT_EQ("{A}", RegText(HKEY_LOCAL_MACHINE, setup.SetupRecordKey(), "Package"));
+    EXPECT_EQ(dir, RegText(HKEY_LOCAL_MACHINE, setup.DriverKey(), "InstallPath"));
+
+    // The printer is the package's: neither another package nor a plain install takes it.
+    r = zt::RunSetupAt(exe, "install " + names + " --package {B}");
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, "by the package {A}")) << r.output;
+    r = zt::RunSetup("install " + names + " --dir \"" + dir + "\"");
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, "by the package {A}")) << r.output;
+    r = zt::RunSetupAt(exe, "uninstall --package {B}");
+    EXPECT_EQ(0u, r.code);
+    EXPECT_TRUE(Contains(r.output, "nothing to remove")) << r.output;
+    EXPECT_TRUE(zt::PrinterExists(setup.Printer()));
+
+    // Its removal leaves the kit's files to the package.
+    r = zt::RunSetupAt(exe, "uninstall --package {A}");
+    EXPECT_EQ(0u, r.code) << r.output;
+    zt::ExpectNothingLeft(setup);
+    EXPECT_TRUE(zt::FileExists(kit.Path() + "zettray.exe"));
+    EXPECT_FALSE(zt::FileExists(kit.Path() + "zetprof.ini"));
+
+    // A folder that holds a printer installed without the package is not the package's.
+    SetupInstallation other;
+    r = zt::RunSetup("install " + other.PrinterArg() + " --driver \"" + other.Driver() + "\" --dir \"" + dir +
+                     "\" --run none");
+    ASSERT_EQ(0u, r.code) << r.output;
+    r = zt::RunSetupAt(exe, "install " + names + " --package {A}");
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, ("holds the installation of \"" + other.Printer()).c_str())) << r.output;
+    EXPECT_EQ(0u, other.Uninstall().code);
+    zt::ExpectNothingLeft(setup);
+}
+
 TEST(Setup, RefusesBadArgumentsAndTooLongRunEntries)
 {
     SetupResult r = zt::RunSetup("install --port LPT1:");
