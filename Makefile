@@ -1,9 +1,11 @@
 # zettray: build and test the 32-bit Windows tray monitor on Linux with mingw-w64 and Wine.
 #
-#   make deps   install the cross toolchain, Wine (with i386), Xvfb, CMake and GoogleTest sources
-#   make build  configure and build everything into build/bin
-#   make test   deps + build, then every test through CTest under Xvfb and Wine
-#   make demo   deps + build, then the sample kit installed and shown in a Wine desktop
+#   make deps     install the cross toolchain, Wine (with i386), Xvfb, CMake, GoogleTest
+#                 sources, and wixl with msitools for the MSI package
+#   make build    configure and build everything into build/bin
+#   make package  deps + build, then the MSI package build/pkg/zettray-<version>-x86.msi
+#   make test     deps + build, then every test through CTest under Xvfb and Wine
+#   make demo     deps + build, then the sample kit installed and shown in a Wine desktop
 
 SHELL := /bin/bash
 BUILD ?= build
@@ -13,9 +15,10 @@ export WINEARCH := win32
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 xvfb xauth cmake googletest make
+DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 xvfb xauth cmake googletest make \
+	wixl msitools
 
-.PHONY: all deps build test demo bench clean prefix
+.PHONY: all deps build package test demo bench clean prefix
 
 all: build
 
@@ -26,6 +29,9 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
+
+package: build
+	./tools/package.sh x86 $(BUILD)/bin $(BUILD)/pkg
 
 prefix: build
 	@./tools/prefix.sh
