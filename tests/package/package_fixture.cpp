@@ -1,0 +1,130 @@
+#include "package_fixture.h"
+
+#include <shlobj.h>
+
+#include "instance_check.h"
+#include "instance_table.h"
+#include "setup_profile.h"
+#include "startup_reg.h"
+#include "version.h"
+
+namespace zt {
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kProductName[] = "ORVEL Zetwatch";
+// An install or removal under Wine takes a few seconds; a hung one is ended.
+constexpr DWORD kMsiexecTimeoutMs = 120000;
+
+std::string PackageFile(const char* folder, const std::string& version)
+{
+    char full[MAX_PATH] = "";
+    const std::string path = TestBinDir() + "..\\pkg-test\\" + folder + "\\zettray-" + version + "-x86.msi";
+    return GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr) ? full : path;
+}
+
+std::vector<std::string> Subkeys(HKEY root, const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+} // namespace
+
+std::string CurrentVersion()
+{
+    return std::to_string(ZT_VERSION_MAJOR) + "." + std::to_string(ZT_VERSION_MINOR) + "." +
+           std::to_string(ZT_VERSION_PATCH);
+}
+
+std::string CurrentPackage()
+{
+    return PackageFile("current", CurrentVersion());
+}
+
+std::string OlderPackage()
+{
+    return PackageFile("older", ZT_OLDER_PACKAGE_VERSION);
+}
+
+bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code)
+{
+    char system[MAX_PATH] = "";
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::string args = std::string(action) + " \"" + package + "\" /qn";
+    if (!properties.empty())
+        args += " " + properties;
+    return RunProcess(std::string(system) + "\\msiexec.exe", args, kMsiexecTimeoutMs, code);
+}
+
+bool IsRolledBack(DWORD code)
+{
+    return code == ERROR_INSTALL_FAILURE || code == ERROR_FUNCTION_FAILED;
+}
+
+std::vector<InstalledProduct> InstalledProducts()
+{
+    std::vector<InstalledProduct> products;
+    for (const std::string& code : Subkeys(HKEY_LOCAL_MACHINE, kUninstallKey)) {
+        const std::string key = std::string(kUninstallKey) + "\\" + code;
+        std::string name, version;
+        if (GetString(HKEY_LOCAL_MACHINE, key, "DisplayName", &name) && name == kProductName) {
+            GetString(HKEY_LOCAL_MACHINE, key, "DisplayVersion", &version);
+            products.push_back({code, version});
+        }
+    }
+    return products;
+}
+
+std::string PackageDir()
+{
+    char folder[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return std::string(folder) + "\\ORVEL\\Zetwatch";
+}
+
+std::string RecordedPackage(const std::string& printer)
+{
+    std::string code;
+    GetString(HKEY_LOCAL_MACHINE, std::string(SETUP_RECORD_KEY) + "\\" + printer, "Package", &code);
+    return code;
+}
+
+HWND MonitorWindow(const std::string& printer)
+{
+    return FindRunningWindow(printer.c_str(), "", INSTANCE_KIND_MONITOR);
+}
+
+bool StartFromMachineRun(const std::string& printer, ChildProcess* monitor)
+{
+    std::string command;
+    if (!GetString(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, printer.c_str(), &command) || command.size() < 2 ||
+        command[0] != '"')
+        return false;
+    const size_t end = command.find("\" ", 1);
+    if (end == std::string::npos)
+        return false;
+    return monitor->Start(command.substr(1, end - 1), command.substr(end + 2));
+}
+
+void PackageCleanup::RemoveAll()
+{
+    for (const InstalledProduct& product : InstalledProducts()) {
+        DWORD code = 0;
+        RunMsiexec("/x", product.code, "", &code);
+    }
+}
+
+} // namespace zt
