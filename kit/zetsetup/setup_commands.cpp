@@ -210,16 +210,22 @@ bool MakePlan(const SetupOptions& options, InstallPlan* plan, std::string* error
     return CheckPathLengths(*plan, error);
 }
 
-// A package's files would replace, and its removal take away, the files of printers that
-// zetsetup installed into its folder by itself.
-bool CheckFolderUnused(const InstallPlan& plan, std::string* error)
+// The printers of one folder come from one package, or all from none: a package's removal
+// takes the kit's files away from the others.
+bool CheckFolderOwner(const InstallPlan& plan, std::string* error)
 {
-    for (const Installation& other : OtherInstallations(plan.printer)) {
-        if (SameText(other.dir, plan.dir)) {
-            *error = "the folder " + plan.dir + " holds the installation of \"" + other.printer +
-                     "\": uninstall it first, or give the package another folder";
-            return false;
-        }
+    for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
+        SetupRecord other;
+        if (SameText(name, plan.printer) || !ReadSetupRecord(name, &other) || !SameText(other.dir, plan.dir) ||
+            SameText(other.package, plan.package))
+            continue;
+        if (other.package.empty())
+            *error = "the folder " + plan.dir + " holds the installation of \"" + name +
+                     "\" made without a package: uninstall it first, or give the package another folder";
+        else
+            *error = "the folder " + plan.dir + " belongs to the package " + other.package + " (printer \"" + name +
+                     "\"): choose another --dir";
+        return false;
     }
     return true;
 }
@@ -243,7 +249,7 @@ bool CheckExisting(const InstallPlan& plan, std::string* error)
                  ": uninstall it first";
         return false;
     }
-    return plan.package.empty() || CheckFolderUnused(plan, error);
+    return CheckFolderOwner(plan, error);
 }
 
 } // namespace

@@ -250,13 +250,20 @@ TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
     EXPECT_EQ("{A}", RegText(HKEY_LOCAL_MACHINE, setup.SetupRecordKey(), "Package"));
     EXPECT_EQ(dir, RegText(HKEY_LOCAL_MACHINE, setup.DriverKey(), "InstallPath"));
 
-    // The printer is the package's: neither another package nor a plain install takes it.
+    // The printer and its folder are the package's: neither another package nor a plain
+    // install takes them.
     r = zt::RunSetupAt(exe, "install " + names + " --package {B}");
     EXPECT_EQ(1u, r.code);
     EXPECT_TRUE(Contains(r.output, "by the package {A}")) << r.output;
     r = zt::RunSetup("install " + names + " --dir \"" + dir + "\"");
     EXPECT_EQ(1u, r.code);
     EXPECT_TRUE(Contains(r.output, "by the package {A}")) << r.output;
+    SetupInstallation other;
+    const std::string otherArgs =
+        other.PrinterArg() + " --driver \"" + other.Driver() + "\" --dir \"" + dir + "\" --run none";
+    r = zt::RunSetup("install " + otherArgs);
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, "belongs to the package {A}")) << r.output;
     r = zt::RunSetupAt(exe, "uninstall --package {B}");
     EXPECT_EQ(0u, r.code);
     EXPECT_TRUE(Contains(r.output, "nothing to remove")) << r.output;
@@ -270,9 +277,7 @@ TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
     EXPECT_FALSE(zt::FileExists(kit.Path() + "zetprof.ini"));
 
     // A folder that holds a printer installed without the package is not the package's.
-    SetupInstallation other;
-    r = zt::RunSetup("install " + other.PrinterArg() + " --driver \"" + other.Driver() + "\" --dir \"" + dir +
-                     "\" --run none");
+    r = zt::RunSetup("install " + otherArgs);
     ASSERT_EQ(0u, r.code) << r.output;
     r = zt::RunSetupAt(exe, "install " + names + " --package {A}");
     EXPECT_EQ(1u, r.code);
