@@ -14,6 +14,7 @@ namespace {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kProductName[] = "ORVEL Zetwatch";
+const char kCompanyKey[] = "Software\\ORVEL";
 // An install or removal under Wine takes a few seconds; a hung one is ended.
 constexpr DWORD kMsiexecTimeoutMs = 120000;
 
@@ -39,6 +40,25 @@ std::vector<std::string> Subkeys(HKEY root, const std::string& path)
     }
     RegCloseKey(key);
     return names;
+}
+
+// Removes the keys below `path` that hold neither values nor keys (after their own empty
+// keys went); true when `path` is such a key itself.
+bool PruneEmptyKeys(HKEY root, const std::string& path)
+{
+    for (const std::string& name : Subkeys(root, path)) {
+        const std::string child = path + "\\" + name;
+        if (PruneEmptyKeys(root, child))
+            RegDeleteKeyA(root, child.c_str());
+    }
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD subkeys = 1, values = 1;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    return subkeys == 0 && values == 0;
 }
 
 } // namespace
@@ -124,6 +144,10 @@ void PackageCleanup::RemoveAll()
     for (const InstalledProduct& product : InstalledProducts()) {
         DWORD code = 0;
         RunMsiexec("/x", product.code, "", &code);
+    }
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        if (PruneEmptyKeys(root, kCompanyKey))
+            RegDeleteKeyA(root, kCompanyKey);
     }
 }
 

@@ -44,6 +44,9 @@ bool StartFromMachineRun(const std::string& printer, ChildProcess* monitor);
 
 // Removes every installed product of the package (stale state of an earlier run) when
 // made and again at the end of its scope, so that a failed test leaves nothing installed.
+// It also removes the empty keys that other tests leave under the company's keys: the
+// kit's installer takes away the company's keys that it finds empty, whoever made them,
+// and a snapshot would show them as gone.
 class PackageCleanup {
 public:
     PackageCleanup() { RemoveAll(); }
