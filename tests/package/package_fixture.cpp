@@ -25,28 +25,11 @@ std::string PackageFile(const char* folder, const std::string& version)
     return GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr) ? full : path;
 }
 
-std::vector<std::string> Subkeys(HKEY root, const std::string& path)
-{
-    std::vector<std::string> names;
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
-    RegCloseKey(key);
-    return names;
-}
-
 // Removes the keys below `path` that hold neither values nor keys (after their own empty
 // keys went); true when `path` is such a key itself.
 bool PruneEmptyKeys(HKEY root, const std::string& path)
 {
-    for (const std::string& name : Subkeys(root, path)) {
+    for (const std::string& name : SubkeyNames(root, path)) {
         const std::string child = path + "\\" + name;
         if (PruneEmptyKeys(root, child))
             RegDeleteKeyA(root, child.c_str());
@@ -97,7 +80,7 @@ bool IsRolledBack(DWORD code)
 std::vector<InstalledProduct> InstalledProducts()
 {
     std::vector<InstalledProduct> products;
-    for (const std::string& code : Subkeys(HKEY_LOCAL_MACHINE, kUninstallKey)) {
+    for (const std::string& code : SubkeyNames(HKEY_LOCAL_MACHINE, kUninstallKey)) {
         const std::string key = std::string(kUninstallKey) + "\\" + code;
         std::string name, version;
         if (GetString(HKEY_LOCAL_MACHINE, key, "DisplayName", &name) && name == kProductName) {
