@@ -56,7 +56,8 @@ std::string Residue(const SystemSnapshot& before, const SystemSnapshot& after)
     for (size_t at = 0; at < diff.size(); at += line.size() + 1) {
         line = diff.substr(at, diff.find('\n', at) - at);
         const bool sourceList = line.find("\\SourceList") != std::string::npos;
-        const bool emptyComponentKey = line.find(components) != std::string::npos && line.find(" [") == std::string::npos;
+        const bool emptyComponentKey =
+            line.find(components) != std::string::npos && line.find(" [") == std::string::npos;
         if (!sourceList && !emptyComponentKey)
             residue += line + "\n";
     }
