@@ -4,6 +4,7 @@
 #                 sources, and wixl with msitools for the MSI package
 #   make build    configure and build everything into build/bin
 #   make package  deps + build, then the MSI package build/pkg/zettray-<version>-x86.msi
+#                 (and -x64.msi when build/bin64 holds the 64-bit programs)
 #   make test     deps + build, then every test through CTest under Xvfb and Wine
 #   make demo     deps + build, then the sample kit installed and shown in a Wine desktop
 
@@ -30,8 +31,10 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The 64-bit package too once the 64-bit programs are in $(BUILD)/bin64.
 package: build
 	./tools/package.sh x86 $(BUILD)/bin $(BUILD)/pkg
+	@if [ -f $(BUILD)/bin64/zettray.exe ]; then ./tools/package.sh x64 $(BUILD)/bin64 $(BUILD)/pkg; fi
 
 prefix: build
 	@./tools/prefix.sh
