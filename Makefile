@@ -1,10 +1,13 @@
 # zettray: build and test the Windows tray monitor, 32-bit and 64-bit, on Linux with
 # mingw-w64 and Wine.
 #
-#   make deps   install the cross toolchains, Wine (with i386), Xvfb, CMake and GoogleTest sources
-#   make build  configure and build everything: 32-bit into build/bin, 64-bit into build/bin64
-#   make test   deps + build, then every test of both builds through CTest under Xvfb and Wine
-#   make demo   deps + build, then the sample kit installed and shown in a Wine desktop
+#   make deps     install the cross toolchains, Wine (with i386), Xvfb, CMake, GoogleTest
+#                 sources, and wixl with msitools for the MSI packages
+#   make build    configure and build everything: 32-bit into build/bin, 64-bit into build/bin64
+#   make package  deps + build, then the MSI packages build/pkg/zettray-<version>-x86.msi
+#                 and -x64.msi
+#   make test     deps + build, then every test of both builds through CTest under Xvfb and Wine
+#   make demo     deps + build, then the sample kit installed and shown in a Wine desktop
 
 SHELL := /bin/bash
 BUILD ?= build
@@ -14,9 +17,10 @@ export WINEARCH := win32
 export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake googletest make
+DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake \
+	googletest make wixl msitools
 
-.PHONY: all deps build test demo bench clean prefix build64 prefix64 test64 clean64
+.PHONY: all deps build package test demo bench clean prefix build64 prefix64 test64 clean64
 
 all: build
 
@@ -27,6 +31,11 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
+
+# One package per build: the 32-bit kit from $(BUILD)/bin, the 64-bit one from $(BUILD)/bin64.
+package: build
+	./tools/package.sh x86 $(BUILD)/bin $(BUILD)/pkg
+	./tools/package.sh x64 $(BUILD)/bin64 $(BUILD)/pkg
 
 prefix: build
 	@./tools/prefix.sh

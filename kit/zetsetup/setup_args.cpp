@@ -10,7 +10,8 @@ const char kUsage[] =
     "Usage:\n"
     "  zetsetup install --printer NAME [--port PORT] [--driver DRIVER] [--model MODEL]\n"
     "                   [--dir DIR] [--map-file NAME] [--run hkcu|hklm|both|none] [--trace]\n"
-    "  zetsetup uninstall --printer NAME\n"
+    "                   [--no-start] [--package CODE]\n"
+    "  zetsetup uninstall --printer NAME | --package CODE\n"
     "  zetsetup disable --printer NAME\n"
     "  zetsetup enable --printer NAME\n"
     "  zetsetup status\n"
@@ -39,6 +40,11 @@ const char kUsage[] =
     "           characters: choose a shorter --dir when install refuses.\n"
     "--map-file names the driver's own instance table (MapFileName).\n"
     "--trace    switches the monitor's trace log C:\\J_RxxIC.LOG on.\n"
+    "--no-start installs without starting the monitor: it starts at the next log-on.\n"
+    "--package  is for an MSI package that put the kit beside zetsetup: install uses the\n"
+    "           files where they stand and records the printer under the package's\n"
+    "           product CODE; uninstall --package CODE removes the printers so recorded\n"
+    "           and leaves the kit's files to the package.\n"
     "\n"
     "Spooler driver: under Wine, zetsetup adds a driver named DRIVER with Wine's\n"
     "PostScript driver files when none of that name exists. On Windows the driver must\n"
@@ -101,7 +107,27 @@ const OptionRule kTextOptions[] = {
     {"--model", &SetupOptions::model, SETUP_MAX_TEXT, "[]\\"},
     {"--dir", &SetupOptions::dir, SETUP_MAX_TEXT, "*?<>|"},
     {"--map-file", &SetupOptions::mapFile, SETUP_MAX_TEXT, ""},
+    {"--package", &SetupOptions::package, SETUP_MAX_PACKAGE, "\\"},
 };
+
+// Options that are flags: they take no value.
+struct FlagRule {
+    const char* name;
+    bool SetupOptions::*field;
+};
+const FlagRule kFlagOptions[] = {
+    {"--trace", &SetupOptions::trace},
+    {"--no-start", &SetupOptions::noStart},
+};
+
+const FlagRule* FindFlag(const std::string& name)
+{
+    for (const FlagRule& rule : kFlagOptions) {
+        if (name == rule.name)
+            return &rule;
+    }
+    return nullptr;
+}
 
 const OptionRule* FindRule(const std::string& name)
 {
@@ -119,6 +145,7 @@ bool CommandTakes(SetupCommand command, const std::string& option)
     case SetupCommand::Install:
         return true;
     case SetupCommand::Uninstall:
+        return option == "--printer" || option == "--package";
     case SetupCommand::Enable:
     case SetupCommand::Disable:
         return option == "--printer";
@@ -200,7 +227,8 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
             return false;
         }
         const OptionRule* rule = FindRule(name);
-        if (!rule && name != "--run" && name != "--trace") {
+        const FlagRule* flag = FindFlag(name);
+        if (!rule && !flag && name != "--run") {
             *error = "unknown option " + name;
             return false;
         }
@@ -215,8 +243,8 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
             }
         }
         seen.push_back(name);
-        if (name == "--trace") {
-            out->trace = true;
+        if (flag) {
+            out->*(flag->field) = true;
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -241,7 +269,15 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
             return false;
         out->*(rule->field) = value;
     }
-    if (out->command != SetupCommand::Status && out->printer.empty()) {
+    if (!out->package.empty() && !out->dir.empty()) {
+        *error = "--package installs into zetsetup's own folder: leave out --dir";
+        return false;
+    }
+    if (out->command == SetupCommand::Uninstall && out->printer.empty() && out->package.empty()) {
+        *error = "uninstall needs --printer NAME or --package CODE";
+        return false;
+    }
+    if (out->command != SetupCommand::Status && out->command != SetupCommand::Uninstall && out->printer.empty()) {
         *error = std::string(CommandWord(out->command)) + " needs --printer NAME";
         return false;
     }

@@ -20,6 +20,8 @@ enum class RunMode { None, User, Machine, Both };
 constexpr size_t SETUP_MAX_PRINTER = 220;
 constexpr size_t SETUP_MAX_DRIVER = 232;
 constexpr size_t SETUP_MAX_TEXT = 259;
+// A package's product code in braces.
+constexpr size_t SETUP_MAX_PACKAGE = 38;
 
 struct SetupOptions {
     SetupCommand command = SetupCommand::Help;
@@ -31,13 +33,18 @@ struct SetupOptions {
     std::string mapFile; // empty: the monitor's standard instance table
     RunMode run = RunMode::User;
     bool trace = false;
+    bool noStart = false; // install without starting the monitor
+    // The product code of the MSI package that runs zetsetup: the kit's files stand in
+    // zetsetup's own folder and belong to the package; the printers are recorded as its.
+    std::string package;
 };
 
 // Reads the arguments after the program name. true with *out filled, or false with a
 // message in *error (unknown command or option, a missing or repeated value, an option
 // the command does not take, a name that is empty, too long or holds a character that
 // the registry, the spooler or the monitor's command line cannot carry). "--help" (or
-// "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help.
+// "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help. Uninstall takes
+// --printer, --package or both.
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error);
 
 // The text that --help prints.

@@ -199,19 +199,42 @@ bool MakePlan(const SetupOptions& options, InstallPlan* plan, std::string* error
     plan->mapFile = options.mapFile;
     plan->run = options.run;
     plan->trace = options.trace;
-    std::string dir = options.dir.empty() ? DefaultInstallDir() : options.dir;
+    plan->package = options.package;
+    // A package put the kit beside zetsetup: that is the install folder.
+    std::string dir = !options.dir.empty() ? options.dir : !options.package.empty() ? ModuleDir() : DefaultInstallDir();
     if (dir.empty()) {
         *error = "the Program Files folder is unknown: give --dir";
         return false;
     }
     if (!NormalizeDir(dir, &plan->dir, error))
         return false;
-    // Uninstall deletes the installed files: they must not be the kit's own.
-    if (SameText(plan->dir + "\\", ModuleDir())) {
+    // Uninstall deletes the installed files: they must not be the kit's own (unless they
+    // are a package's, which removes them itself).
+    if (plan->package.empty() && SameText(plan->dir + "\\", ModuleDir())) {
         *error = "the install folder is zetsetup's own folder: choose another --dir";
         return false;
     }
     return CheckPathLengths(*plan, error);
+}
+
+// The printers of one folder come from one package, or all from none: a package's removal
+// takes the kit's files away from the others.
+bool CheckFolderOwner(const InstallPlan& plan, std::string* error)
+{
+    for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
+        SetupRecord other;
+        if (SameText(name, plan.printer) || !ReadSetupRecord(name, &other) || !SameText(other.dir, plan.dir) ||
+            SameText(other.package, plan.package))
+            continue;
+        if (other.package.empty())
+            *error = "the folder " + plan.dir + " holds the installation of \"" + name +
+                     "\" made without a package: uninstall it first, or give the package another folder";
+        else
+            *error = "the folder " + plan.dir + " belongs to the package " + other.package + " (printer \"" + name +
+                     "\"): choose another --dir";
+        return false;
+    }
+    return true;
 }
 
 // An install that would clash with what exists: the printer on another driver, or an
@@ -226,12 +249,14 @@ bool CheckExisting(const InstallPlan& plan, std::string* error)
     }
     SetupRecord record;
     if (ReadSetupRecord(plan.printer, &record) &&
-        (!SameText(record.driver, plan.driver) || !SameText(record.dir, plan.dir))) {
+        (!SameText(record.driver, plan.driver) || !SameText(record.dir, plan.dir) || !plan.package.empty() ||
+         !record.package.empty())) {
         *error = "\"" + plan.printer + "\" is installed already with the driver \"" + record.driver + "\" in " +
-                 record.dir + ": uninstall it first";
+                 record.dir + (record.package.empty() ? "" : " by the package " + record.package) +
+                 ": uninstall it first";
         return false;
     }
-    return true;
+    return CheckFolderOwner(plan, error);
 }
 
 } // namespace
@@ -280,6 +305,10 @@ int DoInstall(const SetupOptions& options)
         printf("Starts at log-on from the Run key (%s).\n", RunModeName(plan.run));
     if (plan.trace)
         printf("Tracing is on: C:\\J_RxxIC.LOG\n");
+    if (options.noStart) {
+        printf("The monitor was not started%s.\n", plan.run == RunMode::None ? "" : ": it starts at the next log-on");
+        return SETUP_EXIT_OK;
+    }
     return StartAndWait(plan);
 }
 
@@ -324,10 +353,30 @@ int DoUninstall(const std::string& printer)
         RemoveProfileValue(info.model);
         RemoveModelSection(info.profile, info.model);
     }
-    if (!dir.empty() && !dirUsed)
+    if (!dir.empty() && !dirUsed && record.package.empty())
         RemoveInstalledFiles(dir, record.madeDir);
+    else if (!dir.empty() && !dirUsed)
+        RemoveFile(dir + "\\" KIT_PROFILE_INI); // the package removes its own files and folder
     printf("Uninstalled \"%s\".\n", printer.c_str());
     return SETUP_EXIT_OK;
+}
+
+int DoUninstallPackage(const std::string& package, const std::string& printer)
+{
+    int code = SETUP_EXIT_OK;
+    bool found = false;
+    for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
+        SetupRecord record;
+        if (!ReadSetupRecord(name, &record) || !SameText(record.package, package) ||
+            (!printer.empty() && !SameText(name, printer)))
+            continue;
+        found = true;
+        if (DoUninstall(name) != SETUP_EXIT_OK)
+            code = SETUP_EXIT_FAILED;
+    }
+    if (!found)
+        printf("No printer installed by the package %s was found: nothing to remove.\n", package.c_str());
+    return code;
 }
 
 int DoDisable(const std::string& printer)
@@ -411,6 +460,8 @@ int RunSetupCommand(const SetupOptions& options)
     case SetupCommand::Install:
         return DoInstall(options);
     case SetupCommand::Uninstall:
+        if (!options.package.empty())
+            return DoUninstallPackage(options.package, options.printer);
         return DoUninstall(options.printer);
     case SetupCommand::Enable:
         return DoEnable(options.printer);

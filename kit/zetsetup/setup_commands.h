@@ -13,6 +13,9 @@ int RunSetupCommand(const SetupOptions& options);
 
 int DoInstall(const SetupOptions& options);
 int DoUninstall(const std::string& printer);
+// Uninstalls the printers recorded under the package's product code (only `printer` when it
+// is not empty). Finding none is no failure: there is nothing to remove.
+int DoUninstallPackage(const std::string& package, const std::string& printer);
 int DoDisable(const std::string& printer);
 int DoEnable(const std::string& printer);
 int DoStatus();

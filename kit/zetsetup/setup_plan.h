@@ -15,6 +15,7 @@ struct InstallPlan {
     std::string dir; // full path, no trailing backslash
     RunMode run = RunMode::User;
     bool trace = false;
+    std::string package; // the installing package's product code, or ""
 
     std::string PathOf(const char* fileName) const { return dir + "\\" + fileName; }
     std::string MonitorPath() const;

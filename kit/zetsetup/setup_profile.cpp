@@ -27,6 +27,7 @@ const char kRecordDir[] = "Dir";
 const char kRecordRun[] = "Run";
 const char kRecordAddedPrinter[] = "AddedPrinter";
 const char kRecordMadeDir[] = "MadeDir";
+const char kRecordPackage[] = "Package";
 const char kTraceSwitchedOn[] = "TraceSwitchedOn";
 
 std::string RecordPath(const std::string& printer)
@@ -115,6 +116,8 @@ bool ReadSetupRecord(const std::string& printer, SetupRecord* record)
     RegReadDword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, &added);
     record->addedPrinter = added == 1;
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordMadeDir, &record->madeDir);
+    record->package.clear();
+    RegReadString(HKEY_LOCAL_MACHINE, path, kRecordPackage, &record->package);
     return true;
 }
 
@@ -130,13 +133,15 @@ bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::str
         if (made.empty() && ReadSetupRecord(name, &other) && _stricmp(other.dir.c_str(), plan.dir.c_str()) == 0)
             made = other.madeDir;
     }
-    const std::vector<RegWrite> writes = {
+    std::vector<RegWrite> writes = {
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordMadeDir, made),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDriver, plan.driver),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDir, plan.dir),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordRun, RunModeName(plan.run)),
         RegWrite::Dword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, (addedPrinter || before == 1) ? 1 : 0),
     };
+    if (!plan.package.empty())
+        writes.push_back(RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordPackage, plan.package));
     return ApplyValues(writes, undo, error);
 }
 

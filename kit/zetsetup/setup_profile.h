@@ -40,11 +40,13 @@ struct SetupRecord {
     RunMode run = RunMode::User;
     bool addedPrinter = false; // zetsetup added the printer to the spooler
     std::string madeDir;       // the outermost folder that an install made for `dir`, or ""
+    std::string package;       // the product code of the package that installed it, or ""
 };
 bool ReadSetupRecord(const std::string& printer, SetupRecord* record);
 // addedPrinter is kept at 1 once set, so that installing again does not forget it; madeDir
 // is the outermost folder this install made, else the one that an earlier install of the
-// same folder (this printer's or another's) recorded.
+// same folder (this printer's or another's) recorded. The package's code is written when
+// the plan has one.
 bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::string& madeDir, UndoLog* undo,
                       std::string* error);
 // Removes the record; with the last record gone, switches tracing off again when zetsetup

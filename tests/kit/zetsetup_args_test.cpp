@@ -29,6 +29,8 @@ TEST(SetupArgs, InstallTakesEveryOptionAndDefaultsTheRest)
     EXPECT_EQ("", o.dir);
     EXPECT_EQ(RunMode::User, o.run);
     EXPECT_FALSE(o.trace);
+    EXPECT_FALSE(o.noStart);
+    EXPECT_EQ("", o.package);
 
     ASSERT_TRUE(Parse({"install", "--trace", "--printer", "P", "--port", "FILE:", "--driver", "Drv", "--model", "M1",
                        "--dir", "C:\\x y", "--map-file", "Local\\Tbl", "--run", "BOTH"},
@@ -41,6 +43,13 @@ TEST(SetupArgs, InstallTakesEveryOptionAndDefaultsTheRest)
     EXPECT_EQ("Local\\Tbl", o.mapFile);
     EXPECT_EQ(RunMode::Both, o.run);
     EXPECT_TRUE(o.trace);
+
+    ASSERT_TRUE(Parse({"install", "--printer", "P", "--no-start", "--package", "{C0DE}"}, &o, &error)) << error;
+    EXPECT_TRUE(o.noStart);
+    EXPECT_EQ("{C0DE}", o.package);
+    ASSERT_TRUE(Parse({"uninstall", "--package", "{C0DE}"}, &o, &error)) << error;
+    EXPECT_EQ("", o.printer);
+    EXPECT_EQ("{C0DE}", o.package);
 }
 
 TEST(SetupArgs, HelpWinsAndNoArgumentsMeanHelp)
@@ -87,6 +96,13 @@ TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
         {{"enable", "--printer", "P", "--trace"}, "does not take the option --trace"},
         {{"status", "--printer", "P"}, "does not take"},
         {{"disable"}, "needs --printer"},
+        {{"uninstall"}, "needs --printer NAME or --package CODE"},
+        {{"install", "--printer", "P", "--package", "{C}", "--dir", "C:\\x"}, "leave out --dir"},
+        {{"install", "--printer", "P", "--package", std::string(SETUP_MAX_PACKAGE + 1, 'c')}, "too long"},
+        {{"install", "--printer", "P", "--package", "a\\b"}, "character '\\'"},
+        {{"install", "--printer", "P", "--no-start", "--no-start"}, "given twice"},
+        {{"uninstall", "--printer", "P", "--no-start"}, "does not take the option --no-start"},
+        {{"enable", "--printer", "P", "--package", "{C}"}, "does not take the option --package"},
     };
     for (const Case& c : cases) {
         SetupOptions o;

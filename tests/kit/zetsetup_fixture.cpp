@@ -24,12 +24,16 @@ std::string Quoted(const std::string& text)
 
 } // namespace
 
-SetupResult RunSetup(const std::string& args, DWORD timeoutMs, const std::string& exe)
+SetupResult RunSetup(const std::string& args, DWORD timeoutMs)
+{
+    return RunSetupAt(BinPath("zetsetup.exe"), args, timeoutMs);
+}
+
+SetupResult RunSetupAt(const std::string& exe, const std::string& args, DWORD timeoutMs)
 {
     SetupResult result;
     TempFile log("ztsout", ".txt");
-    const std::string program = exe.empty() ? BinPath("zetsetup.exe") : exe;
-    result.finished = RunProgram(program, Quoted(program) + " " + args, timeoutMs, &result.code, log.Path());
+    result.finished = RunProgram(exe, Quoted(exe) + " " + args, timeoutMs, &result.code, log.Path());
     ReadFileBytes(log.Path(), &result.output);
     return result;
 }

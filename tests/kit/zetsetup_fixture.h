@@ -16,8 +16,10 @@ struct SetupResult {
     std::string output;    // stdout and stderr together
 };
 
-// Runs build/bin/zetsetup.exe (or the copy `exe`) with the arguments (a command-line text).
-SetupResult RunSetup(const std::string& args, DWORD timeoutMs = 120000, const std::string& exe = "");
+// Runs build/bin/zetsetup.exe with the arguments (a command-line text).
+SetupResult RunSetup(const std::string& args, DWORD timeoutMs = 120000);
+// Runs the zetsetup.exe at that path (a copy of the kit elsewhere).
+SetupResult RunSetupAt(const std::string& exe, const std::string& args, DWORD timeoutMs = 120000);
 
 class SetupInstallation {
 public:

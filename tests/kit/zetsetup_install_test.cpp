@@ -266,13 +266,64 @@ TEST(Setup, KitOfAnotherKindIsRefusedBeforeAnythingChanges)
             ASSERT_TRUE(zt::CopyFileTo(zt::BinPath(file), kit.Path() + file));
         ASSERT_TRUE(zt::WriteFileBytes(kit.Path() + c.file, c.bytes));
         SetupInstallation setup;
-        SetupResult r = zt::RunSetup(setup.InstallArgs(), 30000, kit.Path() + "zetsetup.exe");
+        SetupResult r = zt::RunSetupAt(kit.Path() + "zetsetup.exe", setup.InstallArgs(), 30000);
         EXPECT_EQ(1u, r.code) << c.file << r.output;
         EXPECT_TRUE(Contains(r.output, (std::string(c.file) + " is not a " + std::to_string(sizeof(void*) * 8) +
                                         "-bit program or library").c_str()))
             << r.output;
         zt::ExpectNothingLeft(setup);
     }
+}
+
+TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
+{
+    // The kit as a package puts it into its folder, zetsetup.exe beside it.
+    zt::TempDirectory kit("ztpkg");
+    const std::string dir = kit.Path().substr(0, kit.Path().size() - 1);
+    for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"})
+        ASSERT_TRUE(CopyFileA(zt::BinPath(file).c_str(), (kit.Path() + file).c_str(), FALSE)) << file;
+    const std::string exe = kit.Path() + "zetsetup.exe";
+    SetupInstallation setup;
+    const std::string names =
+        setup.PrinterArg() + " --driver \"" + setup.Driver() + "\" --model \"" + setup.Model() + "\"";
+
+    SetupResult r = zt::RunSetupAt(exe, "install " + names + " --run hklm --no-start --package {A}");
+    ASSERT_EQ(0u, r.code) << r.output;
+    EXPECT_EQ(dir, RegText(HKEY_LOCAL_MACHINE, setup.DriverKey(), "InstallPath"));
+
+    // The printer and its folder are the package's: neither another package nor a plain
+    // install takes them.
+    r = zt::RunSetupAt(exe, "install " + names + " --package {B}");
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, "by the package {A}")) << r.output;
+    r = zt::RunSetup("install " + names + " --dir \"" + dir + "\"");
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, "by the package {A}")) << r.output;
+    SetupInstallation other;
+    const std::string otherArgs =
+        other.PrinterArg() + " --driver \"" + other.Driver() + "\" --dir \"" + dir + "\" --run none";
+    r = zt::RunSetup("install " + otherArgs);
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, "belongs to the package {A}")) << r.output;
+    r = zt::RunSetupAt(exe, "uninstall --package {B}");
+    EXPECT_EQ(0u, r.code);
+    EXPECT_TRUE(Contains(r.output, "nothing to remove")) << r.output;
+    EXPECT_TRUE(zt::PrinterExists(setup.Printer()));
+
+    // Its removal leaves the kit's files to the package.
+    r = zt::RunSetupAt(exe, "uninstall --package {A}");
+    EXPECT_EQ(0u, r.code) << r.output;
+    zt::ExpectNothingLeft(setup);
+    EXPECT_TRUE(zt::FileExists(kit.Path() + "zettray.exe"));
+
+    // A folder that holds a printer installed without the package is not the package's.
+    r = zt::RunSetup("install " + otherArgs);
+    ASSERT_EQ(0u, r.code) << r.output;
+    r = zt::RunSetupAt(exe, "install " + names + " --package {A}");
+    EXPECT_EQ(1u, r.code);
+    EXPECT_TRUE(Contains(r.output, ("holds the installation of \"" + other.Printer()).c_str())) << r.output;
+    EXPECT_EQ(0u, other.Uninstall().code);
+    zt::ExpectNothingLeft(setup);
 }
 
 TEST(Setup, RefusesBadArgumentsAndTooLongRunEntries)

@@ -12,23 +12,6 @@ const char kDriverKeyPrefix[] = "software\\ORVEL\\ZET3\\Driver\\";
 const char kPrinterList[] = "software\\ORVEL\\ZET3\\ZETData\\OVLTarget";
 const char kRunKey[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-std::vector<std::string> SubkeyNames(HKEY root, const std::string& path)
-{
-    std::vector<std::string> names;
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    char name[260];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
-    RegCloseKey(key);
-    return names;
-}
-
 } // namespace
 
 bool CopyFileTo(const std::string& from, const std::string& to)

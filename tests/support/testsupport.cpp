@@ -206,6 +206,23 @@ std::vector<std::string> ValueNames(HKEY root, const std::string& path)
     return names;
 }
 
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char name[260];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
 TempValue::TempValue(HKEY root, std::string path, std::string name, const std::string& data)
     : m_root(root), m_path(std::move(path)), m_name(std::move(name))
 {

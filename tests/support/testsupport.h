@@ -77,6 +77,8 @@ private:
 
 // Names of a key's values in enumeration order; empty when the key is missing.
 std::vector<std::string> ValueNames(HKEY root, const std::string& path);
+// Names of a key's direct subkeys; empty when the key is missing.
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& path);
 
 // A string value that exists for the lifetime of the object and is removed at its end; for
 // uniquely named values in shared keys such as the Run keys.

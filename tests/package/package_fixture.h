@@ -1,0 +1,61 @@
+// The MSI packages of the tests, built by the CTest fixture into build/pkg-test (one of the
+// product's version and one of an older version), run through Wine's msiexec; and what the
+// tests look at in an installed package.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "testsupport.h"
+
+namespace zt {
+
+std::string CurrentVersion(); // "major.minor.patch"
+std::string CurrentPackage();
+std::string OlderPackage();   // of the version ZT_OLDER_PACKAGE_VERSION
+
+// Runs "msiexec <action> <package> /qn <properties>" ("/i" or "/x") to its end; false when
+// it did not end within the time. *code receives msiexec's exit code.
+bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code);
+// What msiexec returns for an install that failed and was rolled back: 1603, or 1627
+// (Wine's code when a custom action failed).
+bool IsRolledBack(DWORD code);
+
+// One installed product of the package (its uninstall entry).
+struct InstalledProduct {
+    std::string code;    // the product code, in braces
+    std::string version; // its DisplayVersion
+};
+std::vector<InstalledProduct> InstalledProducts();
+
+// <Program Files>\ORVEL\Zetwatch, the package's folder.
+std::string PackageDir();
+// The package's record of a printer in the kit installer's HKLM key: the product code
+// that installed it ("" when there is none).
+std::string RecordedPackage(const std::string& printer);
+
+// The monitor window of the printer (from the instance table), or null.
+HWND MonitorWindow(const std::string& printer);
+// Starts the command of the printer's HKLM Run value, as a log-on would; false when there
+// is no such value or it cannot be started.
+bool StartFromMachineRun(const std::string& printer, ChildProcess* monitor);
+
+// Removes every installed product of the package (stale state of an earlier run) when
+// made and again at the end of its scope, so that a failed test leaves nothing installed.
+// It also removes the empty keys that other tests leave under the company's keys: the
+// kit's installer takes away the company's keys that it finds empty, whoever made them,
+// and a snapshot would show them as gone.
+class PackageCleanup {
+public:
+    PackageCleanup() { RemoveAll(); }
+    ~PackageCleanup() { RemoveAll(); }
+    PackageCleanup(const PackageCleanup&) = delete;
+    PackageCleanup& operator=(const PackageCleanup&) = delete;
+
+private:
+    static void RemoveAll();
+};
+
+} // namespace zt

@@ -1,0 +1,229 @@
+// The MSI package under Wine's msiexec: install, a second install of the same version, an
+// upgrade from an older version, a refused downgrade, failed installs and removal, each
+// compared with a snapshot of the registry, files and spooler taken before it.
+#include <gtest/gtest.h>
+
+#include "package_fixture.h"
+#include "package_snapshot.h"
+#include "setup_plan.h"
+#include "startup_reg.h"
+#include "testsupport.h"
+
+namespace {
+
+using zt::SystemSnapshot;
+
+// The monitor started from a Run entry waits 2 s before it claims its window.
+constexpr DWORD kMonitorTimeoutMs = 30000;
+
+std::string Property(const char* name, const std::string& value)
+{
+    return std::string(name) + "=\"" + value + "\"";
+}
+
+// The printer's names as the package's properties.
+struct PrinterNames {
+    std::string printer, driver, model;
+    std::string Properties() const
+    {
+        return Property("PRINTERNAME", printer) + " " + Property("DRIVER", driver) + " " + Property("MODEL", model);
+    }
+};
+
+PrinterNames UniqueNames()
+{
+    return {zt::UniqueName("ztpkp"), zt::UniqueName("ztpkd"), zt::UniqueName("ztpkm")};
+}
+
+std::string PrinterDriver(const std::string& printer)
+{
+    std::string driver;
+    zt::GetString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Printers\\" + printer,
+                  "Printer Driver", &driver);
+    return driver;
+}
+
+// What an installation left changed: the snapshots' differences, less two marks of Wine's
+// msiexec itself. At each install of a package that is installed already it records the
+// package's folder once more in the product's source list (Windows keeps it once; the list
+// goes with the product's registration). After a rollback it leaves the keys of the
+// components it had registered, empty.
+std::string Residue(const SystemSnapshot& before, const SystemSnapshot& after)
+{
+    const std::string components = "\\Installer\\UserData\\S-1-5-18\\Components\\";
+    std::string residue, line;
+    const std::string diff = SystemSnapshot::Diff(before, after);
+    for (size_t at = 0; at < diff.size(); at += line.size() + 1) {
+        line = diff.substr(at, diff.find('\n', at) - at);
+        const bool sourceList = line.find("\\SourceList") != std::string::npos;
+        const bool emptyComponentKey =
+            line.find(components) != std::string::npos && line.find(" [") == std::string::npos;
+        if (!sourceList && !emptyComponentKey)
+            residue += line + "\n";
+    }
+    return residue;
+}
+
+// Starts the printer's monitor as the next log-on would, and waits for its window.
+void StartMonitorAtLogOn(const std::string& printer, zt::ChildProcess* monitor)
+{
+    ASSERT_TRUE(zt::StartFromMachineRun(printer, monitor));
+    EXPECT_TRUE(zt::WaitFor([&] { return zt::MonitorWindow(printer) != nullptr; }, kMonitorTimeoutMs));
+}
+
+// The monitor has ended: the removal or upgrade closed it.
+void ExpectMonitorClosed(const std::string& printer, zt::ChildProcess* monitor)
+{
+    EXPECT_EQ(nullptr, zt::MonitorWindow(printer));
+    if (!monitor->Wait(kMonitorTimeoutMs)) {
+        ADD_FAILURE() << "the monitor of " << printer << " still runs";
+        monitor->Kill();
+    }
+}
+
+TEST(Package, InstallsTheKitAndAPrinterAndRemovalLeavesNothing)
+{
+    struct Case {
+        const char* what;
+        bool printerExists; // the printer and its driver were there before the package
+    } cases[] = {
+        {"a new printer", false},
+        {"a printer that exists already", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        zt::PackageCleanup cleanup;
+        zt::TestPrinter existing;
+        PrinterNames names = UniqueNames();
+        if (c.printerExists) {
+            ASSERT_TRUE(existing.Ok());
+            names.printer = existing.Name();
+            names.driver = existing.Driver();
+        }
+        const SystemSnapshot before = SystemSnapshot::Take();
+
+        DWORD code = 0;
+        ASSERT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), names.Properties() + " PORT=FILE:", &code));
+        ASSERT_EQ(0u, code);
+        std::vector<zt::InstalledProduct> products = zt::InstalledProducts();
+        ASSERT_EQ(1u, products.size());
+        EXPECT_EQ(zt::CurrentVersion(), products[0].version);
+        EXPECT_EQ(products[0].code, zt::RecordedPackage(names.printer));
+        for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe",
+                                 "zetsetup.exe", "zetprof.ini"})
+            EXPECT_TRUE(zt::FileExists(zt::PackageDir() + "\\" + file)) << file;
+        EXPECT_EQ(names.driver, PrinterDriver(names.printer));
+        // Installed for every user's next log-on, and not started from the install.
+        EXPECT_TRUE(zt::ValueExists(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, names.printer.c_str()));
+        EXPECT_FALSE(zt::ValueExists(HKEY_CURRENT_USER, RUN_KEY_PATH, names.printer.c_str()));
+        EXPECT_EQ(nullptr, zt::MonitorWindow(names.printer));
+        const SystemSnapshot installed = SystemSnapshot::Take();
+
+        // A second install of the same package changes nothing.
+        ASSERT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), "", &code));
+        EXPECT_EQ(0u, code);
+        EXPECT_EQ("", Residue(installed, SystemSnapshot::Take()));
+
+        zt::ChildProcess monitor;
+        StartMonitorAtLogOn(names.printer, &monitor);
+
+        ASSERT_TRUE(zt::RunMsiexec("/x", zt::CurrentPackage(), "", &code));
+        EXPECT_EQ(0u, code);
+        ExpectMonitorClosed(names.printer, &monitor);
+        EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
+        EXPECT_EQ(c.printerExists, zt::PrinterExists(names.printer));
+    }
+}
+
+TEST(Package, UpgradesAnOlderVersionInPlaceAndRefusesADowngrade)
+{
+    zt::PackageCleanup cleanup;
+    const PrinterNames names = UniqueNames();
+    const SystemSnapshot before = SystemSnapshot::Take();
+
+    DWORD code = 0;
+    ASSERT_TRUE(zt::RunMsiexec("/i", zt::OlderPackage(), names.Properties() + " PORT=FILE:", &code));
+    ASSERT_EQ(0u, code);
+    zt::ChildProcess monitor;
+    StartMonitorAtLogOn(names.printer, &monitor);
+
+    // Given no properties, the upgrade installs the printer the older version had.
+    ASSERT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), "", &code));
+    ASSERT_EQ(0u, code);
+    std::vector<zt::InstalledProduct> products = zt::InstalledProducts();
+    ASSERT_EQ(1u, products.size());
+    EXPECT_EQ(zt::CurrentVersion(), products[0].version);
+    EXPECT_EQ(products[0].code, zt::RecordedPackage(names.printer));
+    EXPECT_EQ(names.driver, PrinterDriver(names.printer));
+    std::string port;
+    zt::GetString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Printers\\" + names.printer, "Port",
+                  &port);
+    EXPECT_EQ("FILE:", port);
+    ExpectMonitorClosed(names.printer, &monitor);
+    const SystemSnapshot upgraded = SystemSnapshot::Take();
+
+    ASSERT_TRUE(zt::RunMsiexec("/i", zt::OlderPackage(), names.Properties(), &code));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_FAILURE), code);
+    EXPECT_EQ("", Residue(upgraded, SystemSnapshot::Take()));
+
+    ASSERT_TRUE(zt::RunMsiexec("/x", zt::CurrentPackage(), "", &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
+}
+
+// Folders that a test makes, removed (innermost first) at the end of its scope.
+struct MadeFolders {
+    std::vector<std::string> paths;
+    void Make(const std::string& path)
+    {
+        if (CreateDirectoryA(path.c_str(), nullptr))
+            paths.insert(paths.begin(), path);
+    }
+    ~MadeFolders()
+    {
+        for (const std::string& path : paths)
+            RemoveDirectoryA(path.c_str());
+    }
+};
+
+TEST(Package, FailedInstallIsRolledBackToNothing)
+{
+    enum Cause { BadName, PrinterOnOtherDriver, ParamFileBlocked };
+    struct Case {
+        const char* what;
+        Cause cause;
+    } cases[] = {
+        {"the installer refuses the printer name", BadName},
+        {"the printer exists with another driver", PrinterOnOtherDriver},
+        {"the printer was added, then its parameter file could not be written", ParamFileBlocked},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        zt::PackageCleanup cleanup;
+        zt::TestPrinter existing;
+        PrinterNames names = UniqueNames();
+        MadeFolders made;
+        if (c.cause == BadName) {
+            names.printer = "bad," + names.printer;
+        } else if (c.cause == PrinterOnOtherDriver) {
+            ASSERT_TRUE(existing.Ok());
+            names.printer = existing.Name();
+        } else {
+            // A folder stands where the parameter file goes.
+            const std::string dir = zt::PackageDir();
+            for (const std::string& path : {dir.substr(0, dir.find_last_of('\\')), dir,
+                                            dir + "\\" + ParamFileName(names.printer)})
+                made.Make(path);
+            ASSERT_EQ(3u, made.paths.size());
+        }
+        const SystemSnapshot before = SystemSnapshot::Take();
+
+        DWORD code = 0;
+        EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), names.Properties(), &code));
+        EXPECT_TRUE(zt::IsRolledBack(code)) << code;
+        EXPECT_TRUE(zt::InstalledProducts().empty());
+        EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
+    }
+}
+
+} // namespace
