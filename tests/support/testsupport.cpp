@@ -164,6 +164,48 @@ SavedValue::~SavedValue()
         DeleteValue(m_root, m_path, m_name.c_str());
 }
 
+SetAsideKey::SetAsideKey(HKEY root, std::string path)
+    : m_root(root), m_path(std::move(path)), m_backup("software\\zettray-tests\\" + UniqueName("aside"))
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        HKEY backup = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, m_backup.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &backup,
+                            nullptr) == ERROR_SUCCESS) {
+            m_saved = RegCopyTreeA(key, nullptr, backup) == ERROR_SUCCESS;
+            RegCloseKey(backup);
+        }
+        RegCloseKey(key);
+        if (!m_saved) {
+            DeleteKeyTree(HKEY_CURRENT_USER, m_backup);
+            return; // left alone
+        }
+    }
+    m_touched = true;
+    DeleteKeyTree(m_root, m_path);
+    m_ok = !KeyExists(m_root, m_path);
+}
+
+SetAsideKey::~SetAsideKey()
+{
+    if (!m_touched)
+        return;
+    DeleteKeyTree(m_root, m_path);
+    if (!m_saved)
+        return;
+    HKEY backup = nullptr;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_backup.c_str(), 0, KEY_READ, &backup) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
+            RegCopyTreeA(backup, nullptr, key);
+            RegCloseKey(key);
+        }
+        RegCloseKey(backup);
+    }
+    DeleteKeyTree(HKEY_CURRENT_USER, m_backup);
+}
+
 std::vector<std::string> ValueNames(HKEY root, const std::string& path)
 {
     std::vector<std::string> names;

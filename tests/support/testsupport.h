@@ -71,6 +71,27 @@ private:
     bool m_existed = false;
 };
 
+// A shared key set aside for the lifetime of the object, so that a test starts without
+// it: its tree is copied to a scratch key and deleted; at the end whatever the test made
+// there is deleted and the copy is put back.
+class SetAsideKey {
+public:
+    SetAsideKey(HKEY root, std::string path);
+    ~SetAsideKey();
+    SetAsideKey(const SetAsideKey&) = delete;
+    SetAsideKey& operator=(const SetAsideKey&) = delete;
+    // False when the key existed but could not be copied aside (it is then left alone).
+    bool Ok() const { return m_ok; }
+
+private:
+    HKEY m_root;
+    std::string m_path;
+    std::string m_backup;
+    bool m_saved = false;   // the key existed and was copied aside
+    bool m_touched = false; // the key was deleted, and is put back at the end
+    bool m_ok = false;
+};
+
 // Names of a key's values in enumeration order; empty when the key is missing.
 std::vector<std::string> ValueNames(HKEY root, const std::string& path);
 

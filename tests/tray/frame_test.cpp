@@ -407,6 +407,25 @@ TEST_F(FrameTest, TraySettingsFromTargetAndProfile)
     DWORD enable = 9;
     EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", &enable));
     EXPECT_EQ(0u, enable);
+
+    // No target can be made (its list is volatile, so no lasting subkey can go into it): no
+    // target path, and the profile's defaults hold; HKCU itself is never read as the target.
+    zt::SetAsideKey store(HKEY_CURRENT_USER, "software\\ORVEL\\ZET3\\ZETData");
+    ASSERT_TRUE(store.Ok());
+    HKEY list = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "software\\ORVEL\\ZET3\\ZETData\\OVLTarget", 0,
+                                             nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &list, nullptr));
+    RegCloseKey(list);
+    CMainFrame frame;
+    SafeCopyText(frame.m_szPrinterName, kit.Printer());
+    SafeCopyText(frame.m_szDriverName, kit.Driver());
+    SafeCopyText(frame.m_szModelID, kit.Model());
+    SafeCopyText(frame.m_szProfilePath, kit.ProfilePath());
+    frame.m_nSelectedIcon = 5;
+    EXPECT_EQ(1, frame.LoadTraySettings());
+    EXPECT_STREQ("", frame.m_szTargetKey);
+    EXPECT_EQ(0, frame.m_nSelectedIcon);
+    EXPECT_EQ(kit.InstallDir() + "zetres.dll", frame.m_szResDllPath);
 }
 
 TEST_F(FrameTest, RefreshRereadsTheImageAndIgnoresAMissingTarget)
@@ -427,6 +446,22 @@ TEST_F(FrameTest, RefreshRereadsTheImageAndIgnoresAMissingTarget)
     EXPECT_EQ(0, m_frame.RefreshTrayIcon());
     EXPECT_EQ(calls, m_shell.calls.size());
     EXPECT_EQ(1, m_frame.m_nSelectedIcon);
+
+    // Without a target path the profile's default image is shown again, never a value read
+    // from HKCU itself.
+    zt::TempFile profile{"ztprof", ".ini"};
+    ASSERT_TRUE(zt::WriteFileBytes(profile.Path(), "[M]\r\nTrayIconSelected=2\r\n"));
+    SafeCopyText(m_frame.m_szProfilePath, profile.Path());
+    SafeCopyText(m_frame.m_szModelID, "M");
+    m_frame.m_szTargetKey[0] = '\0';
+    zt::SavedValue root(HKEY_CURRENT_USER, "", "TrayIconSelected");
+    ASSERT_TRUE(zt::SetDword(HKEY_CURRENT_USER, "", "TrayIconSelected", 1));
+    m_frame.m_hIcon[2] = reinterpret_cast<HICON>(0x22);
+    EXPECT_EQ(0, m_frame.RefreshTrayIcon());
+    EXPECT_EQ(2, m_frame.m_nSelectedIcon);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
+    EXPECT_EQ(reinterpret_cast<HICON>(0x22), m_shell.icons.back());
+    m_frame.m_hIcon[2] = nullptr;
 }
 
 } // namespace
