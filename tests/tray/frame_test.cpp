@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "cmdinfo.h"
 #include "driverkit.h"
 #include "mainframe.h"
 #include "monitor_util.h"
@@ -378,6 +379,40 @@ TEST_F(AuxMenuTest, LongToolCommandLineIsNotCut)
                            m_kit.Driver() + "\" /O \"" + std::string(259, 'o') + "\"";
     EXPECT_GT(expected.size(), 1024u);
     EXPECT_EQ(expected, line);
+    SetEnvironmentVariableA("ZT_RECORD", nullptr);
+}
+
+TEST_F(AuxMenuTest, ValuesWithQuoteMarksReachTheToolWhole)
+{
+    zt::TempFile record{"ztrec", ".txt"};
+    SetEnvironmentVariableA("ZT_RECORD", record.Path().c_str());
+    const std::string tool = "\"" + zt::TestBinDir() + "zt_recorder.exe\" /T931";
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "931", tool);
+    SafeCopyText(m_frame.m_szModelID, "X9");
+    const std::string driver = " /D \"" + m_kit.Driver() + "\"";
+    struct {
+        std::string printer, port, options;
+    } cases[] = {
+        {"Laser A", "LPT1:", " /P \"Laser A\" /M \"X9\"" + driver + " /O \"LPT1:\""},
+        {"Laser\" /R /D \"x", "LPT1:", " /P15 \"Laser\" /R /D \"x\" /M \"X9\"" + driver + " /O \"LPT1:\""},
+        {"\"", "\\\\srv\\\"q\"", " /P1 \"\"\" /M \"X9\"" + driver + " /O9 \"\\\\srv\\\"q\"\""},
+    };
+    size_t count = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.printer);
+        SafeCopyText(m_frame.m_szPrinterName, c.printer);
+        SafeCopyText(m_frame.m_szPortName, c.port);
+        m_frame.OnAux(931);
+        ASSERT_TRUE(zt::WaitForRecords(record.Path(), ++count));
+        std::string line = zt::ReadRecords(record.Path())[count - 1].commandLine;
+        EXPECT_EQ(tool + c.options, line);
+        // The options read back as exactly the values given, and no option of their text.
+        CCmdInfo info(line.substr(tool.size()).c_str());
+        EXPECT_EQ(c.printer, info.m_szPrinterName);
+        EXPECT_EQ(c.port, info.m_szPortName);
+        EXPECT_EQ(m_kit.Driver(), info.m_szDriverName);
+        EXPECT_EQ(0, info.m_fRemove);
+    }
     SetEnvironmentVariableA("ZT_RECORD", nullptr);
 }
 
