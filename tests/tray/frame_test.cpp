@@ -416,6 +416,24 @@ TEST_F(AuxMenuTest, ValuesWithQuoteMarksReachTheToolWhole)
     SetEnvironmentVariableA("ZT_RECORD", nullptr);
 }
 
+TEST_F(FrameTest, LaunchPassesAValueThatIsNotOneLineByLength)
+{
+    zt::TempFile record{"ztrec", ".txt"};
+    SetEnvironmentVariableA("ZT_RECORD", record.Path().c_str());
+    const std::string program = zt::TestBinDir() + "zt_recorder.exe";
+    const std::string printer = "Laser\x1a/R"; // Ctrl+Z would end the parameter file's reading
+    SafeCopyText(m_frame.m_szPrinterName, printer);
+    SafeCopyText(m_frame.m_szPortName, "LPT1:");
+    SafeCopyText(m_frame.m_szModelID, "X9");
+    EXPECT_EQ(1, m_frame.StartZETExe(program.c_str(), 1));
+    ASSERT_TRUE(zt::WaitForRecords(record.Path(), 1));
+    zt::Record r = zt::ReadRecords(record.Path())[0];
+    EXPECT_EQ("\"" + program + "\" /P" + std::to_string(printer.size()) + " \"" + printer + "\" /O5 \"LPT1:\" /M2 \"X9\" /E",
+              r.commandLine);
+    EXPECT_FALSE(r.hadFile);
+    SetEnvironmentVariableA("ZT_RECORD", nullptr);
+}
+
 TEST_F(FrameTest, TraySettingsFromTargetAndProfile)
 {
     zt::TestDriverKit kit;
