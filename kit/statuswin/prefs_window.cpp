@@ -50,7 +50,7 @@ void CPrefsWindow::LoadImages()
     if (!GetResDllPath(path, m_identity.driver, m_identity.model))
         return;
     ScopedLibrary library;
-    if (!library.Load(path))
+    if (!library.LoadResources(path))
         return;
     // Icons made by LoadImage (without LR_SHARED) stay valid after the library is freed.
     for (int i = 0; i < TRAY_IMAGE_COUNT; ++i) {

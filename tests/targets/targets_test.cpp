@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include "driverkit.h"
 #include "scoped.h"
 #include "store_fixture.h"
 #include "strutil.h"
@@ -133,6 +134,28 @@ TEST_F(TargetStoreTest, LibraryWithoutTheExportGivesFive)
     EXPECT_EQ(5, AddTargetReg(kit.Printer().Name().c_str(), "LPT1:", kit.Model().c_str(), 0, path));
     EXPECT_EQ(TargetPath(TARGET_PRINTER_LIST, P0), path);
     EXPECT_EQ(kMissing, TargetDword(path, "TrayIconEnable"));
+}
+
+TEST_F(TargetStoreTest, RelativeLibraryIsNotLoadedFromTheCurrentDirectory)
+{
+    // No install folder: the printer library's path is ".\ztmark.dll". In the current
+    // directory stands a library whose entry point leaves a mark when it runs.
+    zt::DriverKit kit;
+    ASSERT_TRUE(kit.Install("ztmark.dll", "", "C:\\" + zt::UniqueName("nodir")));
+    zt::TempDirectory current;
+    ASSERT_TRUE(zt::CopyFileTo(zt::TestBinDir() + "zt_testres.dll", current.Path() + "ztmark.dll"));
+    zt::TempFile mark{"ztmark", ".txt"};
+    char saved[MAX_PATH] = "";
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(saved), saved));
+    SetEnvironmentVariableA("ZT_DLLMAIN_MARK", mark.Path().c_str());
+    SetCurrentDirectoryA(current.Path().c_str());
+    char path[ZT_TEXT] = "";
+    int result = AddTargetReg(kit.Printer().Name().c_str(), "LPT1:", kit.Model().c_str(), 0, path);
+    SetCurrentDirectoryA(saved);
+    SetEnvironmentVariableA("ZT_DLLMAIN_MARK", nullptr);
+    EXPECT_EQ(4, result) << "not loaded";
+    EXPECT_FALSE(zt::FileExists(mark.Path()));
+    EXPECT_EQ(TargetPath(TARGET_PRINTER_LIST, P0), path);
 }
 
 TEST_F(TargetStoreTest, PortListServesPrintersWithoutAName)

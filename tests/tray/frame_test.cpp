@@ -1,5 +1,6 @@
 // The frame's tray, menu and launch operations in process, with the shell call replaced
-// where the notification area has to misbehave, and real resources, registry and DCs.
+// where the notification area has to misbehave, and real resources (from resource
+// libraries mapped as the monitor maps them, as data), registry and DCs.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -8,6 +9,7 @@
 
 #include "cmdinfo.h"
 #include "driverkit.h"
+#include "library.h"
 #include "mainframe.h"
 #include "monitor_util.h"
 #include "testsupport.h"
@@ -58,7 +60,7 @@ protected:
 
 TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
 {
-    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
     ASSERT_NE(nullptr, m_frame.m_hResDll);
     m_shell.refuseAdds = 3;
     EXPECT_EQ(1, m_frame.SetTrayIcon(1, 1));
@@ -75,7 +77,7 @@ TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
 
 TEST_F(FrameTest, TrayAddGivesUpAfterTenRetries)
 {
-    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
     m_shell.refuseAllAdds = true;
     EXPECT_EQ(0, m_frame.SetTrayIcon(0, 1));
     EXPECT_EQ(11u, m_shell.calls.size());
@@ -86,7 +88,7 @@ TEST_F(FrameTest, TrayAddGivesUpAfterTenRetries)
 
 TEST_F(FrameTest, ImageOutsideTheThreeShowsTheFirstAndTipIsCut)
 {
-    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
     SafeCopyText(m_frame.m_szPrinterName, std::string(100, 'p'));
     ASSERT_EQ(1, m_frame.SetTrayIcon(2, 1));
     EXPECT_EQ(m_frame.m_hIcon[2], m_shell.icons.back());
@@ -105,7 +107,7 @@ TEST_F(FrameTest, ImageOutsideTheThreeShowsTheFirstAndTipIsCut)
 
 TEST_F(FrameTest, NewNotificationAreaGetsTheIconAgain)
 {
-    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
     EXPECT_EQ(0, m_frame.OnTaskbarCreated()) << "no icon was set up yet";
     EXPECT_TRUE(m_shell.calls.empty());
     m_frame.m_nSelectedIcon = 2;
@@ -149,7 +151,7 @@ protected:
         FrameTest::SetUp();
         ASSERT_TRUE(m_kit.Ok());
         SafeCopyText(m_frame.m_szDriverName, m_kit.Driver());
-        m_frame.m_hResDll = LoadLibraryA((zt::TestBinDir() + "zt_testres.dll").c_str());
+        m_frame.m_hResDll = LoadResourceLibrary((zt::TestBinDir() + "zt_testres.dll").c_str());
         ASSERT_NE(nullptr, m_frame.m_hResDll);
         m_popup = CreatePopupMenu();
     }

@@ -119,6 +119,20 @@ TEST_F(MonitorTest, PortOnlyMonitorRunsWithTheLibrarysDefaults)
     zt::DeleteKeyTree(HKEY_CURRENT_USER, target);
 }
 
+TEST_F(MonitorTest, NoCodeOfTheResourceLibraryRuns)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    // A resource library whose entry point leaves a mark when it runs.
+    ASSERT_TRUE(zt::CopyFileTo(zt::TestBinDir() + "zt_testres.dll", kit.InstallDir() + "zetres.dll"));
+    zt::TempFile mark{"ztmark", ".txt"};
+    MonitorProcess monitor;
+    HWND window = StartMonitor(kit, &monitor, {"ZT_DLLMAIN_MARK=" + mark.Path()});
+    ASSERT_NE(nullptr, window) << "icons and menu came from the library";
+    EXPECT_FALSE(zt::FileExists(mark.Path()));
+    EXPECT_TRUE(Close(window, &monitor));
+}
+
 TEST_F(MonitorTest, StatusProgramReceivesParameterFile)
 {
     zt::KitOptions options;
