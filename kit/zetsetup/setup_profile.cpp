@@ -27,6 +27,7 @@ const char kRecordDir[] = "Dir";
 const char kRecordRun[] = "Run";
 const char kRecordAddedPrinter[] = "AddedPrinter";
 const char kRecordMadeDir[] = "MadeDir";
+const char kRecordParamFile[] = "ParamFile";
 const char kTraceSwitchedOn[] = "TraceSwitchedOn";
 
 std::string RecordPath(const std::string& printer)
@@ -115,6 +116,8 @@ bool ReadSetupRecord(const std::string& printer, SetupRecord* record)
     RegReadDword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, &added);
     record->addedPrinter = added == 1;
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordMadeDir, &record->madeDir);
+    if (!RegReadString(HKEY_LOCAL_MACHINE, path, kRecordParamFile, &record->paramFile) || record->paramFile.empty())
+        record->paramFile = ParamFileName(printer);
     return true;
 }
 
@@ -135,6 +138,7 @@ bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::str
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDriver, plan.driver),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDir, plan.dir),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordRun, RunModeName(plan.run)),
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordParamFile, plan.paramFile),
         RegWrite::Dword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, (addedPrinter || before == 1) ? 1 : 0),
     };
     return ApplyValues(writes, undo, error);
