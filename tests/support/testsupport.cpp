@@ -515,6 +515,67 @@ void ChildProcess::Kill()
     }
 }
 
+namespace {
+
+// The screen's pixels in a rectangle, 32 bits each, row by row.
+std::string ScreenPixels(const RECT& rect)
+{
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    std::string pixels;
+    if (width <= 0 || height <= 0)
+        return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info;
+    memset(&info, 0, sizeof(info));
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
+            GdiFlush();
+            pixels.assign(static_cast<const char*>(bits), static_cast<size_t>(width) * height * 4);
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+} // namespace
+
+std::vector<std::string> TrayIconImages()
+{
+    std::vector<std::string> images;
+    HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+    for (HWND icon = nullptr; tray && (icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr));) {
+        RECT rect;
+        if (IsWindowVisible(icon) && GetWindowRect(icon, &rect))
+            images.push_back(ScreenPixels(rect));
+    }
+    return images;
+}
+
+bool TrayIconsDrawn(const std::vector<std::string>& images)
+{
+    for (const std::string& image : images) {
+        bool twoColours = false;
+        for (size_t at = 4; at + 4 <= image.size() && !twoColours; at += 4)
+            twoColours = image.compare(at, 4, image, 0, 4) != 0;
+        if (!twoColours)
+            return false;
+    }
+    return !images.empty();
+}
+
 bool RunProcess(const std::string& exePath, const std::string& args, DWORD timeoutMs, DWORD* exitCode,
                 const std::vector<std::string>* env)
 {

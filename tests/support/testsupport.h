@@ -206,6 +206,16 @@ private:
     bool m_on = false;
 };
 
+// ---- screen -------------------------------------------------------------------------
+
+// What the notification area shows: the pixels (32 bits each) of every icon's place on the
+// screen, in the area's order. Under a bare X server Wine's shell shows the icons in a
+// stand-alone tray window, one child window per icon; another program's window in front
+// of the tray would be read instead. Empty when no icon is shown.
+std::vector<std::string> TrayIconImages();
+// True when every image is drawn (holds more than one colour) and there is at least one.
+bool TrayIconsDrawn(const std::vector<std::string>& images);
+
 // ---- processes and waiting ------------------------------------------------------------
 
 // A started child process. Not copyable; the handle is closed at the end of the scope
