@@ -172,7 +172,7 @@ std::string AttachedFile(const std::string& runData)
     return at == std::string::npos ? "" : runData.substr(at + 4, runData.size() - at - 5);
 }
 
-TEST(Setup, PrintersOfOneFileNameHashKeepParameterFilesOfTheirOwn)
+TEST(Setup, PrintersOfOneNameHashKeepParameterFilesOfTheirOwn)
 {
     const auto names = PrintersOfOneFileName();
     SetupInstallation first(names.first), second(names.second);
