@@ -515,6 +515,27 @@ void ChildProcess::Kill()
     }
 }
 
+Canvas::Canvas(int width, int height)
+{
+    BITMAPINFO info;
+    memset(&info, 0, sizeof(info));
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    dc = CreateCompatibleDC(nullptr);
+    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    old = SelectObject(dc, bitmap);
+}
+
+Canvas::~Canvas()
+{
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
 namespace {
 
 // The screen's pixels in a rectangle, 32 bits each, row by row.
@@ -525,27 +546,12 @@ std::string ScreenPixels(const RECT& rect)
     std::string pixels;
     if (width <= 0 || height <= 0)
         return pixels;
+    Canvas canvas(width, height);
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info;
-    memset(&info, 0, sizeof(info));
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
-            GdiFlush();
-            pixels.assign(static_cast<const char*>(bits), static_cast<size_t>(width) * height * 4);
-        }
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
+    if (canvas.bits && BitBlt(canvas.dc, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
+        GdiFlush();
+        pixels.assign(static_cast<const char*>(canvas.bits), static_cast<size_t>(width) * height * 4);
     }
-    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return pixels;
 }

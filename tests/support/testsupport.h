@@ -208,6 +208,18 @@ private:
 
 // ---- screen -------------------------------------------------------------------------
 
+// A 32-bit top-down DIB section selected into a memory DC, to draw into or copy to.
+struct Canvas {
+    Canvas(int width, int height);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    void* bits = nullptr; // width * height pixels, row by row
+};
+
 // What the notification area shows: the pixels (32 bits each) of every icon's place on the
 // screen, in the area's order. Under a bare X server Wine's shell shows the icons in a
 // stand-alone tray window, one child window per icon; another program's window in front

@@ -257,31 +257,7 @@ TEST_F(AuxMenuTest, DependentItemShownOnlyWithItsKey)
     EXPECT_EQ(0, m_frame.IsDepExeCommand(925, ""));
 }
 
-// A 24-bit DIB section to draw into.
-struct Canvas {
-    Canvas(int w, int h)
-    {
-        BITMAPINFO info;
-        memset(&info, 0, sizeof(info));
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-};
+using zt::Canvas;
 
 TEST_F(AuxMenuTest, DrawsBitmapTextAndSelectionColours)
 {
