@@ -74,7 +74,7 @@ void CPrefsWindow::LoadImages(HICON (&icons)[TRAY_IMAGE_COUNT]) const
     if (!GetResDllPath(path, m_identity.driver, m_identity.model))
         return;
     ScopedLibrary library;
-    if (!library.Load(path))
+    if (!library.LoadResources(path))
         return;
     // At the window's scale; icons made by LoadImage (without LR_SHARED) stay valid after
     // the library is freed.

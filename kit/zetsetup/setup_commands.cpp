@@ -214,7 +214,7 @@ bool MakePlan(const SetupOptions& options, InstallPlan* plan, std::string* error
         *error = "the install folder is zetsetup's own folder: choose another --dir";
         return false;
     }
-    return CheckPathLengths(*plan, error);
+    return ChooseParamFile(plan, error) && CheckPathLengths(*plan, error);
 }
 
 // The printers of one folder come from one package, or all from none: a package's removal
@@ -324,13 +324,22 @@ int DoUninstall(const std::string& printer)
     const std::string& driver = record.driver;
     DriverInfo info;
     const bool registered = ReadDriverInfo(driver, &info);
-    const std::string dir = !info.installDir.empty() ? info.installDir : record.dir;
+    // The printer's own folder: the driver key's InstallPath is shared by every printer of
+    // the driver, and a later install into another folder overwrote it.
+    const std::string dir = !record.dir.empty() ? record.dir : info.installDir;
 
     if (!CloseMonitor(dir + "\\" KIT_MONITOR_EXE, printer))
         printf("warning: the monitor for \"%s\" did not close\n", printer.c_str());
+    // An earlier zetsetup could give two printers of a folder one parameter file: the other
+    // printer's log-on start still needs it.
+    const std::string paramFile = dir + "\\" + record.paramFile;
+    const FileSnapshot shared(paramFile);
+    const bool keepParamFile = ParamFileUsedByOthers(printer, dir, record.paramFile);
     RemoveRunValues(printer);
-    if (!dir.empty())
-        RemoveFile(dir + "\\" + ParamFileName(printer));
+    if (keepParamFile)
+        shared.Restore();
+    else if (!dir.empty())
+        RemoveFile(paramFile);
     RemoveUserTargets(printer);
     if (inSpooler && record.addedPrinter && !DeleteSpoolerPrinter(printer))
         printf("warning: the printer \"%s\" could not be deleted\n", printer.c_str());
@@ -410,7 +419,8 @@ int DoEnable(const std::string& printer)
     plan.port = spooled.port;
     plan.driver = record.driver;
     plan.model = info.model;
-    plan.dir = info.installDir.empty() ? record.dir : info.installDir;
+    plan.dir = record.dir.empty() ? info.installDir : record.dir;
+    plan.paramFile = record.paramFile;
     plan.run = record.run;
     std::string error;
     if (!CheckPathLengths(plan, &error))

@@ -17,10 +17,10 @@ std::string InstallPlan::ProfilePath() const
 
 std::string InstallPlan::ParamFilePath() const
 {
-    return PathOf(ParamFileName(printer).c_str());
+    return PathOf(paramFile.empty() ? ParamFileName(printer).c_str() : paramFile.c_str());
 }
 
-std::string ParamFileName(const std::string& printer)
+std::string ParamFileName(const std::string& printer, int variant)
 {
     // FNV-1a, 32 bits.
     unsigned long hash = 2166136261ul;
@@ -29,6 +29,9 @@ std::string ParamFileName(const std::string& printer)
         hash = (hash * 16777619ul) & 0xFFFFFFFFul;
     }
     char name[32];
-    snprintf(name, sizeof(name), "zt%08lx.prm", hash);
+    if (variant > 0)
+        snprintf(name, sizeof(name), "zt%08lx-%d.prm", hash, variant);
+    else
+        snprintf(name, sizeof(name), "zt%08lx.prm", hash);
     return name;
 }

@@ -13,6 +13,7 @@ struct InstallPlan {
     std::string model;
     std::string mapFile;
     std::string dir; // full path, no trailing backslash
+    std::string paramFile; // the parameter file's name in dir; empty: ParamFileName(printer)
     RunMode run = RunMode::User;
     bool trace = false;
     std::string package; // the installing package's product code, or ""
@@ -24,7 +25,9 @@ struct InstallPlan {
     std::string ParamFilePath() const;
 };
 
-// The parameter file's name for a printer: "zt" and 8 hex digits of a hash of the
-// printer name in upper case (printer names match without regard to case), ".prm".
-// Short, so that it leaves the Run entry room, and valid whatever the printer name holds.
-std::string ParamFileName(const std::string& printer);
+// A parameter file's name for a printer: "zt" and 8 hex digits of a hash of the printer
+// name in upper case (printer names match without regard to case), then, for `variant`
+// 1, 2, ..., "-" and the variant, and ".prm". Short, so that it leaves the Run entry room,
+// and valid whatever the printer name holds. Two printers can share a hash: install takes
+// the first variant that no other printer in the folder uses (ChooseParamFile).
+std::string ParamFileName(const std::string& printer, int variant = 0);

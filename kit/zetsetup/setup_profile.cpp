@@ -28,6 +28,7 @@ const char kRecordRun[] = "Run";
 const char kRecordAddedPrinter[] = "AddedPrinter";
 const char kRecordMadeDir[] = "MadeDir";
 const char kRecordPackage[] = "Package";
+const char kRecordParamFile[] = "ParamFile";
 const char kTraceSwitchedOn[] = "TraceSwitchedOn";
 
 std::string RecordPath(const std::string& printer)
@@ -118,6 +119,8 @@ bool ReadSetupRecord(const std::string& printer, SetupRecord* record)
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordMadeDir, &record->madeDir);
     record->package.clear();
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordPackage, &record->package);
+    if (!RegReadString(HKEY_LOCAL_MACHINE, path, kRecordParamFile, &record->paramFile) || record->paramFile.empty())
+        record->paramFile = ParamFileName(printer);
     return true;
 }
 
@@ -138,6 +141,7 @@ bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::str
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDriver, plan.driver),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDir, plan.dir),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordRun, RunModeName(plan.run)),
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordParamFile, plan.paramFile),
         RegWrite::Dword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, (addedPrinter || before == 1) ? 1 : 0),
     };
     if (!plan.package.empty())

@@ -41,7 +41,9 @@ struct SetupRecord {
     bool addedPrinter = false; // zetsetup added the printer to the spooler
     std::string madeDir;       // the outermost folder that an install made for `dir`, or ""
     std::string package;       // the product code of the package that installed it, or ""
+    std::string paramFile;     // the parameter file's name in `dir`
 };
+// A record written before the parameter file's name was kept reads ParamFileName(printer).
 bool ReadSetupRecord(const std::string& printer, SetupRecord* record);
 // addedPrinter is kept at 1 once set, so that installing again does not forget it; madeDir
 // is the outermost folder this install made, else the one that an earlier install of the

@@ -7,6 +7,7 @@
 #include "cmdinfo.h"
 #include "scoped.h"
 #include "setup_files.h"
+#include "setup_profile.h"
 #include "setup_reg.h"
 #include "setup_undo.h"
 #include "startup_reg.h"
@@ -17,6 +18,23 @@ namespace {
 std::string Quoted(const std::string& text)
 {
     return "\"" + text + "\"";
+}
+
+// Names tried for a printer's parameter file before install gives up.
+constexpr int kParamFileVariants = 100;
+
+bool SameText(const std::string& a, const std::string& b)
+{
+    return _stricmp(a.c_str(), b.c_str()) == 0;
+}
+
+// The printer that a parameter file names with /P; "" when it names none or cannot be read.
+std::string PrinterOfFile(const std::string& path)
+{
+    CCmdInfo info;
+    if (!SafeCopy(info.m_szParamFile, path.c_str()) || !info.ReadParamFile())
+        return "";
+    return info.m_szPrinterName;
 }
 
 bool WritesUser(RunMode mode)
@@ -64,12 +82,38 @@ bool CheckRunDataLength(const InstallPlan& plan, std::string* error)
     return true;
 }
 
+bool ParamFileUsedByOthers(const std::string& printer, const std::string& dir, const std::string& name)
+{
+    for (const std::string& other : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
+        SetupRecord record;
+        if (!SameText(other, printer) && ReadSetupRecord(other, &record) && SameText(record.dir, dir) &&
+            SameText(record.paramFile, name))
+            return true;
+    }
+    return false;
+}
+
+bool ChooseParamFile(InstallPlan* plan, std::string* error)
+{
+    for (int variant = 0; variant < kParamFileVariants; ++variant) {
+        const std::string name = ParamFileName(plan->printer, variant);
+        const std::string owner = PrinterOfFile(plan->PathOf(name.c_str()));
+        if (ParamFileUsedByOthers(plan->printer, plan->dir, name) || !(owner.empty() || SameText(owner, plan->printer)))
+            continue;
+        plan->paramFile = name;
+        return true;
+    }
+    *error = "no free name for the parameter file of \"" + plan->printer + "\" in " + plan->dir;
+    return false;
+}
+
 bool WriteRunParamFile(const InstallPlan& plan, UndoLog* undo, std::string* error)
 {
     const std::string path = plan.ParamFilePath();
+    const std::string name = path.substr(plan.dir.size() + 1);
     CCmdInfo info;
     bool fits = SafeCopy(info.m_szTempDir, (plan.dir + "\\").c_str()) &&
-                SafeCopy(info.m_szTempFileName, ParamFileName(plan.printer).c_str()) &&
+                SafeCopy(info.m_szTempFileName, name.c_str()) &&
                 SafeCopy(info.m_szPrinterName, plan.printer.c_str()) &&
                 SafeCopy(info.m_szDriverName, plan.driver.c_str()) &&
                 SafeCopy(info.m_szPortName, plan.port.c_str()) && SafeCopy(info.m_szModelID, plan.model.c_str());

@@ -23,6 +23,14 @@ std::string MonitorCommandLine(const InstallPlan& plan);
 // false with a message when an entry of the plan's Run mode would exceed RUN_DATA_MAX.
 bool CheckRunDataLength(const InstallPlan& plan, std::string* error);
 
+// Chooses the plan's parameter file name: the first of ParamFileName(printer, 0, 1, ...)
+// that no other printer installed in the same folder keeps its file under, and whose file,
+// when it exists, names this printer or none. false with a message when none is free.
+bool ChooseParamFile(InstallPlan* plan, std::string* error);
+// True when a printer other than `printer` installed in `dir` keeps its parameter file
+// under `name` (letter case ignored).
+bool ParamFileUsedByOthers(const std::string& printer, const std::string& dir, const std::string& name);
+
 // Writes the parameter file with the printer's /P, /D, /O and /M lines. Undoable.
 bool WriteRunParamFile(const InstallPlan& plan, UndoLog* undo, std::string* error);
 // Writes the Run value(s) of the plan's mode. Undoable.

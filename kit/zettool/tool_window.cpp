@@ -30,7 +30,7 @@ void CToolWindow::CommandText(char* out, size_t size) const
     char name[ZT_TEXT] = "";
     char path[ZT_TEXT] = "";
     ScopedLibrary library;
-    if (GetResDllPath(path, m_identity.driver, m_identity.model) && library.Load(path))
+    if (GetResDllPath(path, m_identity.driver, m_identity.model) && library.LoadResources(path))
         LoadStringA(library.Get(), static_cast<UINT>(m_command), name, sizeof(name));
     if (name[0])
         SafeFormat(out, size, "%s (%d)", name, m_command);

@@ -5,6 +5,7 @@
 
 #include "driver_config.h"
 #include "lang_resolver.h"
+#include "library.h"
 #include "printer.h"
 #include "strutil.h"
 #include "trace.h"
@@ -156,7 +157,8 @@ int CMainFrame::StartUp()
     if (!LoadTraySettings())
         return -1;
 
-    m_hResDll = LoadLibraryA(m_szResDllPath);
+    // For its resources only: no code of the library runs.
+    m_hResDll = LoadResourceLibrary(m_szResDllPath);
     if (!m_hResDll) {
         TraceLoadError("CMainFrame::StartUp", PROFILE_INI_RES_DLL, m_szResDllPath, GetLastError());
         MessageBoxA(m_hWnd, m_szMsg[TEXT_NO_FILE], m_szMsg[TEXT_CAPTION], MB_OK);

@@ -156,6 +156,8 @@ public:
 private:
     // The printer key: the printer name, or the port name when the printer name is empty.
     const char* KeyName() const;
+    // The profile's default tray image for the model.
+    int ProfileSelectedIcon() const;
     // Adds the icon, retrying while the notification area is not ready.
     BOOL AddTrayIconWithRetry();
     void SetMessageTexts();

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "library.h"
+
 // Registry key. Get() for calls, Put() for the out-parameter of an open or create call.
 class ScopedRegKey {
 public:
@@ -104,7 +106,7 @@ private:
     BYTE* m_view = nullptr;
 };
 
-// Loaded library module.
+// Loaded library module, only ever from a full path of an existing file (library.h).
 class ScopedLibrary {
 public:
     ScopedLibrary() = default;
@@ -114,10 +116,18 @@ public:
     ScopedLibrary& operator=(const ScopedLibrary&) = delete;
 
     HMODULE Get() const { return m_module; }
+    // A library whose code is called.
     bool Load(const char* path)
     {
         Free();
-        m_module = (path && *path) ? LoadLibraryA(path) : nullptr;
+        m_module = LoadCodeLibrary(path);
+        return m_module != nullptr;
+    }
+    // A library used for its resources only: none of its code runs.
+    bool LoadResources(const char* path)
+    {
+        Free();
+        m_module = LoadResourceLibrary(path);
         return m_module != nullptr;
     }
     void Free()

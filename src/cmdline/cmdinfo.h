@@ -97,10 +97,14 @@ public:
     // 0 with m_szTempFileName "" on failure.
     int MakeTempFileName();
     // Writes the option lines into m_szTempDir + m_szTempFileName (text mode, so each line
-    // ends in CR LF on disk). 1 when the file could be opened for writing, else 0.
+    // ends in CR LF on disk). 1 when the file could be opened for writing, else 0. A value
+    // that cannot be written as one line that reads back whole (one holding a line feed, a
+    // carriage return or Ctrl+Z, the end of a file read in text mode) gives 0 without the
+    // file being touched.
     int WriteParamFile();
     // MakeTempFileName, then the three names into their fields, then WriteParamFile. 1 when
-    // the file was written; 0 otherwise, and no file is left behind.
+    // the file was written; 0 otherwise (also for a value that is not one line: the launcher
+    // then passes the values on its command line), and no file is left behind.
     int CreateParamFile(const char* printerName, const char* portName, const char* modelID);
     // Reads the file m_szParamFile (as named, else in the temporary directory, which then
     // is in m_szTempDir) and applies every option line; an "A" line also fills

@@ -16,6 +16,23 @@ bool JoinPath(char (&out)[ZT_TEXT], const char* dir, const char* name)
     return SafeFormat(out, sizeof(out), "%s%s", dir, name) != 0;
 }
 
+// True when the value reads back whole from a line of the file: a line feed (written as
+// CR LF) would end the line, a carriage return may be taken for a line end, and Ctrl+Z
+// ends a file read in text mode.
+bool FitsOneLine(const char* value)
+{
+    return !strpbrk(value, "\n\r\x1a");
+}
+
+bool EveryValueFitsOneLine(const CCmdInfo& info)
+{
+    for (const CmdOptionRow& row : g_cmdOptions) {
+        if (row.text && !FitsOneLine(info.*row.text))
+            return false;
+    }
+    return true;
+}
+
 bool FileExists(const char* path)
 {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
@@ -63,7 +80,7 @@ int CCmdInfo::MakeTempFileName()
 int CCmdInfo::WriteParamFile()
 {
     char path[ZT_TEXT];
-    if (!m_szTempFileName[0] || !JoinPath(path, m_szTempDir, m_szTempFileName))
+    if (!m_szTempFileName[0] || !EveryValueFitsOneLine(*this) || !JoinPath(path, m_szTempDir, m_szTempFileName))
         return 0;
     FILE* file = fopen(path, "wt");
     if (!file)

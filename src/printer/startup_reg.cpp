@@ -33,6 +33,15 @@ const char* AttachedFilePath(char* data)
     return open + 1;
 }
 
+// True when the value's data hands `path` to the monitor with /A: its /A file is the same
+// text, whole, in any letter case. A value that merely mentions the path, or attaches
+// another file whose path ends in it, belongs to someone else.
+bool AttachesFile(char* data, const char* path)
+{
+    const char* attached = AttachedFilePath(data);
+    return attached && lstrcmpiA(attached, path) == 0;
+}
+
 } // namespace
 
 void RemoveRunEntry(HKEY runKey, const char* valueName)
@@ -69,7 +78,7 @@ void DeleteStartupReg(const char* valueName, const char* text)
         LONG rc = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
                                 &dataSize);
         if (rc == ERROR_SUCCESS) {
-            if (strlen(data) < ZT_TEXT && strstr(data, text)) {
+            if (strlen(data) < ZT_TEXT && AttachesFile(data, text)) {
                 RegDeleteValueA(key.Get(), name);
                 return;
             }

@@ -11,10 +11,12 @@
 
 // Removes at most one value from the HKCU Run key (HKLM is never touched): the value named
 // valueName when it is non-empty; otherwise the first value (in enumeration order) whose
-// data contains `text` (case-sensitive). With an empty name and an empty or null text
-// nothing is removed: an empty text is found in every value's data, so the search would
-// remove an unrelated program's entry. Values whose data is over 259 characters are never
-// matched. Writes the trace line "DeleteStartupReg".
+// data attaches the file `text` with /A: the last quoted text of the data follows an "/A"
+// option (as RemoveRunEntry reads it) and equals `text` whole, letter case ignored. A value
+// whose data merely contains the text (another printer's "C:\x\run.tmp" for "run.tmp")
+// is never removed. With an empty name and an empty or null text nothing is removed.
+// Values whose data is over 259 characters are never matched. Writes the trace line
+// "DeleteStartupReg".
 void DeleteStartupReg(const char* valueName, const char* text);
 
 // Removes the value valueName from an open Run key (opened with KEY_ALL_ACCESS by the

@@ -7,6 +7,7 @@
 
 #include "driver_config.h"
 #include "printer.h"
+#include "reg_read.h"
 #include "scoped.h"
 #include "strutil.h"
 #include "trace.h"
@@ -45,19 +46,15 @@ LONG SetDword(HKEY key, const char* name, DWORD value)
 enum NameRead { NAME_OK, NAME_MISSING, NAME_UNREADABLE };
 
 // Reads a target's "Name", of any type, into a 260-byte buffer that always ends up
-// terminated. A value longer than the buffer, or without a terminator within its bytes,
-// is unreadable and leaves "". NAME_OK includes the empty name.
+// terminated, as the project's other registry texts are read: a name stored without its
+// terminating NUL is read whole. A value that does not fit the buffer is unreadable and
+// leaves "". NAME_OK includes the empty name.
 NameRead ReadName(HKEY target, char (&name)[ZT_TEXT])
 {
-    memset(name, 0, sizeof(name));
-    DWORD size = sizeof(name);
-    LONG rc = RegQueryValueExA(target, kNameValue, nullptr, nullptr, reinterpret_cast<BYTE*>(name), &size);
-    if (rc == ERROR_FILE_NOT_FOUND)
-        return NAME_MISSING;
-    if (rc == ERROR_SUCCESS && (size == 0 || memchr(name, '\0', size < sizeof(name) ? size : sizeof(name))))
+    if (QueryText(target, kNameValue, name, sizeof(name)))
         return NAME_OK;
-    name[0] = '\0';
-    return NAME_UNREADABLE;
+    LONG rc = RegQueryValueExA(target, kNameValue, nullptr, nullptr, nullptr, nullptr);
+    return rc == ERROR_FILE_NOT_FOUND ? NAME_MISSING : NAME_UNREADABLE;
 }
 
 // The direct subkeys of a key as they stand now, in enumeration order, so that removing
@@ -147,7 +144,7 @@ int SweepList(const char* listPath, bool (*isStale)(HKEY), int (*remove)(const c
 } // namespace
 
 int GetTargetReg(const char* printerName, const char* portName, const char* modelId, int* outPortList,
-                 char* outPath)
+                 char* outPath, const char* startDriverName)
 {
     int portList = ((!printerName || !*printerName) && portName && *portName) ? 1 : 0;
     if (outPortList)
@@ -155,7 +152,7 @@ int GetTargetReg(const char* printerName, const char* portName, const char* mode
     const char* key = portList ? portName : printerName;
     if (FindTargetReg(key, portList, outPath) == 0)
         return 0;
-    return AddTargetReg(printerName, portName, modelId, portList, outPath);
+    return AddTargetReg(printerName, portName, modelId, portList, outPath, startDriverName);
 }
 
 int FindTargetReg(const char* key, int portList, char* outPath)
@@ -186,7 +183,7 @@ int FindTargetReg(const char* key, int portList, char* outPath)
 }
 
 int AddTargetReg(const char* printerName, const char* portName, const char* modelId, int portList,
-                 char* outPath)
+                 char* outPath, const char* startDriverName)
 {
     CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
     if (CreateTargetReg(portList == 1 ? portName : printerName, portList, outPath) != 0)
@@ -196,7 +193,9 @@ int AddTargetReg(const char* printerName, const char* portName, const char* mode
     char driverName[ZT_TEXT];
     memset(libraryPath, 0, sizeof(libraryPath));
     memset(driverName, 0, sizeof(driverName));
-    GetPrnDriverName(printerName, driverName); // a port-list target has no driver
+    // A port-list target has no printer to ask: the monitor's own driver name stands in.
+    if (!GetPrnDriverName(printerName, driverName) && !SafeCopy(driverName, TextOrEmpty(startDriverName)))
+        driverName[0] = '\0';
     GetPrnDllPath(libraryPath, driverName, modelId);
     libraryPath[sizeof(libraryPath) - 1] = '\0';
 

@@ -35,8 +35,9 @@ typedef int(WINAPI* PrSetRegDefaultValueProc)(const char* printerName, const cha
 // The target of a printer, created when it has none. The port list is used when the
 // printer name is null or empty and the port name is not (*outPortList = 1, else 0).
 // 0 = an existing target was found (outPath written); otherwise AddTargetReg's result.
+// startDriverName: see AddTargetReg.
 int GetTargetReg(const char* printerName, const char* portName, const char* modelId, int* outPortList,
-                 char* outPath);
+                 char* outPath, const char* startDriverName = nullptr);
 
 // The first target of the list (0 = printers, 1 = ports) whose "Name" equals key without
 // regard to case. 0 = found (outPath written); 1 = not found; 4 = the list key cannot be
@@ -45,11 +46,14 @@ int GetTargetReg(const char* printerName, const char* portName, const char* mode
 int FindTargetReg(const char* key, int portList, char* outPath);
 
 // Sweeps stale targets, creates a new target for the printer (or port) and has the
-// driver's printer library write its defaults. 1 = the target was not created as
-// required; 4 = the printer library cannot be loaded; 5 = it lacks PrSetRegDefaultValue;
-// otherwise the library function's own result.
+// driver's printer library write its defaults. The library is found through the driver
+// name that the spooler reports for the printer, or, when it reports none (a port-list
+// target has no printer to ask), through startDriverName, the driver that the monitor was
+// started with; the name used is the one handed to the library. 1 = the target was not
+// created as required; 4 = the printer library cannot be loaded; 5 = it lacks
+// PrSetRegDefaultValue; otherwise the library function's own result.
 int AddTargetReg(const char* printerName, const char* portName, const char* modelId, int portList,
-                 char* outPath);
+                 char* outPath, const char* startDriverName = nullptr);
 
 // Claims the lowest free index in the list and writes "Name" = key, "Setting" = 0 and
 // "Timer" = 10 into the new subkey; an existing subkey is never reused. 0 = created; 1 =

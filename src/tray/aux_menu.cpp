@@ -26,7 +26,8 @@ const char kDepExe[] = DRIVER_VALUE_DEP_EXE;
 const int kSeparatorSlots = AUX_ITEM_COUNT;
 
 // A tool's command line with its four quoted values: the registry value and the four
-// names, each at most 259 characters, and the fixed text around them.
+// names, each at most 259 characters, and the options around them (each at most
+// " /P259 \"\"").
 const size_t kAuxCommandLineSize = 5 * 260 + 64;
 
 // Reads a string value into a buffer, always terminated (a value that does not fit counts
@@ -46,6 +47,19 @@ void UpperCase(char* text)
 {
     for (; *text; ++text)
         *text = static_cast<char>(toupper(static_cast<unsigned char>(*text)));
+}
+
+// Appends one value option of a tool's command line: ` /P "value"`, or, for a value that
+// holds a quote mark, the length form ` /P12 "value"`, which the option reader takes whole
+// (a quote mark would otherwise end the value and let the rest read as more options).
+void AppendToolOption(char* line, size_t size, const char* name, const char* value)
+{
+    char option[ZT_TEXT + 32];
+    if (strchr(value, '"'))
+        SafeFormat(option, sizeof(option), " /%s%u \"%s\"", name, static_cast<unsigned>(strlen(value)), value);
+    else
+        SafeFormat(option, sizeof(option), " /%s \"%s\"", name, value);
+    SafeAppend(line, size, option);
 }
 
 // The slot of an owner-drawn item's command, or -1 when it is none of ours.
@@ -361,8 +375,11 @@ void CMainFrame::OnAux(UINT command)
     TraceStr("CMainFrame::OnAux : driver name", m_szDriverName);
 
     char commandLine[kAuxCommandLineSize];
-    SafeFormat(commandLine, sizeof(commandLine), "%s /P \"%s\" /M \"%s\" /D \"%s\" /O \"%s\"", value,
-               m_szPrinterName, m_szModelID, m_szDriverName, m_szPortName);
+    SafeCopy(commandLine, value);
+    AppendToolOption(commandLine, sizeof(commandLine), "P", m_szPrinterName);
+    AppendToolOption(commandLine, sizeof(commandLine), "M", m_szModelID);
+    AppendToolOption(commandLine, sizeof(commandLine), "D", m_szDriverName);
+    AppendToolOption(commandLine, sizeof(commandLine), "O", m_szPortName);
     TraceStr("CMainFrame::OnAux : command line", commandLine);
     StartExe(commandLine);
 }

@@ -22,19 +22,32 @@ int ValidIconIndex(int index)
     return (index >= 0 && index < TRAY_ICON_COUNT) ? index : 0;
 }
 
+// Opens the target key under HKCU for reading. An empty path is no target: it would
+// open HKCU itself.
+bool OpenTargetKey(const char* path, ScopedRegKey* key)
+{
+    return path[0] && RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key->Put()) == ERROR_SUCCESS;
+}
+
 } // namespace
+
+int CMainFrame::ProfileSelectedIcon() const
+{
+    return static_cast<int>(GetPrivateProfileIntA(m_szModelID, kTrayIconSelected, 0, m_szProfilePath));
+}
 
 int CMainFrame::LoadTraySettings()
 {
     char path[260];
     memset(path, 0, sizeof(path));
     int portList = 0;
-    GetTargetReg(m_szPrinterName, m_szPortName, m_szModelID, &portList, path);
+    GetTargetReg(m_szPrinterName, m_szPortName, m_szModelID, &portList, path, m_szDriverName);
     if (path[0])
         SafeCopy(m_szTargetKey, path);
 
+    // No target path means no target key (an empty path would open HKCU itself).
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_szTargetKey, 0, KEY_READ, key.Put()) == ERROR_SUCCESS) {
+    if (OpenTargetKey(m_szTargetKey, &key)) {
         DWORD size = sizeof(m_nSelectedIcon);
         RegQueryValueExA(key.Get(), kTrayIconSelected, nullptr, nullptr, reinterpret_cast<BYTE*>(&m_nSelectedIcon),
                          &size);
@@ -53,8 +66,7 @@ int CMainFrame::LoadTraySettings()
 
     // No target key: the driver's profile holds the defaults.
     if (m_szProfilePath[0]) {
-        m_nSelectedIcon =
-            static_cast<int>(GetPrivateProfileIntA(m_szModelID, kTrayIconSelected, 0, m_szProfilePath));
+        m_nSelectedIcon = ProfileSelectedIcon();
         UINT enable = GetPrivateProfileIntA(m_szModelID, kTrayIconEnable, 0, m_szProfilePath);
         if (enable == 0)
             return 0;
@@ -112,8 +124,15 @@ BOOL CMainFrame::AddTrayIconWithRetry()
 int CMainFrame::RefreshTrayIcon()
 {
     ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_szTargetKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    if (!OpenTargetKey(m_szTargetKey, &key)) {
+        // No target: the image is the profile's default, which may have changed.
+        if (m_szTargetKey[0] || !m_szProfilePath[0])
+            return 0;
+        m_nSelectedIcon = ProfileSelectedIcon();
+        SetTrayIcon(m_nSelectedIcon, 0);
+        UpdateWindow(m_hWnd);
         return 0;
+    }
     DWORD size = sizeof(m_nSelectedIcon);
     LONG rc = RegQueryValueExA(key.Get(), kTrayIconSelected, nullptr, nullptr,
                                reinterpret_cast<BYTE*>(&m_nSelectedIcon), &size);

@@ -59,6 +59,13 @@ TEST_F(StartupDecision, NoPrinterNoPortRemovesFirstEntryNamingTheFile)
     RunValue first(HKEY_CURRENT_USER, base + "_2", RunData());
     RunValue second(HKEY_CURRENT_USER, base + "_3", RunData());
     zt::ExpectEnumerationOrder({&unrelated, &first, &second});
+    // A missing file named without its folder is not another printer's file of that name.
+    const std::string bare = zt::UniqueName("run") + ".tmp";
+    RunValue elsewhere(HKEY_CURRENT_USER, base + "_4", "\"C:\\x\\zettray.exe\" /A \"C:\\x\\" + bare + "\"");
+    EXPECT_EQ(0, InitInstance(("/EF \"HKCU\" /A \"" + bare + "\"").c_str(), &m_frame, nullptr));
+    EXPECT_TRUE(elsewhere.Exists());
+    EXPECT_TRUE(first.Exists());
+
     std::string cmd = "/EF \"HKCU\" /a \"" + m_attached.Path() + "\"";
     EXPECT_EQ(0, InitInstance(cmd.c_str(), &m_frame, nullptr));
     EXPECT_FALSE(first.Exists());

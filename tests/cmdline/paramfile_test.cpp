@@ -103,6 +103,37 @@ TEST(ParamFileWrite, UnwritableDirectoryLeavesNoFile)
     EXPECT_STREQ("", viaTmp.m_szTempFileName);
 }
 
+TEST(ParamFileWrite, ValueThatIsNotOneLineWritesNoFile)
+{
+    struct {
+        const char* label;
+        char (CCmdInfo::*field)[ZT_TEXT];
+        const char* value;
+        int written;
+    } cases[] = {
+        {"line feed", &CCmdInfo::m_szPrinterName, "Laser\n/R", 0},
+        {"carriage return", &CCmdInfo::m_szPortName, "LPT1:\r", 0},
+        {"Ctrl+Z", &CCmdInfo::m_szOVM, "a\x1a/R", 0},
+        {"last field", &CCmdInfo::m_szBN, "\n", 0},
+        {"tab, quote and slash", &CCmdInfo::m_szPrinterName, "a\t\"/R\" b", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CCmdInfo info;
+        SafeCopy(info.m_szPrinterName, "p");
+        SafeCopy(info.*c.field, c.value);
+        std::string printer = info.m_szPrinterName;
+        EXPECT_EQ(c.written, info.CreateParamFile(printer.c_str(), info.m_szPortName, "m"));
+        WrittenFile file(info);
+        EXPECT_EQ(c.written == 1, zt::FileExists(file.path)) << "no file is left behind";
+        if (!c.written)
+            continue;
+        CCmdInfo back;
+        ReadFrom(back, file.path);
+        EXPECT_STREQ(c.value, back.*c.field) << "reads back whole";
+    }
+}
+
 TEST(ParamFileRead, LineKinds)
 {
     zt::TempFile file;

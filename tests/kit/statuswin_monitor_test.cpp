@@ -72,6 +72,8 @@ protected:
         ASSERT_TRUE(m_kit.Ok());
         m_monitor.reset(new zt::RunningMonitor(m_kit));
         ASSERT_NE(nullptr, m_monitor->Window());
+        // The monitor's icon as the notification area shows it, before any window covers it.
+        zt::WaitFor([&] { return zt::TrayIconsDrawn(m_trayBefore = zt::TrayIconImages()); }, zt::kWindowTimeoutMs);
         ASSERT_TRUE(m_monitor->Command(ID_MONITOR_PREFS));
         m_window = zt::WaitForWindowTitled(Title());
         ASSERT_NE(nullptr, m_window);
@@ -97,6 +99,7 @@ protected:
     std::unique_ptr<zt::RunningMonitor> m_monitor;
     HWND m_window = nullptr;
     DWORD m_pid = 0;
+    std::vector<std::string> m_trayBefore;
 };
 
 TEST_F(PrefsFromMonitor, ChosenImageIsSavedAndTheMonitorRefreshes)
@@ -116,9 +119,18 @@ TEST_F(PrefsFromMonitor, ChosenImageIsSavedAndTheMonitorRefreshes)
     EXPECT_EQ(2u, Value("TrayIconSelected"));
     EXPECT_EQ(1u, Value("TrayIconEnable"));
 
-    // The monitor took the refresh and runs on.
-    DWORD_PTR result = 0;
-    EXPECT_NE(0, SendMessageTimeoutA(m_monitor->Window(), WM_NULL, 0, 0, SMTO_NORMAL, zt::kWindowTimeoutMs, &result));
+    // The monitor took the refresh: its icon shows another image now (and stays so), and it
+    // runs on.
+    ASSERT_TRUE(zt::TrayIconsDrawn(m_trayBefore));
+    std::vector<std::string> after;
+    EXPECT_TRUE(zt::WaitFor(
+        [&] {
+            after = zt::TrayIconImages();
+            Sleep(200);
+            return after != m_trayBefore && after == zt::TrayIconImages();
+        },
+        zt::kWindowTimeoutMs));
+    EXPECT_EQ(m_trayBefore.size(), after.size());
     EXPECT_TRUE(m_monitor->Process().Running());
     EXPECT_EQ(m_monitor->Window(), m_monitor->FindWindow());
 }

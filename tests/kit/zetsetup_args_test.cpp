@@ -135,6 +135,11 @@ TEST(SetupPlan, ParamFileNameIgnoresCaseAndTellsPrintersApart)
     EXPECT_EQ(".prm", name.substr(10));
     // Any printer name gives a plain file name.
     EXPECT_EQ(std::string::npos, ParamFileName("a/b:c*?<>|").find_first_of("/:*?<>|\\\""));
+    // Two printers can share a hash: the variants that install then takes are names of
+    // their own.
+    EXPECT_EQ(ParamFileName("Laser D3ZX"), ParamFileName("Laser XB2A"));
+    EXPECT_EQ("zte93c6843-1.prm", ParamFileName("Laser XB2A", 1));
+    EXPECT_NE(ParamFileName("Laser XB2A", 1), ParamFileName("Laser XB2A", 2));
 }
 
 // A plan whose folder path is `length` characters long.

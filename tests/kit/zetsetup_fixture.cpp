@@ -38,8 +38,9 @@ SetupResult RunSetupAt(const std::string& exe, const std::string& args, DWORD ti
     return result;
 }
 
-SetupInstallation::SetupInstallation()
-    : m_printer(UniqueName("ztsp")), m_driver(UniqueName("ztsd")), m_model(UniqueName("ztsm")),
+SetupInstallation::SetupInstallation(const std::string& printer)
+    : m_printer(printer.empty() ? UniqueName("ztsp") : printer), m_driver(UniqueName("ztsd")),
+      m_model(UniqueName("ztsm")),
       m_dir(m_base.Path() + "inst")
 {
 }
@@ -118,11 +119,12 @@ std::string SetupInstallation::WaitTargetKey() const
     return key;
 }
 
-void SetupInstallation::ShareWith(const SetupInstallation& other)
+void SetupInstallation::ShareWith(const SetupInstallation& other, bool sameFolder)
 {
     m_driver = other.m_driver;
     m_model = other.m_model;
-    m_dir = other.m_dir;
+    if (sameFolder)
+        m_dir = other.m_dir;
 }
 
 HWND MonitorWindow(const std::string& printer)

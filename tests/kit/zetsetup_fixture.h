@@ -23,7 +23,8 @@ SetupResult RunSetupAt(const std::string& exe, const std::string& args, DWORD ti
 
 class SetupInstallation {
 public:
-    SetupInstallation();
+    // Unique names; the printer's is `printer` when one is given.
+    explicit SetupInstallation(const std::string& printer = "");
     ~SetupInstallation();
     SetupInstallation(const SetupInstallation&) = delete;
     SetupInstallation& operator=(const SetupInstallation&) = delete;
@@ -48,8 +49,8 @@ public:
     // The target key once the monitor has made it and the printer library has written its
     // TrayIconEnable (a monitor claims its window before it does that); "" after 15 s.
     std::string WaitTargetKey() const;
-    // Lets another installation share this one's driver, model and folder.
-    void ShareWith(const SetupInstallation& other);
+    // Takes the other installation's driver and model, and its folder when sameFolder.
+    void ShareWith(const SetupInstallation& other, bool sameFolder = true);
 
 private:
     TempDirectory m_base{"ztsetup"};

@@ -5,8 +5,11 @@
 #include <stddef.h>
 #include <string.h>
 
+#include <unordered_map>
+
 #include "driver_config.h"
 #include "driverkit.h"
+#include "setup_plan.h"
 #include "setup_spooler.h"
 #include "startup_reg.h"
 #include "testsupport.h"
@@ -126,19 +129,72 @@ TEST(Setup, InstallingTwiceIsHarmless)
 
 TEST(Setup, SharedDriverAndFolderGoWithTheLastPrinter)
 {
-    SetupInstallation first, second;
+    // The second printer in the first one's folder, or in a folder of its own (its install
+    // then points the driver key's InstallPath there).
+    for (bool sameFolder : {true, false}) {
+        SCOPED_TRACE(sameFolder ? "same folder" : "own folder");
+        SetupInstallation first, second;
+        second.ShareWith(first, sameFolder);
+        ASSERT_EQ(0u, first.Install("--run none").code);
+        SetupResult r = second.Install("--run none");
+        ASSERT_EQ(0u, r.code) << r.output;
+        EXPECT_EQ(second.Dir(), RegText(HKEY_LOCAL_MACHINE, second.DriverKey(), "InstallPath"));
+
+        EXPECT_EQ(0u, first.Uninstall().code);
+        EXPECT_FALSE(zt::PrinterExists(first.Printer()));
+        EXPECT_EQ(sameFolder, zt::FileExists(first.DirFile("zettray.exe"))) << "its own folder went with it";
+        // The second printer still has everything it needs, and its monitor still runs.
+        EXPECT_TRUE(zt::KeyExists(HKEY_LOCAL_MACHINE, second.DriverKey()));
+        EXPECT_TRUE(zt::ValueExists(HKEY_LOCAL_MACHINE, PROFILE_KEY_PATH, second.Model().c_str()));
+        EXPECT_TRUE(zt::FileExists(second.DirFile("zettray.exe")));
+        EXPECT_NE(nullptr, zt::MonitorWindow(second.Printer()));
+
+        EXPECT_EQ(0u, second.Uninstall().code);
+        zt::ExpectNothingLeft(first);
+        zt::ExpectNothingLeft(second);
+    }
+}
+
+// Two printer names of this run whose default parameter file names are the same.
+std::pair<std::string, std::string> PrintersOfOneFileName()
+{
+    std::unordered_map<std::string, std::string> seen;
+    const std::string prefix = zt::UniqueName("ztsp");
+    for (int i = 0;; ++i) {
+        std::string name = prefix + "_" + std::to_string(i);
+        auto added = seen.emplace(ParamFileName(name), name);
+        if (!added.second)
+            return {added.first->second, name};
+    }
+}
+
+// The file that a Run entry's data hands to the monitor with /A.
+std::string AttachedFile(const std::string& runData)
+{
+    size_t at = runData.find("/A \"");
+    return at == std::string::npos ? "" : runData.substr(at + 4, runData.size() - at - 5);
+}
+
+TEST(Setup, PrintersOfOneNameHashKeepParameterFilesOfTheirOwn)
+{
+    const auto names = PrintersOfOneFileName();
+    SetupInstallation first(names.first), second(names.second);
     second.ShareWith(first);
-    ASSERT_EQ(0u, first.Install("--run none").code);
-    SetupResult r = second.Install("--run none");
+    ASSERT_EQ(0u, first.Install().code);
+    SetupResult r = second.Install();
     ASSERT_EQ(0u, r.code) << r.output;
 
+    const std::string firstFile = AttachedFile(RegText(HKEY_CURRENT_USER, RUN_KEY_PATH, first.Printer().c_str()));
+    const std::string secondFile = AttachedFile(RegText(HKEY_CURRENT_USER, RUN_KEY_PATH, second.Printer().c_str()));
+    EXPECT_EQ(first.ParamFile(), firstFile);
+    EXPECT_NE(0, _stricmp(firstFile.c_str(), secondFile.c_str())) << firstFile;
+    EXPECT_EQ("/P \"" + second.Printer() + "\"", zt::ReadLines(secondFile).at(0));
+
+    // Uninstalling the first printer leaves the second one's log-on start what it needs.
     EXPECT_EQ(0u, first.Uninstall().code);
-    EXPECT_FALSE(zt::PrinterExists(first.Printer()));
-    // The second printer still has everything it needs, and its monitor still runs.
-    EXPECT_TRUE(zt::KeyExists(HKEY_LOCAL_MACHINE, second.DriverKey()));
-    EXPECT_TRUE(zt::ValueExists(HKEY_LOCAL_MACHINE, PROFILE_KEY_PATH, second.Model().c_str()));
-    EXPECT_TRUE(zt::FileExists(second.DirFile("zettray.exe")));
-    EXPECT_NE(nullptr, zt::MonitorWindow(second.Printer()));
+    EXPECT_FALSE(zt::FileExists(firstFile));
+    EXPECT_TRUE(zt::FileExists(secondFile));
+    EXPECT_TRUE(zt::ValueExists(HKEY_CURRENT_USER, RUN_KEY_PATH, second.Printer().c_str()));
 
     EXPECT_EQ(0u, second.Uninstall().code);
     zt::ExpectNothingLeft(first);

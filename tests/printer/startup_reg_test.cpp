@@ -24,26 +24,37 @@ TEST(DeleteStartupReg, ByNameOnlyInHkcu)
     EXPECT_TRUE(other.Exists());
 }
 
-TEST(DeleteStartupReg, EmptyNameRemovesFirstValueContainingText)
+TEST(DeleteStartupReg, EmptyNameRemovesFirstValueAttachingTheFile)
 {
-    std::string path = zt::TempDir() + zt::UniqueName("J_R") + ".tmp";
+    const std::string file = zt::UniqueName("J_R") + ".tmp";
+    const std::string path = zt::TempDir() + file;
+    std::string upper = path;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     // Names in creation order and in alphabetical order, so they enumerate in this order
     // whether the registry lists values as made or sorted.
     std::string base = zt::UniqueName("ztrun");
     RunValue unrelated(HKEY_CURRENT_USER, base + "_1", "C:\\other.exe");
-    RunValue caseOnly(HKEY_CURRENT_USER, base + "_2", "/A \"" + zt::UniqueName("j_r") + "\"");
+    RunValue otherFile(HKEY_CURRENT_USER, base + "_2", "/A \"" + zt::UniqueName("j_r") + "\"");
     RunValue longData(HKEY_CURRENT_USER, base + "_3", std::string(300, 'x') + path);
-    RunValue first(HKEY_CURRENT_USER, base + "_4", "\"C:\\x\\zettray.exe\" /A \"" + path + "\"");
-    RunValue second(HKEY_CURRENT_USER, base + "_5", "/A \"" + path + "\"");
-    zt::ExpectEnumerationOrder({&unrelated, &caseOnly, &longData, &first, &second});
+    RunValue mentioned(HKEY_CURRENT_USER, base + "_4", "\"C:\\x\\zettray.exe\" /P \"" + path + "\"");
+    RunValue notLast(HKEY_CURRENT_USER, base + "_5", "/A \"" + path + "\" /P \"A\"");
+    RunValue first(HKEY_CURRENT_USER, base + "_6", "\"C:\\x\\zettray.exe\" /A \"" + upper + "\"");
+    RunValue second(HKEY_CURRENT_USER, base + "_7", "/A \"" + path + "\"");
+    zt::ExpectEnumerationOrder({&unrelated, &otherFile, &longData, &mentioned, &notLast, &first, &second});
 
     DeleteStartupReg("", path.c_str());
-    EXPECT_FALSE(first.Exists());
+    EXPECT_FALSE(first.Exists()) << "the same file in other letter case";
     EXPECT_TRUE(second.Exists()) << "only the first match goes";
     EXPECT_TRUE(longData.Exists()) << "data over 259 characters is passed over";
+    EXPECT_TRUE(mentioned.Exists()) << "the path given with another option";
+    EXPECT_TRUE(notLast.Exists()) << "the /A text is not the last quoted text";
     EXPECT_TRUE(unrelated.Exists());
-    EXPECT_TRUE(caseOnly.Exists());
+    EXPECT_TRUE(otherFile.Exists());
 
+    // A file named without its folder is not another printer's file of that name.
+    DeleteStartupReg("", file.c_str());
+    EXPECT_TRUE(second.Exists());
     DeleteStartupReg(nullptr, path.c_str());
     EXPECT_FALSE(second.Exists());
 }

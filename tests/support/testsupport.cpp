@@ -188,6 +188,48 @@ SavedValue::~SavedValue()
         DeleteValue(m_root, m_path, m_name.c_str());
 }
 
+SetAsideKey::SetAsideKey(HKEY root, std::string path)
+    : m_root(root), m_path(std::move(path)), m_backup("software\\zettray-tests\\" + UniqueName("aside"))
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        HKEY backup = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, m_backup.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &backup,
+                            nullptr) == ERROR_SUCCESS) {
+            m_saved = RegCopyTreeA(key, nullptr, backup) == ERROR_SUCCESS;
+            RegCloseKey(backup);
+        }
+        RegCloseKey(key);
+        if (!m_saved) {
+            DeleteKeyTree(HKEY_CURRENT_USER, m_backup);
+            return; // left alone
+        }
+    }
+    m_touched = true;
+    DeleteKeyTree(m_root, m_path);
+    m_ok = !KeyExists(m_root, m_path);
+}
+
+SetAsideKey::~SetAsideKey()
+{
+    if (!m_touched)
+        return;
+    DeleteKeyTree(m_root, m_path);
+    if (!m_saved)
+        return;
+    HKEY backup = nullptr;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_backup.c_str(), 0, KEY_READ, &backup) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
+            RegCopyTreeA(backup, nullptr, key);
+            RegCloseKey(key);
+        }
+        RegCloseKey(backup);
+    }
+    DeleteKeyTree(HKEY_CURRENT_USER, m_backup);
+}
+
 std::vector<std::string> ValueNames(HKEY root, const std::string& path)
 {
     std::vector<std::string> names;
@@ -539,6 +581,73 @@ void ChildProcess::Kill()
         TerminateProcess(m_process, 1);
         WaitForSingleObject(m_process, 5000);
     }
+}
+
+Canvas::Canvas(int width, int height)
+{
+    BITMAPINFO info;
+    memset(&info, 0, sizeof(info));
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    dc = CreateCompatibleDC(nullptr);
+    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    old = SelectObject(dc, bitmap);
+}
+
+Canvas::~Canvas()
+{
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
+namespace {
+
+// The screen's pixels in a rectangle, 32 bits each, row by row.
+std::string ScreenPixels(const RECT& rect)
+{
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    std::string pixels;
+    if (width <= 0 || height <= 0)
+        return pixels;
+    Canvas canvas(width, height);
+    HDC screen = GetDC(nullptr);
+    if (canvas.bits && BitBlt(canvas.dc, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
+        GdiFlush();
+        pixels.assign(static_cast<const char*>(canvas.bits), static_cast<size_t>(width) * height * 4);
+    }
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+} // namespace
+
+std::vector<std::string> TrayIconImages()
+{
+    std::vector<std::string> images;
+    HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+    for (HWND icon = nullptr; tray && (icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr));) {
+        RECT rect;
+        if (IsWindowVisible(icon) && GetWindowRect(icon, &rect))
+            images.push_back(ScreenPixels(rect));
+    }
+    return images;
+}
+
+bool TrayIconsDrawn(const std::vector<std::string>& images)
+{
+    for (const std::string& image : images) {
+        bool twoColours = false;
+        for (size_t at = 4; at + 4 <= image.size() && !twoColours; at += 4)
+            twoColours = image.compare(at, 4, image, 0, 4) != 0;
+        if (!twoColours)
+            return false;
+    }
+    return !images.empty();
 }
 
 bool RunProcess(const std::string& exePath, const std::string& args, DWORD timeoutMs, DWORD* exitCode,

@@ -75,6 +75,27 @@ private:
     bool m_existed = false;
 };
 
+// A shared key set aside for the lifetime of the object, so that a test starts without
+// it: its tree is copied to a scratch key and deleted; at the end whatever the test made
+// there is deleted and the copy is put back.
+class SetAsideKey {
+public:
+    SetAsideKey(HKEY root, std::string path);
+    ~SetAsideKey();
+    SetAsideKey(const SetAsideKey&) = delete;
+    SetAsideKey& operator=(const SetAsideKey&) = delete;
+    // False when the key existed but could not be copied aside (it is then left alone).
+    bool Ok() const { return m_ok; }
+
+private:
+    HKEY m_root;
+    std::string m_path;
+    std::string m_backup;
+    bool m_saved = false;   // the key existed and was copied aside
+    bool m_touched = false; // the key was deleted, and is put back at the end
+    bool m_ok = false;
+};
+
 // Names of a key's values in enumeration order; empty when the key is missing.
 std::vector<std::string> ValueNames(HKEY root, const std::string& path);
 // Names of a key's direct subkeys; empty when the key is missing.
@@ -214,6 +235,28 @@ private:
     TempFile m_log{"ztlog", ".log"};
     bool m_on = false;
 };
+
+// ---- screen -------------------------------------------------------------------------
+
+// A 32-bit top-down DIB section selected into a memory DC, to draw into or copy to.
+struct Canvas {
+    Canvas(int width, int height);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    void* bits = nullptr; // width * height pixels, row by row
+};
+
+// What the notification area shows: the pixels (32 bits each) of every icon's place on the
+// screen, in the area's order. Under a bare X server Wine's shell shows the icons in a
+// stand-alone tray window, one child window per icon; another program's window in front
+// of the tray would be read instead. Empty when no icon is shown.
+std::vector<std::string> TrayIconImages();
+// True when every image is drawn (holds more than one colour) and there is at least one.
+bool TrayIconsDrawn(const std::vector<std::string>& images);
 
 // ---- processes and waiting ------------------------------------------------------------
 

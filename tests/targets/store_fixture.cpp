@@ -6,38 +6,13 @@ const char kStoreKey[] = "software\\ORVEL\\ZET3\\ZETData";
 
 void TargetStoreTest::SetUp()
 {
-    m_backup = "software\\zettray-tests\\" + UniqueName("store");
-    HKEY store = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kStoreKey, 0, KEY_READ, &store) == ERROR_SUCCESS) {
-        HKEY backup = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, m_backup.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &backup,
-                            nullptr) == ERROR_SUCCESS) {
-            m_saved = RegCopyTreeA(store, nullptr, backup) == ERROR_SUCCESS;
-            RegCloseKey(backup);
-        }
-        RegCloseKey(store);
-        ASSERT_TRUE(m_saved) << "the store could not be copied aside";
-    }
-    DeleteKeyTree(HKEY_CURRENT_USER, kStoreKey);
-    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kStoreKey));
+    m_store.reset(new SetAsideKey(HKEY_CURRENT_USER, kStoreKey));
+    ASSERT_TRUE(m_store->Ok()) << "the store could not be set aside";
 }
 
 void TargetStoreTest::TearDown()
 {
-    DeleteKeyTree(HKEY_CURRENT_USER, kStoreKey);
-    if (!m_saved)
-        return;
-    HKEY backup = nullptr;
-    HKEY store = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_backup.c_str(), 0, KEY_READ, &backup) == ERROR_SUCCESS) {
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kStoreKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &store,
-                            nullptr) == ERROR_SUCCESS) {
-            EXPECT_EQ(ERROR_SUCCESS, RegCopyTreeA(backup, nullptr, store)) << "the store was not restored";
-            RegCloseKey(store);
-        }
-        RegCloseKey(backup);
-    }
-    DeleteKeyTree(HKEY_CURRENT_USER, m_backup);
+    m_store.reset();
 }
 
 std::string TargetStoreTest::TargetPath(const char* list, const char* subkey)

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "testsupport.h"
@@ -27,8 +28,7 @@ protected:
     static bool MakeTarget(const char* list, const char* subkey, const char* name);
 
 private:
-    std::string m_backup;
-    bool m_saved = false;
+    std::unique_ptr<SetAsideKey> m_store;
 };
 
 // A printer whose driver key leads to a profile INI file naming a printer library:

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include "driverkit.h"
 #include "scoped.h"
 #include "store_fixture.h"
 #include "strutil.h"
@@ -75,6 +76,9 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     ASSERT_TRUE(MakeTarget(printers, P3, nullptr));
     ASSERT_TRUE(MakeTarget(printers, "P0000000000000004", ""));
     ASSERT_TRUE(MakeTarget(printers, "P0000000000000005", unreadable.c_str()));
+    const std::string unterminated = TargetPath(printers, "P0000000000000006");
+    ASSERT_TRUE(zt::SetBinary(HKEY_CURRENT_USER, unterminated, "Name", live.Name().data(),
+                              static_cast<DWORD>(live.Name().size())));
     const char* ports = TARGET_PORT_LIST;
     ASSERT_TRUE(MakeTarget(ports, P0, zt::UniqueName("ZTPORT").c_str()));
     ASSERT_TRUE(MakeTarget(ports, P1, nullptr));
@@ -89,6 +93,7 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     EXPECT_FALSE(Exists(printers, P3));
     EXPECT_FALSE(Exists(printers, "P0000000000000004"));
     EXPECT_FALSE(Exists(printers, "P0000000000000005"));
+    EXPECT_TRUE(zt::KeyExists(HKEY_CURRENT_USER, unterminated)) << "its printer's name, stored without its NUL";
     EXPECT_TRUE(Exists(ports, P0));
     EXPECT_FALSE(Exists(ports, P1));
     EXPECT_FALSE(Exists(ports, P2));
@@ -131,13 +136,37 @@ TEST_F(TargetStoreTest, LibraryWithoutTheExportGivesFive)
     EXPECT_EQ(kMissing, TargetDword(path, "TrayIconEnable"));
 }
 
+TEST_F(TargetStoreTest, RelativeLibraryIsNotLoadedFromTheCurrentDirectory)
+{
+    // No install folder: the printer library's path is ".\ztmark.dll". In the current
+    // directory stands a library whose entry point leaves a mark when it runs.
+    zt::DriverKit kit;
+    ASSERT_TRUE(kit.Install("ztmark.dll", "", "C:\\" + zt::UniqueName("nodir")));
+    zt::TempDirectory current;
+    ASSERT_TRUE(zt::CopyFileTo(zt::TestBinDir() + "zt_testres.dll", current.Path() + "ztmark.dll"));
+    zt::TempFile mark{"ztmark", ".txt"};
+    char saved[MAX_PATH] = "";
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(saved), saved));
+    SetEnvironmentVariableA("ZT_DLLMAIN_MARK", mark.Path().c_str());
+    SetCurrentDirectoryA(current.Path().c_str());
+    char path[ZT_TEXT] = "";
+    int result = AddTargetReg(kit.Printer().Name().c_str(), "LPT1:", kit.Model().c_str(), 0, path);
+    SetCurrentDirectoryA(saved);
+    SetEnvironmentVariableA("ZT_DLLMAIN_MARK", nullptr);
+    EXPECT_EQ(4, result) << "not loaded";
+    EXPECT_FALSE(zt::FileExists(mark.Path()));
+    EXPECT_EQ(TargetPath(TARGET_PRINTER_LIST, P0), path);
+}
+
 TEST_F(TargetStoreTest, PortListServesPrintersWithoutAName)
 {
-    zt::DriverKit kit; // the library is there, but a port target has no driver to find it by
-    ASSERT_TRUE(kit.Install("zetprn.dll"));
+    zt::DriverKit kit;
+    ASSERT_TRUE(kit.Install("zetprn.dll", "TrayIconSelected=2\r\n"));
     std::string port = zt::UniqueName("ZTPORT") + ":";
     char path[ZT_TEXT] = "";
     int portList = -1;
+    // Without the monitor's driver name the library cannot be found: the spooler knows no
+    // driver for a port.
     EXPECT_EQ(4, GetTargetReg("", port.c_str(), kit.Model().c_str(), &portList, path));
     EXPECT_EQ(1, portList);
     std::string target = TargetPath(TARGET_PORT_LIST, P0);
@@ -145,6 +174,14 @@ TEST_F(TargetStoreTest, PortListServesPrintersWithoutAName)
     EXPECT_EQ(port, Name(target));
     EXPECT_EQ(kMissing, TargetDword(target, "TrayIconEnable")) << "the library was not called";
     EXPECT_FALSE(Exists(TARGET_PRINTER_LIST, P0));
+
+    // With it, a new port's target gets the library's defaults from the driver's profile.
+    std::string other = zt::UniqueName("ZTPORT") + ":";
+    const std::string& driver = kit.Printer().Driver();
+    EXPECT_EQ(ZETPRN_OK, GetTargetReg("", other.c_str(), kit.Model().c_str(), &portList, path, driver.c_str()));
+    EXPECT_EQ(TargetPath(TARGET_PORT_LIST, P1), path);
+    EXPECT_EQ(1u, TargetDword(path, "TrayIconEnable"));
+    EXPECT_EQ(2u, TargetDword(path, "TrayIconSelected"));
 
     // Both names empty: the printer list, keyed by the empty name.
     EXPECT_EQ(4, GetTargetReg(nullptr, "", nullptr, &portList, path));
@@ -168,7 +205,8 @@ TEST_F(TargetStoreTest, LookupComparesOnlyWholeNamesWithoutRegardToCase)
     EXPECT_EQ(0, FindTargetReg(fits.c_str(), 0, path));
     EXPECT_EQ(TargetPath(list, P2), path);
     EXPECT_EQ(1, FindTargetReg(full.c_str(), 0, path));
-    EXPECT_EQ(1, FindTargetReg("LPT9:", 0, path));
+    EXPECT_EQ(0, FindTargetReg("LPT9:", 0, path)) << "a name stored without its terminator";
+    EXPECT_EQ(TargetPath(list, P1), path);
     EXPECT_EQ(0, FindTargetReg("office printer", 0, path));
     EXPECT_EQ(TargetPath(list, P3), path) << "the first match wins";
     EXPECT_EQ(4, FindTargetReg("office printer", 1, path)) << "no port list";

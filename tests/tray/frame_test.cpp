@@ -1,5 +1,6 @@
 // The frame's tray, menu and launch operations in process, with the shell call replaced
-// where the notification area has to misbehave, and real resources, registry and DCs.
+// where the notification area has to misbehave, and real resources (from resource
+// libraries mapped as the monitor maps them, as data), registry and DCs.
 #include <gtest/gtest.h>
 
 #include <stddef.h>
@@ -8,7 +9,9 @@
 #include <vector>
 
 #include "aux_layout.h"
+#include "cmdinfo.h"
 #include "driverkit.h"
+#include "library.h"
 #include "mainframe.h"
 #include "monitor_util.h"
 #include "testsupport.h"
@@ -59,7 +62,7 @@ protected:
 
 TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
 {
-    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
     ASSERT_NE(nullptr, m_frame.m_hResDll);
     m_shell.refuseAdds = 3;
     EXPECT_EQ(1, m_frame.SetTrayIcon(1, 1));
@@ -86,7 +89,7 @@ TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
 
 TEST_F(FrameTest, TrayAddGivesUpAfterTenRetries)
 {
-    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
     m_shell.refuseAllAdds = true;
     EXPECT_EQ(0, m_frame.SetTrayIcon(0, 1));
     EXPECT_EQ(11u, m_shell.calls.size());
@@ -97,7 +100,7 @@ TEST_F(FrameTest, TrayAddGivesUpAfterTenRetries)
 
 TEST_F(FrameTest, ImageOutsideTheThreeShowsTheFirstAndTipIsCut)
 {
-    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
     SafeCopyText(m_frame.m_szPrinterName, std::string(100, 'p'));
     ASSERT_EQ(1, m_frame.SetTrayIcon(2, 1));
     EXPECT_EQ(m_frame.m_hIcon[2], m_shell.icons.back());
@@ -116,7 +119,7 @@ TEST_F(FrameTest, ImageOutsideTheThreeShowsTheFirstAndTipIsCut)
 
 TEST_F(FrameTest, NewNotificationAreaGetsTheIconAgain)
 {
-    m_frame.m_hResDll = LoadLibraryA(zt::BinPath("zetres.dll").c_str());
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
     EXPECT_EQ(0, m_frame.OnTaskbarCreated()) << "no icon was set up yet";
     EXPECT_TRUE(m_shell.calls.empty());
     m_frame.m_nSelectedIcon = 2;
@@ -160,7 +163,7 @@ protected:
         FrameTest::SetUp();
         ASSERT_TRUE(m_kit.Ok());
         SafeCopyText(m_frame.m_szDriverName, m_kit.Driver());
-        m_frame.m_hResDll = LoadLibraryA((zt::TestBinDir() + "zt_testres.dll").c_str());
+        m_frame.m_hResDll = LoadResourceLibrary((zt::TestBinDir() + "zt_testres.dll").c_str());
         ASSERT_NE(nullptr, m_frame.m_hResDll);
         m_popup = CreatePopupMenu();
     }
@@ -266,31 +269,7 @@ TEST_F(AuxMenuTest, DependentItemShownOnlyWithItsKey)
     EXPECT_EQ(0, m_frame.IsDepExeCommand(925, ""));
 }
 
-// A 24-bit DIB section to draw into.
-struct Canvas {
-    Canvas(int w, int h)
-    {
-        BITMAPINFO info;
-        memset(&info, 0, sizeof(info));
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-};
+using zt::Canvas;
 
 TEST_F(AuxMenuTest, DrawsBitmapTextAndSelectionColours)
 {
@@ -481,6 +460,58 @@ TEST_F(AuxMenuTest, LongToolCommandLineIsNotCut)
     SetEnvironmentVariableA("ZT_RECORD", nullptr);
 }
 
+TEST_F(AuxMenuTest, ValuesWithQuoteMarksReachTheToolWhole)
+{
+    zt::TempFile record{"ztrec", ".txt"};
+    SetEnvironmentVariableA("ZT_RECORD", record.Path().c_str());
+    const std::string tool = "\"" + zt::TestBinDir() + "zt_recorder.exe\" /T931";
+    zt::SetString(HKEY_LOCAL_MACHINE, m_kit.MenuKey(), "931", tool);
+    SafeCopyText(m_frame.m_szModelID, "X9");
+    const std::string driver = " /D \"" + m_kit.Driver() + "\"";
+    struct {
+        std::string printer, port, options;
+    } cases[] = {
+        {"Laser A", "LPT1:", " /P \"Laser A\" /M \"X9\"" + driver + " /O \"LPT1:\""},
+        {"Laser\" /R /D \"x", "LPT1:", " /P15 \"Laser\" /R /D \"x\" /M \"X9\"" + driver + " /O \"LPT1:\""},
+        {"\"", "\\\\srv\\\"q\"", " /P1 \"\"\" /M \"X9\"" + driver + " /O9 \"\\\\srv\\\"q\"\""},
+    };
+    size_t count = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.printer);
+        SafeCopyText(m_frame.m_szPrinterName, c.printer);
+        SafeCopyText(m_frame.m_szPortName, c.port);
+        m_frame.OnAux(931);
+        ASSERT_TRUE(zt::WaitForRecords(record.Path(), ++count));
+        std::string line = zt::ReadRecords(record.Path())[count - 1].commandLine;
+        EXPECT_EQ(tool + c.options, line);
+        // The options read back as exactly the values given, and no option of their text.
+        CCmdInfo info(line.substr(tool.size()).c_str());
+        EXPECT_EQ(c.printer, info.m_szPrinterName);
+        EXPECT_EQ(c.port, info.m_szPortName);
+        EXPECT_EQ(m_kit.Driver(), info.m_szDriverName);
+        EXPECT_EQ(0, info.m_fRemove);
+    }
+    SetEnvironmentVariableA("ZT_RECORD", nullptr);
+}
+
+TEST_F(FrameTest, LaunchPassesAValueThatIsNotOneLineByLength)
+{
+    zt::TempFile record{"ztrec", ".txt"};
+    SetEnvironmentVariableA("ZT_RECORD", record.Path().c_str());
+    const std::string program = zt::TestBinDir() + "zt_recorder.exe";
+    const std::string printer = "Laser\x1a/R"; // Ctrl+Z would end the parameter file's reading
+    SafeCopyText(m_frame.m_szPrinterName, printer);
+    SafeCopyText(m_frame.m_szPortName, "LPT1:");
+    SafeCopyText(m_frame.m_szModelID, "X9");
+    EXPECT_EQ(1, m_frame.StartZETExe(program.c_str(), 1));
+    ASSERT_TRUE(zt::WaitForRecords(record.Path(), 1));
+    zt::Record r = zt::ReadRecords(record.Path())[0];
+    EXPECT_EQ("\"" + program + "\" /P" + std::to_string(printer.size()) + " \"" + printer + "\" /O5 \"LPT1:\" /M2 \"X9\" /E",
+              r.commandLine);
+    EXPECT_FALSE(r.hadFile);
+    SetEnvironmentVariableA("ZT_RECORD", nullptr);
+}
+
 TEST_F(FrameTest, TraySettingsFromTargetAndProfile)
 {
     zt::TestDriverKit kit;
@@ -507,6 +538,25 @@ TEST_F(FrameTest, TraySettingsFromTargetAndProfile)
     DWORD enable = 9;
     EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", &enable));
     EXPECT_EQ(0u, enable);
+
+    // No target can be made (its list is volatile, so no lasting subkey can go into it): no
+    // target path, and the profile's defaults hold; HKCU itself is never read as the target.
+    zt::SetAsideKey store(HKEY_CURRENT_USER, "software\\ORVEL\\ZET3\\ZETData");
+    ASSERT_TRUE(store.Ok());
+    HKEY list = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "software\\ORVEL\\ZET3\\ZETData\\OVLTarget", 0,
+                                             nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &list, nullptr));
+    RegCloseKey(list);
+    CMainFrame frame;
+    SafeCopyText(frame.m_szPrinterName, kit.Printer());
+    SafeCopyText(frame.m_szDriverName, kit.Driver());
+    SafeCopyText(frame.m_szModelID, kit.Model());
+    SafeCopyText(frame.m_szProfilePath, kit.ProfilePath());
+    frame.m_nSelectedIcon = 5;
+    EXPECT_EQ(1, frame.LoadTraySettings());
+    EXPECT_STREQ("", frame.m_szTargetKey);
+    EXPECT_EQ(0, frame.m_nSelectedIcon);
+    EXPECT_EQ(kit.InstallDir() + "zetres.dll", frame.m_szResDllPath);
 }
 
 TEST_F(FrameTest, RefreshRereadsTheImageAndIgnoresAMissingTarget)
@@ -527,6 +577,22 @@ TEST_F(FrameTest, RefreshRereadsTheImageAndIgnoresAMissingTarget)
     EXPECT_EQ(0, m_frame.RefreshTrayIcon());
     EXPECT_EQ(calls, m_shell.calls.size());
     EXPECT_EQ(1, m_frame.m_nSelectedIcon);
+
+    // Without a target path the profile's default image is shown again, never a value read
+    // from HKCU itself.
+    zt::TempFile profile{"ztprof", ".ini"};
+    ASSERT_TRUE(zt::WriteFileBytes(profile.Path(), "[M]\r\nTrayIconSelected=2\r\n"));
+    SafeCopyText(m_frame.m_szProfilePath, profile.Path());
+    SafeCopyText(m_frame.m_szModelID, "M");
+    m_frame.m_szTargetKey[0] = '\0';
+    zt::SavedValue root(HKEY_CURRENT_USER, "", "TrayIconSelected");
+    ASSERT_TRUE(zt::SetDword(HKEY_CURRENT_USER, "", "TrayIconSelected", 1));
+    m_frame.m_hIcon[2] = reinterpret_cast<HICON>(0x22);
+    EXPECT_EQ(0, m_frame.RefreshTrayIcon());
+    EXPECT_EQ(2, m_frame.m_nSelectedIcon);
+    EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
+    EXPECT_EQ(reinterpret_cast<HICON>(0x22), m_shell.icons.back());
+    m_frame.m_hIcon[2] = nullptr;
 }
 
 } // namespace

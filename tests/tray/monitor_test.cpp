@@ -6,6 +6,7 @@
 #include "mainframe.h"
 #include "monitor_util.h"
 #include "runvalue.h"
+#include "targets.h"
 #include "testsupport.h"
 
 namespace {
@@ -85,6 +86,51 @@ TEST_F(MonitorTest, RunsForInstalledPrinterAndClosesOnRequest)
     ASSERT_TRUE(monitor.WaitExit(15000, &code));
     EXPECT_EQ(0u, code);
     EXPECT_EQ(nullptr, zt::MonitorWindow(kit.Printer())) << "the slot is cleared at exit";
+}
+
+TEST_F(MonitorTest, PortOnlyMonitorRunsWithTheLibrarysDefaults)
+{
+    zt::KitOptions options;
+    options.trayIconSelected = 2;
+    zt::TestDriverKit kit(options);
+    ASSERT_TRUE(kit.Ok());
+    // A printer known only by its port, started at log-on from its own Run value.
+    const std::string port = zt::UniqueName("ZTPORT") + ":";
+    zt::RunValue user(HKEY_CURRENT_USER, port, RunData(kit));
+    ASSERT_TRUE(zt::WriteFileBytes(m_attached.Path(), "/O \"" + port + "\"\r\n/D \"" + kit.Driver() + "\"\r\n/M \"" +
+                                                          kit.Model() + "\"\r\n"));
+    MonitorProcess monitor;
+    ASSERT_TRUE(monitor.Start("/EF \"HKCU\" /A \"" + m_attached.Path() + "\""));
+    HWND window = monitor.WaitWindow(port);
+    EXPECT_NE(nullptr, window);
+    EXPECT_TRUE(monitor.Running());
+
+    // Its port-list target got the printer library's defaults from the driver's profile.
+    char target[260] = "";
+    EXPECT_EQ(0, FindTargetReg(port.c_str(), 1, target));
+    DWORD enable = 0, selected = 0;
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, target, "TrayIconEnable", &enable));
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, target, "TrayIconSelected", &selected));
+    EXPECT_EQ(1u, enable);
+    EXPECT_EQ(2u, selected);
+    EXPECT_TRUE(user.Exists());
+    EXPECT_TRUE(zt::FileExists(m_attached.Path()));
+    EXPECT_TRUE(window && Close(window, &monitor));
+    zt::DeleteKeyTree(HKEY_CURRENT_USER, target);
+}
+
+TEST_F(MonitorTest, NoCodeOfTheResourceLibraryRuns)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    // A resource library whose entry point leaves a mark when it runs.
+    ASSERT_TRUE(zt::CopyFileTo(zt::TestBinDir() + "zt_testres.dll", kit.InstallDir() + "zetres.dll"));
+    zt::TempFile mark{"ztmark", ".txt"};
+    MonitorProcess monitor;
+    HWND window = StartMonitor(kit, &monitor, {"ZT_DLLMAIN_MARK=" + mark.Path()});
+    ASSERT_NE(nullptr, window) << "icons and menu came from the library";
+    EXPECT_FALSE(zt::FileExists(mark.Path()));
+    EXPECT_TRUE(Close(window, &monitor));
 }
 
 TEST_F(MonitorTest, StatusProgramReceivesParameterFile)
