@@ -3,6 +3,8 @@
 // compared with a snapshot of the registry, files and spooler taken before it.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include "package_fixture.h"
 #include "package_snapshot.h"
 #include "setup_plan.h"
@@ -43,11 +45,36 @@ std::string PrinterDriver(const std::string& printer)
     return driver;
 }
 
-// What an installation left changed: the snapshots' differences, less two marks of Wine's
+// True when the line adds one of the empty keys that Windows Installer makes for its own
+// bookkeeping the first time it installs anything, and keeps (as Windows does).
+bool InstallerBookkeepingKey(const std::string& line)
+{
+    static const char* const kKeys[] = {
+        "\\Classes\\Installer",          "\\Classes\\Installer\\Features",
+        "\\Classes\\Installer\\Products", "\\Classes\\Installer\\UpgradeCodes",
+        "\\CurrentVersion\\Installer\\UpgradeCodes", "\\CurrentVersion\\Installer\\UserData",
+        "\\UserData\\S-1-5-18",          "\\UserData\\S-1-5-18\\Components",
+        "\\UserData\\S-1-5-18\\Products",
+    };
+    const std::string end = " = ";
+    if (line.compare(0, 6, "+ reg ") != 0 || line.size() < end.size() ||
+        line.compare(line.size() - end.size(), end.size(), end) != 0)
+        return false;
+    const std::string key = line.substr(0, line.size() - end.size());
+    for (const char* k : kKeys) {
+        const size_t n = strlen(k);
+        if (key.size() >= n && _stricmp(key.c_str() + key.size() - n, k) == 0)
+            return true;
+    }
+    return false;
+}
+
+// What an installation left changed: the snapshots' differences, less the marks of Wine's
 // msiexec itself. At each install of a package that is installed already it records the
 // package's folder once more in the product's source list (Windows keeps it once; the list
 // goes with the product's registration). After a rollback it leaves the keys of the
-// components it had registered, empty.
+// components it had registered, empty. Its first install in a new prefix makes its own
+// bookkeeping keys.
 std::string Residue(const SystemSnapshot& before, const SystemSnapshot& after)
 {
     const std::string components = "\\Installer\\UserData\\S-1-5-18\\Components\\";
@@ -58,7 +85,7 @@ std::string Residue(const SystemSnapshot& before, const SystemSnapshot& after)
         const bool sourceList = line.find("\\SourceList") != std::string::npos;
         const bool emptyComponentKey =
             line.find(components) != std::string::npos && line.find(" [") == std::string::npos;
-        if (!sourceList && !emptyComponentKey)
+        if (!sourceList && !emptyComponentKey && !InstallerBookkeepingKey(line))
             residue += line + "\n";
     }
     return residue;
