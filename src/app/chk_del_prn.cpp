@@ -1,5 +1,6 @@
-// The running monitor's check that its printer still exists. A deleted printer loses its
-// start-up entries (and their parameter files), so that its monitor does not come back.
+// The running monitor's check that its printer (or, for a monitor known only by its port,
+// that port) still exists. A deleted printer loses its start-up entries (and their
+// parameter files), so that its monitor does not come back.
 #include <windows.h>
 
 #include "mainframe.h"
@@ -32,6 +33,27 @@ void RemoveFromMachineRunKeys(const char* valueName)
 
 } // namespace
 
+int CMainFrame::IsPrinterPresent()
+{
+    // A monitor known only by its port has no printer to open (an empty name opens none,
+    // or the print server): it watches its port instead.
+    if (!m_szPrinterName[0]) {
+        TraceMsg("enter : PortExists");
+        int exists = PortExists(m_szPortName);
+        TraceMsg("exit : PortExists");
+        TraceInt("result", exists);
+        return exists;
+    }
+    HANDLE printer = nullptr;
+    TraceMsg("enter : OV_OpenPrinter");
+    BOOL result = OV_OpenPrinter(m_szPrinterName, &printer, nullptr);
+    TraceMsg("exit : OV_OpenPrinter");
+    TraceInt("result", result);
+    if (printer)
+        ClosePrinter(printer);
+    return result ? 1 : 0;
+}
+
 int CMainFrame::ChkDelPrn()
 {
     TraceMsg("CMainFrame::ChkDelPrn : start");
@@ -39,16 +61,8 @@ int CMainFrame::ChkDelPrn()
     if (m_fIconInstall == 1)
         return 1;
 
-    HANDLE printer = nullptr;
-    TraceMsg("enter : OV_OpenPrinter");
-    BOOL result = OV_OpenPrinter(m_szPrinterName, &printer, nullptr);
-    TraceMsg("exit : OV_OpenPrinter");
-    TraceInt("result", result);
-    if (result) {
-        if (printer)
-            ClosePrinter(printer);
+    if (IsPrinterPresent())
         return 1;
-    }
 
     // The printer is gone: stop checking, and remove its start-up entries.
     if (m_nPrinterCheckTimer) {

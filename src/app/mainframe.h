@@ -94,6 +94,7 @@ public:
     // Instance table (one copy per printer).
     int DuplicationChk();
     // Deleted-printer check: 1 present (or not checked), 0 gone and start-up entries removed.
+    // A monitor without a printer name checks that its port is still there.
     int ChkDelPrn();
 
     // Tray icon.
@@ -156,6 +157,8 @@ public:
 private:
     // The printer key: the printer name, or the port name when the printer name is empty.
     const char* KeyName() const;
+    // 1 when the printer opens (or, without a printer name, the spooler lists the port).
+    int IsPrinterPresent();
     // The profile's default tray image for the model.
     int ProfileSelectedIcon() const;
     // Adds the icon, retrying while the notification area is not ready.

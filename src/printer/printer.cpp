@@ -78,6 +78,28 @@ int CCtrlSetReg::IsZetInvalid(const char* printerName)
     return result;
 }
 
+int PortExists(const char* portName)
+{
+    if (!portName || !*portName)
+        return 0;
+    DWORD needed = 0;
+    DWORD count = 0;
+    EnumPortsA(nullptr, 1, nullptr, 0, &needed, &count);
+    if (needed == 0)
+        return 0;
+    BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+    if (!block)
+        return 0;
+    int found = 0;
+    if (EnumPortsA(nullptr, 1, block, needed, &needed, &count)) {
+        const PORT_INFO_1A* ports = reinterpret_cast<const PORT_INFO_1A*>(block);
+        for (DWORD i = 0; i < count && !found; ++i)
+            found = ports[i].pName && lstrcmpiA(ports[i].pName, portName) == 0;
+    }
+    HeapFree(GetProcessHeap(), 0, block);
+    return found;
+}
+
 int GetPrnDriverName(const char* printerName, char* outDriverName)
 {
     if (!outDriverName)

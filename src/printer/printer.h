@@ -13,6 +13,10 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
 // 1 when the platform is of the NT family (GetVersionExA reports VER_PLATFORM_WIN32_NT).
 int IsWinNT();
 
+// 1 when the spooler lists a port of that name (letter case ignored), else 0 (also for a
+// null or empty name, or when the ports cannot be listed).
+int PortExists(const char* portName);
+
 // The level-2 information of an open printer, read in two calls (the size, then the data)
 // into a zero-filled block that the object owns and frees.
 class PrinterInfo2 {

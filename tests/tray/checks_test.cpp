@@ -152,14 +152,21 @@ TEST(ChkDelPrn, GonePrinterLosesBothRunValuesAndTheirFiles)
               trace.Take());
 }
 
+// Without a printer name the monitor watches its port: it stays while the spooler lists
+// the port, and when the port is gone the values named after the port go.
 TEST(ChkDelPrn, PortStandsInForAnEmptyPrinterName)
 {
-    std::string port = zt::UniqueName("ztport");
-    zt::RunValue user(HKEY_CURRENT_USER, port, "\"x.exe\" /A \"nothing here\"");
-    TestFrame frame("");
-    lstrcpynA(frame.m_szPortName, port.c_str(), sizeof(frame.m_szPortName));
-    EXPECT_EQ(0, frame.ChkDelPrn());
-    EXPECT_FALSE(user.Exists());
+    struct Case {
+        std::string port;
+        int result;
+    } cases[] = {{zt::UniqueName("ztport"), 0}, {"FILE:", 1}, {"file:", 1}};
+    for (const Case& c : cases) {
+        zt::RunValue user(HKEY_CURRENT_USER, c.port, "\"x.exe\" /A \"nothing here\"");
+        TestFrame frame("");
+        lstrcpynA(frame.m_szPortName, c.port.c_str(), sizeof(frame.m_szPortName));
+        EXPECT_EQ(c.result, frame.ChkDelPrn()) << c.port;
+        EXPECT_EQ(c.result == 1, user.Exists()) << c.port;
+    }
 }
 
 TEST(MainFrame, TimersAndCommandsOutsideTheirRangesDoNothing)
