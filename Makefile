@@ -4,6 +4,8 @@
 #   make build  configure and build everything into build/bin
 #   make test   deps + build, then every test through CTest under Xvfb and Wine
 #   make demo   deps + build, then the sample kit installed and shown in a Wine desktop
+#   make bench  start-up work and idle memory of the monitor against minimal tray programs
+#   make stress copies of the monitor started at the same moment, 20 trials per case
 
 SHELL := /bin/bash
 BUILD ?= build
@@ -15,7 +17,7 @@ export WINEDLLOVERRIDES := mscoree,mshtml=
 
 DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 xvfb xauth cmake googletest make
 
-.PHONY: all deps build test demo bench clean prefix
+.PHONY: all deps build test demo bench stress clean prefix
 
 all: build
 
@@ -43,3 +45,8 @@ clean:
 # Start-up work and idle memory of the monitor against a minimal tray program.
 bench: build prefix
 	./tools/run-bench.sh $(BUILD)
+
+# Copies started at the same moment (one printer, several printers; existing and new
+# target store), STRESS_TRIALS (20) trials per case, in a Wine prefix of their own.
+stress: build
+	./tools/run-stress.sh $(BUILD)
