@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "driver_config.h"
+#include "instance_check.h" // MAP_NAME_STD
 #include "printer.h"
 #include "scoped.h"
 #include "strutil.h"
+#include "table_lock.h"
 
 namespace {
 
@@ -143,6 +145,50 @@ int SweepList(const char* listPath, bool (*isStale)(HKEY), int (*remove)(const c
     return 0;
 }
 
+// The store's lock, held for the scope when it could be taken.
+class StoreLock {
+public:
+    StoreLock() : m_mutex(CreateTableLock(MAP_NAME_STD)) { m_held = LockTable(m_mutex.Get(), &m_lock); }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    ScopedHandle m_mutex;
+    ScopedMutexLock m_lock; // released before m_mutex closes
+    bool m_held = false;
+};
+
+// AddTargetReg with the store's lock taken or not. Without it there is no sweep: another
+// process may be creating a target right now, and a target whose "Name" is not written
+// yet reads as stale.
+int AddTarget(const char* printerName, const char* portName, const char* modelId, int portList, char* outPath,
+              bool locked)
+{
+    if (locked)
+        CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
+    if (CreateTargetReg(portList == 1 ? portName : printerName, portList, outPath) != 0)
+        return 1;
+
+    char libraryPath[ZT_TEXT];
+    char driverName[ZT_TEXT];
+    memset(libraryPath, 0, sizeof(libraryPath));
+    memset(driverName, 0, sizeof(driverName));
+    GetPrnDriverName(printerName, driverName); // a port-list target has no driver
+    GetPrnDllPath(libraryPath, driverName, modelId);
+    libraryPath[sizeof(libraryPath) - 1] = '\0';
+
+    ScopedLibrary library;
+    if (!library.Load(libraryPath))
+        return 4;
+    // Through a generic function pointer: the export's real type is only known by name.
+    auto proc = reinterpret_cast<PrSetRegDefaultValueProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), PR_SET_REG_DEFAULT_VALUE)));
+    if (!proc)
+        return 5;
+    return proc(TextOrEmpty(printerName), driverName, TextOrEmpty(portName), TextOrEmpty(modelId), 0, 0, 0);
+}
+
 } // namespace
 
 int GetTargetReg(const char* printerName, const char* portName, const char* modelId, int* outPortList,
@@ -152,9 +198,12 @@ int GetTargetReg(const char* printerName, const char* portName, const char* mode
     if (outPortList)
         *outPortList = portList;
     const char* key = portList ? portName : printerName;
+    // The lookup too: a target found while another process still creates it would lack
+    // the printer library's defaults, and read as disabled.
+    StoreLock lock;
     if (FindTargetReg(key, portList, outPath) == 0)
         return 0;
-    return AddTargetReg(printerName, portName, modelId, portList, outPath);
+    return AddTarget(printerName, portName, modelId, portList, outPath, lock.Held());
 }
 
 int FindTargetReg(const char* key, int portList, char* outPath)
@@ -187,27 +236,8 @@ int FindTargetReg(const char* key, int portList, char* outPath)
 int AddTargetReg(const char* printerName, const char* portName, const char* modelId, int portList,
                  char* outPath)
 {
-    CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
-    if (CreateTargetReg(portList == 1 ? portName : printerName, portList, outPath) != 0)
-        return 1;
-
-    char libraryPath[ZT_TEXT];
-    char driverName[ZT_TEXT];
-    memset(libraryPath, 0, sizeof(libraryPath));
-    memset(driverName, 0, sizeof(driverName));
-    GetPrnDriverName(printerName, driverName); // a port-list target has no driver
-    GetPrnDllPath(libraryPath, driverName, modelId);
-    libraryPath[sizeof(libraryPath) - 1] = '\0';
-
-    ScopedLibrary library;
-    if (!library.Load(libraryPath))
-        return 4;
-    // Through a generic function pointer: the export's real type is only known by name.
-    auto proc = reinterpret_cast<PrSetRegDefaultValueProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), PR_SET_REG_DEFAULT_VALUE)));
-    if (!proc)
-        return 5;
-    return proc(TextOrEmpty(printerName), driverName, TextOrEmpty(portName), TextOrEmpty(modelId), 0, 0, 0);
+    StoreLock lock;
+    return AddTarget(printerName, portName, modelId, portList, outPath, lock.Held());
 }
 
 int CreateTargetReg(const char* key, int portList, char* outPath)
