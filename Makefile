@@ -8,6 +8,8 @@
 #                 and -x64.msi
 #   make test     deps + build, then every test of both builds through CTest under Xvfb and Wine
 #   make demo     deps + build, then the sample kit installed and shown in a Wine desktop
+#   make bench    start-up work and idle memory of the monitor against minimal tray programs
+#   make stress   copies of the monitor started at the same moment, 20 trials per case
 
 SHELL := /bin/bash
 BUILD ?= build
@@ -20,7 +22,7 @@ export WINEDLLOVERRIDES := mscoree,mshtml=
 DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake \
 	googletest make wixl msitools
 
-.PHONY: all deps build package test demo bench clean prefix build64 prefix64 test64 clean64
+.PHONY: all deps build package test demo bench stress clean prefix build64 prefix64 test64 clean64
 
 all: build
 
@@ -56,6 +58,11 @@ clean: clean64
 # Start-up work and idle memory of the monitor against a minimal tray program.
 bench: build prefix
 	./tools/run-bench.sh $(BUILD)
+
+# Copies started at the same moment (one printer, several printers; existing and new
+# target store), STRESS_TRIALS (20) trials per case, in a Wine prefix of their own.
+stress: build
+	./tools/run-stress.sh $(BUILD)
 
 # ---- The 64-bit (x86_64) build -------------------------------------------------------
 # Its own tree (build/x64) and Wine prefix (a win64 one, which runs 32-bit programs too);

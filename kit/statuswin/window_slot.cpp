@@ -1,6 +1,6 @@
 #include "window_slot.h"
 
-CWindowSlot::CWindowSlot() : m_table{nullptr, 0}, m_szPrinterName{}, m_szPortName{}, m_kind(0), m_claimed(false)
+CWindowSlot::CWindowSlot() : m_table{nullptr, 0, nullptr}, m_szPrinterName{}, m_szPortName{}, m_kind(0), m_claimed(false)
 {
 }
 

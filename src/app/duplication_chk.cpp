@@ -4,28 +4,33 @@
 
 #include "instance_check.h"
 #include "mainframe.h"
+#include "scoped.h"
 #include "trace.h"
 
 int CMainFrame::DuplicationChk()
 {
     TraceMsg("CMainFrame::DuplicationChk : start");
     HWND other = nullptr;
-    m_table.hMapping = nullptr;
-    m_table.recordSize = 0;
+    m_table = {nullptr, 0, nullptr};
+    int result = 0;
+    {
+        // The table's lock is held from the check until the window is stored: no other copy
+        // ever sees this copy's placeholder, which it would take for a stale slot.
+        ScopedMutexLock lock;
+        TraceMsg("enter : MultiExecuteCheck");
+        result = MultiExecuteCheck(m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR, INSTANCE_PLACEHOLDER_HWND,
+                                   &other, &m_table, &lock);
+        TraceMsg("exit : MultiExecuteCheck");
+        TraceInt("result", result);
 
-    TraceMsg("enter : MultiExecuteCheck");
-    int result = MultiExecuteCheck(m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR,
-                                   reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), &other, &m_table);
-    TraceMsg("exit : MultiExecuteCheck");
-    TraceInt("result", result);
-
-    if (result == 0) {
-        TraceMsg("enter : SethWindow");
-        SethWindow(m_szPrinterName, m_szPortName, m_hWnd, INSTANCE_KIND_MONITOR);
-        TraceMsg("exit : SethWindow");
-        TraceMsg("CMainFrame::DuplicationChk : end");
-        return 1;
-    }
+        if (result == 0) {
+            TraceMsg("enter : SethWindow");
+            SethWindow(m_szPrinterName, m_szPortName, m_hWnd, INSTANCE_KIND_MONITOR);
+            TraceMsg("exit : SethWindow");
+            TraceMsg("CMainFrame::DuplicationChk : end");
+            return 1;
+        }
+    } // released before the message box below, and before the table is closed
 
     if (result == 1 && other) {
         // Hand the request to the running copy: close it (remove option) or refresh it.

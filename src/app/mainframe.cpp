@@ -32,7 +32,7 @@ CAuxMenuItem::CAuxMenuItem() : m_nCommand(0), m_hBitmap(nullptr)
 CAuxMenuItem::~CAuxMenuItem() = default;
 
 CMainFrame::CMainFrame()
-    : m_pAuxItems(nullptr), m_hWnd(nullptr), m_hMenu(nullptr), m_table{nullptr, 0}, m_fRemove(0),
+    : m_pAuxItems(nullptr), m_hWnd(nullptr), m_hMenu(nullptr), m_table{nullptr, 0, nullptr}, m_fRemove(0),
       m_fIconInstall(0), m_nSelectedIcon(0), m_hResDll(nullptr), m_nPrinterCheckTimer(0),
       m_nPrinterCheckInterval(0), m_nAuxItemCount(0), m_nMaskCheckTimer(0), m_uTaskbarCreated(0),
       m_pfnNotifyIcon(Shell_NotifyIconA), m_dwTrayRetryDelay(TRAY_ADD_RETRY_DELAY)

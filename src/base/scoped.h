@@ -78,6 +78,38 @@ private:
     HANDLE m_handle = nullptr;
 };
 
+// Ownership of a mutex by this thread for the scope: taken with a bounded wait, released
+// at the end. The mutex handle is not owned: it must stay open while the lock is held. A
+// mutex whose holder ended without releasing it (WAIT_ABANDONED) is taken as well.
+class ScopedMutexLock {
+public:
+    ScopedMutexLock() = default;
+    ~ScopedMutexLock() { Release(); }
+    ScopedMutexLock(const ScopedMutexLock&) = delete;
+    ScopedMutexLock& operator=(const ScopedMutexLock&) = delete;
+
+    // Waits at most timeoutMs; the result of the wait (WAIT_FAILED for a null mutex).
+    DWORD Acquire(HANDLE mutex, DWORD timeoutMs)
+    {
+        Release();
+        DWORD wait = mutex ? WaitForSingleObject(mutex, timeoutMs) : WAIT_FAILED;
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+            m_mutex = mutex;
+        return wait;
+    }
+    bool Held() const { return m_mutex != nullptr; }
+    void Release()
+    {
+        if (m_mutex) {
+            ReleaseMutex(m_mutex);
+            m_mutex = nullptr;
+        }
+    }
+
+private:
+    HANDLE m_mutex = nullptr;
+};
+
 // View of a file mapping.
 class ScopedView {
 public:

@@ -6,7 +6,9 @@
 #include "printer.h"
 #include "reg_view.h"
 #include "scoped.h"
+#include "shared_access.h"
 #include "strutil.h"
+#include "table_lock.h"
 
 namespace {
 
@@ -16,9 +18,6 @@ const char MAP_FILE_NAME_VALUE[] = DRIVER_VALUE_MAP_FILE;
 // the six lowest specific rights.
 constexpr DWORD TABLE_ACCESS = STANDARD_RIGHTS_REQUIRED | 0x3F;
 static_assert(TABLE_ACCESS == 0xF003F, "table access mask");
-// The ACL header and two entry heads (type, flags, size and mask) before the SIDs.
-constexpr DWORD ACL_FIXED_BYTES = sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD));
-static_assert(ACL_FIXED_BYTES == 24, "ACL size without SIDs");
 
 // The table a printer key uses: its name, its layout and the key itself.
 struct TableChoice {
@@ -57,30 +56,6 @@ bool GetDriverName(HANDLE printer, char* out, size_t outSize)
     return info.Read(printer) && info.Get()->pDriverName && SafeCopy(out, outSize, info.Get()->pDriverName);
 }
 
-// Creates the mapping with a DACL of the two SIDs; the ACL is freed before returning.
-HANDLE CreateWithAcl(PSID system, PSID everyone, DWORD size, const char* name)
-{
-    DWORD aclSize = ACL_FIXED_BYTES + GetLengthSid(system) + GetLengthSid(everyone);
-    PACL acl = static_cast<PACL>(HeapAlloc(GetProcessHeap(), 0, aclSize));
-    if (!acl)
-        return nullptr;
-    HANDLE mapping = nullptr;
-    DWORD error = ERROR_SUCCESS;
-    SECURITY_DESCRIPTOR descriptor;
-    if (InitializeAcl(acl, aclSize, ACL_REVISION) &&
-        AddAccessAllowedAce(acl, ACL_REVISION, TABLE_ACCESS, system) &&
-        AddAccessAllowedAce(acl, ACL_REVISION, TABLE_ACCESS, everyone) &&
-        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE)) {
-        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
-        mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, size, name);
-    }
-    error = GetLastError();
-    HeapFree(GetProcessHeap(), 0, acl);
-    SetLastError(error);
-    return mapping;
-}
-
 // Creates or opens a table; a table created here gets its end marker.
 HANDLE OpenTable(DWORD size, DWORD firstView, const char* name)
 {
@@ -107,8 +82,11 @@ void CloseInstanceTable(InstanceTable* table)
         return;
     if (table->hMapping)
         CloseHandle(table->hMapping);
+    if (table->hLock)
+        CloseHandle(table->hLock);
     table->hMapping = nullptr;
     table->recordSize = 0;
+    table->hLock = nullptr;
 }
 
 int GetDriverMapName(const char* key, char* outName, int outSize)
@@ -156,21 +134,15 @@ int ChooseMapName(char* outName, const char* printerName, const char* portName, 
 
 HANDLE CreateSecuredMapping(DWORD size, const char* name)
 {
-    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
-    PSID system = nullptr;
-    PSID everyone = nullptr;
     HANDLE mapping = nullptr;
     DWORD error = ERROR_INVALID_SECURITY_DESCR;
-    if (AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system) &&
-        AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
-        mapping = CreateWithAcl(system, everyone, size, name);
-        error = GetLastError();
+    {
+        CSharedAccess access(TABLE_ACCESS);
+        if (access.Get()) {
+            mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, access.Get(), PAGE_READWRITE, 0, size, name);
+            error = GetLastError();
+        }
     }
-    if (everyone)
-        FreeSid(everyone);
-    if (system)
-        FreeSid(system);
     SetLastError(error); // callers tell a new mapping from an existing one by it
     return mapping;
 }
@@ -187,7 +159,7 @@ HANDLE OpenStdTable(const char* key, const char* name)
 }
 
 int MultiExecuteCheck(const char* printerName, const char* portName, int kind, HWND value, HWND* outWindow,
-                      InstanceTable* outTable)
+                      InstanceTable* outTable, ScopedMutexLock* keepLocked)
 {
     if (outWindow)
         *outWindow = nullptr;
@@ -196,15 +168,22 @@ int MultiExecuteCheck(const char* printerName, const char* portName, int kind, H
     TableChoice table;
     if (!ChooseTable(printerName, portName, &table))
         return RECORD_FAILED;
+    // The table is created (with its end marker) and searched under its lock: no other
+    // copy meets a new table before its end marker, or this claim half done.
+    ScopedHandle lockHandle(CreateTableLock(table.name));
+    ScopedMutexLock ownLock; // released before lockHandle closes
+    ScopedMutexLock* lock = keepLocked ? keepLocked : &ownLock;
+    LockTable(lockHandle.Get(), lock);
     HANDLE mapping = table.fromDriver ? OpenDriverTable(table.name) : OpenStdTable(table.key, table.name);
     if (!mapping) {
-        outTable->hMapping = nullptr;
-        outTable->recordSize = 0;
+        lock->Release();
+        *outTable = {nullptr, 0, nullptr};
         return RECORD_FAILED;
     }
     int result = FindOrAddRecord(mapping, table.recordSize, table.key, kind, value, outWindow);
     outTable->hMapping = mapping;
     outTable->recordSize = table.recordSize;
+    outTable->hLock = lockHandle.Detach();
     return result;
 }
 
@@ -213,6 +192,9 @@ int SethWindow(const char* printerName, const char* portName, HWND window, int k
     TableChoice table;
     if (!ChooseTable(printerName, portName, &table))
         return SLOT_NO_TABLE; // an empty "MapFileName" names no mapping that could open
+    ScopedHandle lockHandle(CreateTableLock(table.name));
+    ScopedMutexLock lock;
+    LockTable(lockHandle.Get(), &lock);
     return SetRecordSlot(table.name, table.recordSize, printerName, portName, window, kind);
 }
 
@@ -220,6 +202,8 @@ void RemoveOwnRecord(InstanceTable* table, const char* printerName, const char* 
 {
     if (!table || !table->hMapping)
         return;
+    ScopedMutexLock lock;
+    LockTable(table->hLock, &lock);
     ClearRecordSlot(table->hMapping, table->recordSize, usePort ? portName : printerName, kind);
 }
 

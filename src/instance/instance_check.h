@@ -13,11 +13,17 @@
 // (LocalSystem, then Everyone, each with access 0xF003F); on the 9x family it has none.
 // A table lives as long as any process holds a handle to it: a monitor keeps its
 // InstanceTable open while it runs.
+//
+// Every change of a table made here (the check-and-claim with the creation of a new table,
+// the window stored, the slot cleared) runs under the table's lock (table_lock.h); the
+// read-only lookup FindRunningWindow takes none.
 #pragma once
 
 #include <windows.h>
 
 #include "instance_table.h"
+
+class ScopedMutexLock;
 
 #define MAP_NAME_STD "ZetV3MapFile"
 #define MAP_NAME_LONG "ZetV3MapFile2"
@@ -28,13 +34,14 @@
 // selected tray image (parameters ignored).
 constexpr UINT WM_REFRESHICON = WM_USER + 200; // 1224
 
-// The open table that a monitor holds while it runs. Empty: null handle, size 0.
+// The open table that a monitor holds while it runs. Empty: null handles, size 0.
 struct InstanceTable {
     HANDLE hMapping;
-    DWORD recordSize; // 274 or 534, the layout the table was opened with
+    DWORD recordSize;      // 274 or 534, the layout the table was opened with
+    HANDLE hLock = nullptr; // the table's lock, opened with it; null when it could not be made
 };
 
-// Closes the table's handle, if any, and makes it empty. A null pointer is ignored.
+// Closes the table's handles, if any, and makes it empty. A null pointer is ignored.
 void CloseInstanceTable(InstanceTable* table);
 
 // 1 when `key` opens as a printer whose driver key holds a "MapFileName" value: the
@@ -67,11 +74,14 @@ HANDLE OpenStdTable(const char* key, const char* name);
 // set empty when no table opened, and left as it was when no name could be chosen.
 // A null outTable answers 2 at once. A handle already in *outTable is overwritten, not
 // closed: pass an empty table.
+// The check runs under the table's lock. With keepLocked, the lock stays held there when a
+// table was opened (whatever the answer), so the caller can store its window under the same
+// lock; release it before closing the table.
 int MultiExecuteCheck(const char* printerName, const char* portName, int kind, HWND value, HWND* outWindow,
-                      InstanceTable* outTable);
+                      InstanceTable* outTable, ScopedMutexLock* keepLocked = nullptr);
 
-// Stores `window` in the kind's slot of the key's record, opening the key's table again
-// by name. The results of SetRecordSlot: 0, 1, -1 or -2.
+// Stores `window` in the kind's slot of the key's record, opening the key's table and its
+// lock again by name. The results of SetRecordSlot: 0, 1, -1 or -2.
 int SethWindow(const char* printerName, const char* portName, HWND window, int kind);
 
 // Clears the kind's slot of the key (`portName` when usePort is non-zero, else

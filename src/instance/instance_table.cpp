@@ -120,21 +120,25 @@ bool IsLiveWindow(HWND window, int kind)
 
 enum class ScanResult { Found, EndMarker, NotFound, MapFailed };
 
-// Walks positions 0..499, mapping the first p + 1 records at step p. On Found and
-// EndMarker, `view` covers positions 0..*outPos and *outPos is the record's position.
+BYTE* RecordAt(const ScopedView& view, const Layout& layout, DWORD position)
+{
+    return view.Get() + static_cast<SIZE_T>(position) * layout.recordSize;
+}
+
+// Maps the table once, at its stated size, and walks positions 0..499. On Found and
+// EndMarker *outPos is the record's position.
 ScanResult ScanForKey(HANDLE mapping, const Layout& layout, const char* key, DWORD access, ScopedView* view,
                       DWORD* outPos)
 {
+    if (!view->Map(mapping, access, static_cast<SIZE_T>(TABLE_POSITIONS) * layout.recordSize))
+        return ScanResult::MapFailed;
     for (DWORD p = 0; p < TABLE_POSITIONS; ++p) {
-        if (!view->Map(mapping, access, static_cast<SIZE_T>(p + 1) * layout.recordSize))
-            return ScanResult::MapFailed;
-        const BYTE* record = view->Get() + static_cast<SIZE_T>(p) * layout.recordSize;
+        const BYTE* record = RecordAt(*view, layout, p);
         *outPos = p;
         if (record[0] == RECORD_END_MARKER)
             return ScanResult::EndMarker;
         if (KeyMatches(layout, record, key))
             return ScanResult::Found;
-        view->Unmap();
     }
     return ScanResult::NotFound;
 }
@@ -148,27 +152,22 @@ void FillRecord(const Layout& layout, BYTE* record, const char* key)
 }
 
 // Adds the key at the lowest free record before the end marker at `end`, or appends it
-// there. `view` covers positions 0..end.
-int AddRecord(HANDLE mapping, const Layout& layout, const char* key, int kind, HWND value, DWORD end,
-              ScopedView* view)
+// there; the end marker then moves on by one, which the last position has no room for.
+int AddRecord(const ScopedView& view, const Layout& layout, const char* key, int kind, HWND value, DWORD end)
 {
     for (DWORD q = 0; q <= end; ++q) {
-        BYTE* record = view->Get() + static_cast<SIZE_T>(q) * layout.recordSize;
+        BYTE* record = RecordAt(view, layout, q);
         if (record[0] == RECORD_FREE) {
             FillRecord(layout, record, key);
         } else if (record[0] == RECORD_END_MARKER) {
-            // The end marker moves on behind the new record; the last position has no room.
             if (q + 1 >= TABLE_POSITIONS)
                 return RECORD_FAILED;
-            if (!view->Map(mapping, FILE_MAP_ALL_ACCESS, static_cast<SIZE_T>(q + 2) * layout.recordSize))
-                return RECORD_FAILED;
-            record = view->Get() + static_cast<SIZE_T>(q) * layout.recordSize;
             FillRecord(layout, record, key);
             record[layout.recordSize] = RECORD_END_MARKER;
         } else if (!KeyMatches(layout, record, key)) {
             continue; // in use by another key
         }
-        // A record filled just now, or one with this key that another process added
+        // A record filled just now, or one with this key that another program added
         // meanwhile: the value goes into its slot without a liveness test.
         WriteSlot(record, SlotOffset(layout, kind), HandleToSlot(value));
         return RECORD_CLAIMED;
@@ -200,11 +199,11 @@ int FindOrAddRecord(HANDLE mapping, DWORD recordSize, const char* key, int kind,
     case ScanResult::NotFound:
         return RECORD_CLAIMED; // no end marker: nothing can be added
     case ScanResult::EndMarker:
-        return AddRecord(mapping, *layout, key, kind, value, pos, &view);
+        return AddRecord(view, *layout, key, kind, value, pos);
     case ScanResult::Found:
         break;
     }
-    BYTE* record = view.Get() + static_cast<SIZE_T>(pos) * layout->recordSize;
+    BYTE* record = RecordAt(view, *layout, pos);
     DWORD offset = SlotOffset(*layout, kind);
     HWND held = SlotToHandle(ReadSlot(record, offset));
     if (IsLiveWindow(held, kind)) {
@@ -225,7 +224,7 @@ void ClearRecordSlot(HANDLE mapping, DWORD recordSize, const char* key, int kind
     DWORD pos = 0;
     if (ScanForKey(mapping, *layout, key, FILE_MAP_ALL_ACCESS, &view, &pos) != ScanResult::Found)
         return;
-    BYTE* record = view.Get() + static_cast<SIZE_T>(pos) * layout->recordSize;
+    BYTE* record = RecordAt(view, *layout, pos);
     DWORD own = SlotOffset(*layout, kind);
     const DWORD slots[] = {layout->slot0, layout->slot12, layout->slot3};
     bool othersEmpty = true;
@@ -263,8 +262,7 @@ int SetRecordSlot(const char* mapName, DWORD recordSize, const char* printerName
     case ScanResult::Found:
         break;
     }
-    BYTE* record = view.Get() + static_cast<SIZE_T>(pos) * layout->recordSize;
-    WriteSlot(record, SlotOffset(*layout, kind), HandleToSlot(value));
+    WriteSlot(RecordAt(view, *layout, pos), SlotOffset(*layout, kind), HandleToSlot(value));
     return SLOT_SET;
 }
 
@@ -277,7 +275,6 @@ HWND FindRecordWindow(HANDLE mapping, DWORD recordSize, const char* key, int kin
     DWORD pos = 0;
     if (ScanForKey(mapping, *layout, key, FILE_MAP_READ, &view, &pos) != ScanResult::Found)
         return nullptr;
-    const BYTE* record = view.Get() + static_cast<SIZE_T>(pos) * layout->recordSize;
-    HWND held = SlotToHandle(ReadSlot(record, SlotOffset(*layout, kind)));
+    HWND held = SlotToHandle(ReadSlot(RecordAt(view, *layout, pos), SlotOffset(*layout, kind)));
     return IsLiveWindow(held, kind) ? held : nullptr;
 }

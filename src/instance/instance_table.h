@@ -24,10 +24,11 @@
 // its handle; for kind 3 the window must also be of the monitor's class (handles are
 // recycled, and another program's window must never be taken for a monitor).
 //
-// Nothing is locked: every operation reads the table afresh through views mapped from
-// offset 0 and released before it returns, and never reads or writes beyond
-// 500 * recordSize bytes, whatever size the operating system rounds the mapping up to.
-// None of these operations writes a trace line.
+// These operations take no lock themselves (their callers hold the table's lock, see
+// table_lock.h). Each reads the table afresh through one view of the table's stated size,
+// 500 * recordSize bytes from offset 0, released before it returns, and never reads or
+// writes beyond it, whatever size the operating system rounds the mapping up to. None of
+// these operations writes a trace line.
 #pragma once
 
 #include <windows.h>

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "driver_config.h"
+#include "instance_check.h" // MAP_NAME_STD
 #include "printer.h"
 #include "reg_read.h"
 #include "scoped.h"
 #include "strutil.h"
+#include "table_lock.h"
 #include "trace.h"
 
 namespace {
@@ -141,6 +143,54 @@ int SweepList(const char* listPath, bool (*isStale)(HKEY), int (*remove)(const c
     return 0;
 }
 
+// The store's lock, held for the scope when it could be taken.
+class StoreLock {
+public:
+    StoreLock() : m_mutex(CreateTableLock(MAP_NAME_STD)) { m_held = LockTable(m_mutex.Get(), &m_lock); }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    ScopedHandle m_mutex;
+    ScopedMutexLock m_lock; // released before m_mutex closes
+    bool m_held = false;
+};
+
+// AddTargetReg with the store's lock taken or not. Without it there is no sweep: another
+// process may be creating a target right now, and a target whose "Name" is not written
+// yet reads as stale.
+int AddTarget(const char* printerName, const char* portName, const char* modelId, int portList, char* outPath,
+              const char* startDriverName, bool locked)
+{
+    if (locked)
+        CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
+    if (CreateTargetReg(portList == 1 ? portName : printerName, portList, outPath) != 0)
+        return 1;
+
+    char libraryPath[ZT_TEXT];
+    char driverName[ZT_TEXT];
+    memset(libraryPath, 0, sizeof(libraryPath));
+    memset(driverName, 0, sizeof(driverName));
+    // A port-list target has no printer to ask: the monitor's own driver name stands in.
+    if (!GetPrnDriverName(printerName, driverName) && !SafeCopy(driverName, TextOrEmpty(startDriverName)))
+        driverName[0] = '\0';
+    GetPrnDllPath(libraryPath, driverName, modelId);
+    libraryPath[sizeof(libraryPath) - 1] = '\0';
+
+    ScopedLibrary library;
+    if (!library.Load(libraryPath)) {
+        TraceLoadError("AddTargetReg", PROFILE_INI_PRN_DLL, libraryPath, GetLastError());
+        return 4;
+    }
+    // Through a generic function pointer: the export's real type is only known by name.
+    auto proc = reinterpret_cast<PrSetRegDefaultValueProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), PR_SET_REG_DEFAULT_VALUE)));
+    if (!proc)
+        return 5;
+    return proc(TextOrEmpty(printerName), driverName, TextOrEmpty(portName), TextOrEmpty(modelId), 0, 0, 0);
+}
+
 } // namespace
 
 int GetTargetReg(const char* printerName, const char* portName, const char* modelId, int* outPortList,
@@ -150,9 +200,12 @@ int GetTargetReg(const char* printerName, const char* portName, const char* mode
     if (outPortList)
         *outPortList = portList;
     const char* key = portList ? portName : printerName;
+    // The lookup too: a target found while another process still creates it would lack
+    // the printer library's defaults, and read as disabled.
+    StoreLock lock;
     if (FindTargetReg(key, portList, outPath) == 0)
         return 0;
-    return AddTargetReg(printerName, portName, modelId, portList, outPath, startDriverName);
+    return AddTarget(printerName, portName, modelId, portList, outPath, startDriverName, lock.Held());
 }
 
 int FindTargetReg(const char* key, int portList, char* outPath)
@@ -185,31 +238,8 @@ int FindTargetReg(const char* key, int portList, char* outPath)
 int AddTargetReg(const char* printerName, const char* portName, const char* modelId, int portList,
                  char* outPath, const char* startDriverName)
 {
-    CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
-    if (CreateTargetReg(portList == 1 ? portName : printerName, portList, outPath) != 0)
-        return 1;
-
-    char libraryPath[ZT_TEXT];
-    char driverName[ZT_TEXT];
-    memset(libraryPath, 0, sizeof(libraryPath));
-    memset(driverName, 0, sizeof(driverName));
-    // A port-list target has no printer to ask: the monitor's own driver name stands in.
-    if (!GetPrnDriverName(printerName, driverName) && !SafeCopy(driverName, TextOrEmpty(startDriverName)))
-        driverName[0] = '\0';
-    GetPrnDllPath(libraryPath, driverName, modelId);
-    libraryPath[sizeof(libraryPath) - 1] = '\0';
-
-    ScopedLibrary library;
-    if (!library.Load(libraryPath)) {
-        TraceLoadError("AddTargetReg", PROFILE_INI_PRN_DLL, libraryPath, GetLastError());
-        return 4;
-    }
-    // Through a generic function pointer: the export's real type is only known by name.
-    auto proc = reinterpret_cast<PrSetRegDefaultValueProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), PR_SET_REG_DEFAULT_VALUE)));
-    if (!proc)
-        return 5;
-    return proc(TextOrEmpty(printerName), driverName, TextOrEmpty(portName), TextOrEmpty(modelId), 0, 0, 0);
+    StoreLock lock;
+    return AddTarget(printerName, portName, modelId, portList, outPath, startDriverName, lock.Held());
 }
 
 int CreateTargetReg(const char* key, int portList, char* outPath)

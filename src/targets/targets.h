@@ -9,9 +9,16 @@
 // PrSetRegDefaultValue.
 //
 // A target path is the HKCU-relative path of a target subkey ("<list>\P...") in a buffer of
-// ZT_TEXT (260) bytes. Every function opens and closes its own keys; nothing is cached. The
-// store is shared by several processes without a lock: only the claim of a new subkey is
-// atomic.
+// ZT_TEXT (260) bytes. Every function opens and closes its own keys; nothing is cached.
+//
+// The store is shared by the monitors of every printer, the status-window program and the
+// printer library. GetTargetReg and AddTargetReg (the lookup, the sweep, the new subkey and
+// the library's defaults) run under one lock for the whole store: the lock of the standard
+// instance table "ZetV3MapFile" (table_lock.h). One fixed name, because the store is one per
+// user whatever table a printer uses; the standard table's lock, because it lives in the
+// session's namespace, like the monitors of the user who owns the store. When the lock
+// cannot be taken, a target is still found or created, but no stale target is swept. The
+// other functions take no lock; of them only the claim of a new subkey is atomic.
 #pragma once
 
 #include <windows.h>
@@ -45,13 +52,13 @@ int GetTargetReg(const char* printerName, const char* portName, const char* mode
 // over.
 int FindTargetReg(const char* key, int portList, char* outPath);
 
-// Sweeps stale targets, creates a new target for the printer (or port) and has the
-// driver's printer library write its defaults. The library is found through the driver
-// name that the spooler reports for the printer, or, when it reports none (a port-list
-// target has no printer to ask), through startDriverName, the driver that the monitor was
-// started with; the name used is the one handed to the library. 1 = the target was not
-// created as required; 4 = the printer library cannot be loaded; 5 = it lacks
-// PrSetRegDefaultValue; otherwise the library function's own result.
+// Sweeps stale targets (only when it holds the store's lock), creates a new target for the
+// printer (or port) and has the driver's printer library write its defaults. The library
+// is found through the driver name that the spooler reports for the printer, or, when it
+// reports none (a port-list target has no printer to ask), through startDriverName, the
+// driver that the monitor was started with; the name used is the one handed to the
+// library. 1 = the target was not created as required; 4 = the printer library cannot be
+// loaded; 5 = it lacks PrSetRegDefaultValue; otherwise the library function's own result.
 int AddTargetReg(const char* printerName, const char* portName, const char* modelId, int portList,
                  char* outPath, const char* startDriverName = nullptr);
 

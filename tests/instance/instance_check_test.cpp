@@ -6,9 +6,13 @@
 #include <sddl.h>
 #include <string.h>
 
+#include <functional>
+#include <thread>
+
 #include "instance_check.h"
 #include "instance_testutil.h"
 #include "scoped.h"
+#include "table_lock.h"
 
 namespace {
 
@@ -147,34 +151,44 @@ TEST(ChooseMapName, DriverStandardAndLongKeyTables)
     EXPECT_EQ(7, fromDriver);
 }
 
-TEST(CreateSecuredMapping, AccessListOfLocalSystemThenEveryone)
+// A table and its lock let every account open them: LocalSystem, then Everyone.
+TEST(SharedAccess, TableAndLockAllowLocalSystemThenEveryone)
 {
     std::string name = zt::UniqueName("ztsec");
     SetLastError(0xdeadbeef);
     ScopedHandle mapping(CreateSecuredMapping(4096, name.c_str()));
     ASSERT_TRUE(mapping.IsValid());
     EXPECT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    ScopedHandle lock(CreateTableLock(name.c_str()));
+    ASSERT_TRUE(lock.IsValid());
 
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetSecurityInfo(mapping.Get(), SE_KERNEL_OBJECT,
-                                                                 DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                                                                 nullptr, &sd));
-    ASSERT_NE(nullptr, dacl);
-    EXPECT_EQ(ACL_REVISION, dacl->AclRevision);
-    ASSERT_EQ(2, dacl->AceCount);
-    const char* sids[] = {"S-1-5-18", "S-1-1-0"};
-    for (DWORD i = 0; i < 2; ++i) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
-        EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
-        EXPECT_EQ(0xF003Fu, ace->Mask);
-        char* text = nullptr;
-        ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &text));
-        EXPECT_STREQ(sids[i], text);
-        LocalFree(text);
+    struct {
+        HANDLE object;
+        DWORD mask;
+    } rows[] = {{mapping.Get(), 0xF003F}, {lock.Get(), MUTEX_ALL_ACCESS}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mask);
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetSecurityInfo(row.object, SE_KERNEL_OBJECT,
+                                                                     DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                                                     &dacl, nullptr, &sd));
+        ASSERT_NE(nullptr, dacl);
+        EXPECT_EQ(ACL_REVISION, dacl->AclRevision);
+        ASSERT_EQ(2, dacl->AceCount);
+        const char* sids[] = {"S-1-5-18", "S-1-1-0"};
+        for (DWORD i = 0; i < 2; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+            EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
+            EXPECT_EQ(row.mask, ace->Mask);
+            char* text = nullptr;
+            ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &text));
+            EXPECT_STREQ(sids[i], text);
+            LocalFree(text);
+        }
+        LocalFree(sd);
     }
-    LocalFree(sd);
 
     ScopedHandle again(CreateSecuredMapping(4096, name.c_str()));
     EXPECT_TRUE(again.IsValid());
@@ -391,6 +405,103 @@ TEST(MultiExecuteCheck, EmptyMapFileNameAndLongKeys)
     EXPECT_EQ(2, MultiExecuteCheck(tooLong.c_str(), "", 3, PLACEHOLDER, &other, &table));
     EXPECT_NE(nullptr, table.hMapping) << "the opened table is handed back for the caller to close";
     CloseInstanceTable(&table);
+}
+
+// How the table's lock is held elsewhere while a change of the table is asked for.
+enum class Holder {
+    ReleasedLater, // by another thread, which lets go after a while
+    PastTheBound,  // by another thread, until the change is done
+    Abandoned,     // by nobody: its last holder ended without letting go
+};
+
+// True when another thread can take the lock at once.
+bool LockIsFree(HANDLE mutex)
+{
+    DWORD wait = WAIT_FAILED;
+    std::thread probe([&] {
+        wait = WaitForSingleObject(mutex, 0);
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+            ReleaseMutex(mutex);
+    });
+    probe.join();
+    return wait == WAIT_OBJECT_0;
+}
+
+std::vector<std::string> LockTraceLines(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> lock;
+    for (const std::string& line : lines) {
+        if (line.compare(0, 9, "LockTable") == 0)
+            lock.push_back(line);
+    }
+    return lock;
+}
+
+// Each change of a driver's table (its creation with the first claim, the window stored,
+// the slot cleared) waits for the table's lock, goes on without it past the bounded wait,
+// and takes a lock abandoned by its holder; it always leaves the lock free.
+TEST(TableLock, EveryChangeOfATableWaitsForItsLock)
+{
+    std::string mapName = zt::UniqueName("ztlockmap");
+    DriverPrinter dp(mapName);
+    ASSERT_TRUE(dp.ok);
+    const std::string& printer = dp.printer.Name();
+    ScopedHandle mutex(CreateTableLock(mapName.c_str()));
+    ASSERT_TRUE(mutex.IsValid());
+    zt::TestWindow window(MONITOR_WINDOW_CLASS);
+    zt::PrivateTrace trace;
+    ASSERT_TRUE(trace.On());
+    InstanceTable table = {nullptr, 0};
+    HWND other = nullptr;
+    // The printer's kind-3 slot, read through the table's name; -1 without table or record.
+    auto slot = [&]() -> long long {
+        ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, mapName.c_str()));
+        ScopedView view;
+        if (!mapping.IsValid() || !view.Map(mapping.Get(), FILE_MAP_READ, TABLE_SIZE_LONG))
+            return -1;
+        int pos = FindPosition(view.Get(), RECORD_SIZE_LONG, printer);
+        return pos < 0 ? -1LL : static_cast<long long>(SlotAt(view.Get() + pos * RECORD_SIZE_LONG, 530));
+    };
+    struct Row {
+        const char* change;
+        Holder holder;
+        std::function<void()> run;
+        long long slotAfter;
+        const char* traceLine; // null: no line of the lock
+    };
+    const Row rows[] = {
+        {"claim", Holder::ReleasedLater,
+         [&] { MultiExecuteCheck(printer.c_str(), "", 3, PLACEHOLDER, &other, &table); }, 0xFFFFFFFF, nullptr},
+        {"store the window", Holder::PastTheBound, [&] { SethWindow(printer.c_str(), "", window.Get(), 3); },
+         zt::HandleValue(window.Get()), "LockTable : not taken, going on without it : 258"},
+        {"clear", Holder::Abandoned, [&] { RemoveOwnRecord(&table, printer.c_str(), "", 3, 0); }, -1,
+         "LockTable : abandoned by its holder, taken"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.change);
+        long long before = slot();
+        trace.Take();
+        ScopedMutexLock held;
+        if (row.holder == Holder::Abandoned)
+            std::thread([&] { WaitForSingleObject(mutex.Get(), 0); }).join();
+        else
+            ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), held.Acquire(mutex.Get(), 0));
+        std::thread worker(row.run);
+        if (row.holder == Holder::ReleasedLater) {
+            EXPECT_FALSE(zt::WaitFor([&] { return slot() != before; }, 500)) << "changed while the lock was held";
+            held.Release();
+        }
+        worker.join();
+        held.Release();
+        EXPECT_EQ(row.slotAfter, slot());
+        EXPECT_TRUE(LockIsFree(mutex.Get()));
+        std::vector<std::string> expected;
+        if (row.traceLine)
+            expected.push_back(row.traceLine);
+        EXPECT_EQ(expected, LockTraceLines(trace.Take()));
+    }
+    CloseInstanceTable(&table);
+    EXPECT_EQ(nullptr, table.hLock);
 }
 
 } // namespace

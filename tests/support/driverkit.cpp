@@ -19,14 +19,22 @@ bool CopyFileTo(const std::string& from, const std::string& to)
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
-void RemoveTargetsNamed(const std::string& name)
+std::vector<std::string> TargetsNamed(const std::string& name)
 {
+    std::vector<std::string> keys;
     for (const std::string& sub : SubkeyNames(HKEY_CURRENT_USER, kPrinterList)) {
         std::string path = std::string(kPrinterList) + "\\" + sub;
         std::string value;
         if (GetString(HKEY_CURRENT_USER, path, "Name", &value) && _stricmp(value.c_str(), name.c_str()) == 0)
-            DeleteKeyTree(HKEY_CURRENT_USER, path);
+            keys.push_back(path);
     }
+    return keys;
+}
+
+void RemoveTargetsNamed(const std::string& name)
+{
+    for (const std::string& path : TargetsNamed(name))
+        DeleteKeyTree(HKEY_CURRENT_USER, path);
 }
 
 std::string TestDriverKit::DriverKey() const
@@ -36,13 +44,8 @@ std::string TestDriverKit::DriverKey() const
 
 std::string TestDriverKit::TargetKey() const
 {
-    for (const std::string& sub : SubkeyNames(HKEY_CURRENT_USER, kPrinterList)) {
-        std::string path = std::string(kPrinterList) + "\\" + sub;
-        std::string value;
-        if (GetString(HKEY_CURRENT_USER, path, "Name", &value) && _stricmp(value.c_str(), Printer().c_str()) == 0)
-            return path;
-    }
-    return "";
+    std::vector<std::string> keys = TargetsNamed(Printer());
+    return keys.empty() ? "" : keys[0];
 }
 
 TestDriverKit::TestDriverKit(const KitOptions& options)

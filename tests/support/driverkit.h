@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "testsupport.h"
 
@@ -59,7 +60,9 @@ private:
     bool m_ok = false;
 };
 
-// Removes every target of the printer list whose "Name" is `name` (any letter case).
+// The targets of the printer list whose "Name" is `name` (any letter case), in enumeration
+// order, and their removal.
+std::vector<std::string> TargetsNamed(const std::string& name);
 void RemoveTargetsNamed(const std::string& name);
 // Copies a file; true on success.
 bool CopyFileTo(const std::string& from, const std::string& to);

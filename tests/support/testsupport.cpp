@@ -524,11 +524,14 @@ std::vector<std::string> PrivateTrace::Take()
 
 ChildProcess::~ChildProcess()
 {
+    if (m_suspendedThread)
+        CloseHandle(m_suspendedThread);
     if (m_process)
         CloseHandle(m_process);
 }
 
-bool ChildProcess::Start(const std::string& exePath, const std::string& args, const std::vector<std::string>* env)
+bool ChildProcess::Start(const std::string& exePath, const std::string& args, const std::vector<std::string>* env,
+                         bool suspended)
 {
     std::string cmd = "\"" + exePath + "\"";
     if (!args.empty())
@@ -548,15 +551,31 @@ bool ChildProcess::Start(const std::string& exePath, const std::string& args, co
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
     memset(&pi, 0, sizeof(pi));
-    if (!CreateProcessA(exePath.c_str(), cmdBuf.data(), nullptr, nullptr, FALSE, 0,
+    if (!CreateProcessA(exePath.c_str(), cmdBuf.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0,
                         env ? const_cast<char*>(block.c_str()) : nullptr, nullptr, &si, &pi))
         return false;
-    CloseHandle(pi.hThread);
+    if (m_suspendedThread)
+        CloseHandle(m_suspendedThread);
+    m_suspendedThread = nullptr;
+    if (suspended)
+        m_suspendedThread = pi.hThread;
+    else
+        CloseHandle(pi.hThread);
     if (m_process)
         CloseHandle(m_process);
     m_process = pi.hProcess;
     m_pid = pi.dwProcessId;
     return true;
+}
+
+bool ChildProcess::Resume()
+{
+    if (!m_suspendedThread)
+        return false;
+    bool resumed = ResumeThread(m_suspendedThread) != static_cast<DWORD>(-1);
+    CloseHandle(m_suspendedThread);
+    m_suspendedThread = nullptr;
+    return resumed;
 }
 
 bool ChildProcess::Wait(DWORD timeoutMs, DWORD* exitCode)

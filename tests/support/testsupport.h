@@ -270,9 +270,11 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts `exePath` with the command-line text `args` (the program name is prepended,
-    // quoted). `env` (optional) replaces the environment: "NAME=value" entries.
+    // quoted). `env` (optional) replaces the environment: "NAME=value" entries. A suspended
+    // process runs once Resume is called.
     bool Start(const std::string& exePath, const std::string& args,
-               const std::vector<std::string>* env = nullptr);
+               const std::vector<std::string>* env = nullptr, bool suspended = false);
+    bool Resume();
     // Waits for the exit; false on timeout. `exitCode` receives the exit code.
     bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
     bool Running() const;
@@ -282,6 +284,7 @@ public:
 
 private:
     HANDLE m_process = nullptr;
+    HANDLE m_suspendedThread = nullptr;
     DWORD m_pid = 0;
 };
 

@@ -4,10 +4,14 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <thread>
+
 #include "driverkit.h"
+#include "instance_check.h" // MAP_NAME_STD
 #include "scoped.h"
 #include "store_fixture.h"
 #include "strutil.h"
+#include "table_lock.h"
 #include "targets.h"
 #include "zetprn.h"
 
@@ -122,6 +126,55 @@ TEST_F(TargetStoreTest, FreedFirstSlotIsReusedAndAMissingLibraryGivesFour)
     EXPECT_EQ(name, Name(target));
     EXPECT_EQ(kMissing, TargetDword(target, "TrayIconEnable"));
     EXPECT_FALSE(Exists(TARGET_PRINTER_LIST, P1));
+}
+
+// A new target is looked up and created under the store's lock, while another process
+// holds it with a target of its own whose "Name" is not written yet. Past the bounded wait
+// the target is still made, but without the sweep, which would take the other for stale.
+TEST_F(TargetStoreTest, CreationWaitsForTheStoreLockAndSweepsOnlyUnderIt)
+{
+    zt::DriverKit kit;
+    ASSERT_TRUE(kit.Install("zetprn.dll", "TrayIconEnable=1\r\n"));
+    ScopedHandle mutex(CreateTableLock(MAP_NAME_STD));
+    ASSERT_TRUE(mutex.IsValid());
+    zt::PrivateTrace trace;
+    ASSERT_TRUE(trace.On());
+    const char* printers = TARGET_PRINTER_LIST;
+    struct Row {
+        bool releasedLater; // else held until the creation is done
+        const char* created;
+        bool othersStays;
+    } rows[] = {{true, P0, false}, {false, P1, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.releasedLater ? "lock released" : "lock held past the wait");
+        zt::DeleteKeyTree(HKEY_CURRENT_USER, zt::kStoreKey);
+        ASSERT_TRUE(MakeTarget(printers, P0, nullptr));
+        trace.Take();
+        ScopedMutexLock held;
+        ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), held.Acquire(mutex.Get(), 0));
+        char path[ZT_TEXT] = "";
+        int result = -1;
+        std::thread worker([&] {
+            int portList = -1;
+            result = GetTargetReg(kit.Printer().Name().c_str(), "LPT1:", kit.Model().c_str(), &portList, path);
+        });
+        if (row.releasedLater) {
+            EXPECT_FALSE(zt::WaitFor([&] { return Exists(printers, P1) || !Exists(printers, P0); }, 500));
+            held.Release();
+        }
+        worker.join();
+        held.Release();
+        EXPECT_EQ(0, result);
+        EXPECT_EQ(TargetPath(printers, row.created), path);
+        EXPECT_EQ(kit.Printer().Name(), Name(path));
+        EXPECT_EQ(1u, TargetDword(path, "TrayIconEnable"));
+        EXPECT_EQ(row.othersStays, Exists(printers, P0) &&
+                                       !zt::ValueExists(HKEY_CURRENT_USER, TargetPath(printers, P0), "Name"));
+        bool timedOut = false;
+        for (const std::string& line : trace.Take())
+            timedOut = timedOut || line == "LockTable : not taken, going on without it : 258";
+        EXPECT_EQ(!row.releasedLater, timedOut);
+    }
 }
 
 TEST_F(TargetStoreTest, LibraryWithoutTheExportGivesFive)

@@ -2,6 +2,8 @@
 // notifications, menu commands, a second start, the monitoring switch, a deleted printer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "driverkit.h"
 #include "mainframe.h"
 #include "monitor_util.h"
@@ -271,6 +273,42 @@ TEST_F(MonitorTest, SecondStartHandsOverAndRemoveOptionCloses)
     ASSERT_TRUE(zt::RunProcess(zt::BinPath("zettray.exe"), zt::MonitorArgs(kit, "/R"), 20000, &code));
     EXPECT_TRUE(first.WaitExit(15000));
     EXPECT_EQ(nullptr, zt::MonitorWindow(kit.Printer()));
+}
+
+// Copies for one printer released at one moment, as a log-on with both Run values or a
+// driver's installer starts them: one monitor and one record, the start-up entry kept and
+// the printer enabled, whether its target exists already or the copies create it.
+TEST_F(MonitorTest, CopiesStartedTogetherLeaveOneMonitor)
+{
+    for (bool targetExists : {true, false}) {
+        SCOPED_TRACE(targetExists ? "existing target" : "new target");
+        zt::TestDriverKit kit;
+        ASSERT_TRUE(kit.Ok());
+        zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), RunData(kit));
+        char path[260] = "";
+        int portList = 0;
+        if (targetExists) {
+            ASSERT_EQ(0, GetTargetReg(kit.Printer().c_str(), kit.Port().c_str(), kit.Model().c_str(), &portList, path));
+        }
+        zt::MonitorGroup copies;
+        ASSERT_TRUE(copies.Start(std::vector<std::string>(8, zt::MonitorArgs(kit))));
+        ASSERT_TRUE(copies.Settle(60000));
+        std::vector<HWND> windows = copies.CopyWindows();
+        windows.erase(std::remove(windows.begin(), windows.end(), nullptr), windows.end());
+        ASSERT_EQ(1u, windows.size());
+        EXPECT_EQ(1u, copies.Running());
+        HWND recorded = nullptr;
+        EXPECT_EQ(1, zt::StdTableRecords(kit.Printer(), &recorded));
+        EXPECT_EQ(windows[0], recorded);
+        EXPECT_TRUE(user.Exists());
+        std::vector<std::string> targets = zt::TargetsNamed(kit.Printer());
+        ASSERT_EQ(1u, targets.size());
+        DWORD enable = 0;
+        EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, targets[0], "TrayIconEnable", &enable));
+        EXPECT_EQ(1u, enable);
+        copies.CloseAll();
+        EXPECT_EQ(0u, copies.Running());
+    }
 }
 
 TEST_F(MonitorTest, KilledMonitorsSlotIsTakenOver)

@@ -1,9 +1,11 @@
 #include "monitor_util.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include "instance_check.h"
 #include "instance_table.h"
+#include "scoped.h"
 
 namespace zt {
 
@@ -44,6 +46,94 @@ HWND MonitorProcess::WaitWindow(const std::string& printer, DWORD timeoutMs)
     if (window && WaitForInputIdle(m_child.Handle(), timeoutMs) != 0)
         return nullptr;
     return window;
+}
+
+MonitorGroup::~MonitorGroup()
+{
+    for (auto& copy : m_copies)
+        copy->Kill();
+}
+
+bool MonitorGroup::Start(const std::vector<std::string>& argsList)
+{
+    for (const std::string& args : argsList) {
+        m_copies.push_back(std::unique_ptr<ChildProcess>(new ChildProcess));
+        if (!m_copies.back()->Start(BinPath("zettray.exe"), args, nullptr, true)) {
+            for (auto& copy : m_copies)
+                copy->Kill();
+            m_copies.clear();
+            return false;
+        }
+    }
+    for (auto& copy : m_copies)
+        copy->Resume();
+    return true;
+}
+
+bool MonitorGroup::Settle(DWORD timeoutMs)
+{
+    return WaitFor(
+        [&] {
+            for (auto& copy : m_copies) {
+                if (copy->Running() && WaitForInputIdle(copy->Handle(), 0) != 0)
+                    return false;
+            }
+            return true;
+        },
+        timeoutMs);
+}
+
+std::vector<HWND> MonitorGroup::CopyWindows() const
+{
+    std::vector<HWND> windows;
+    for (auto& copy : m_copies)
+        windows.push_back(copy->Running() ? FindProcessWindow(copy->Pid(), nullptr, MONITOR_WINDOW_CLASS) : nullptr);
+    return windows;
+}
+
+size_t MonitorGroup::Running() const
+{
+    size_t running = 0;
+    for (auto& copy : m_copies)
+        running += copy->Running() ? 1 : 0;
+    return running;
+}
+
+void MonitorGroup::CloseAll(DWORD timeoutMs)
+{
+    for (HWND window : CopyWindows()) {
+        if (window)
+            PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    for (auto& copy : m_copies) {
+        if (!copy->Wait(timeoutMs))
+            copy->Kill();
+    }
+}
+
+int StdTableRecords(const std::string& key, HWND* window)
+{
+    if (window)
+        *window = nullptr;
+    ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, MAP_NAME_STD));
+    ScopedView view;
+    if (!mapping.IsValid() || !view.Map(mapping.Get(), FILE_MAP_READ, TABLE_SIZE_STD))
+        return 0;
+    int count = 0;
+    for (DWORD p = 0; p < TABLE_POSITIONS; ++p) {
+        const BYTE* record = view.Get() + p * RECORD_SIZE_STD;
+        if (record[0] == RECORD_END_MARKER)
+            break;
+        std::string stored(reinterpret_cast<const char*>(record), strnlen(reinterpret_cast<const char*>(record), KEY_CHARS_STD));
+        if (record[0] == RECORD_FREE || _stricmp(stored.c_str(), key.c_str()) != 0)
+            continue;
+        if (count++ == 0 && window) {
+            DWORD slot;
+            memcpy(&slot, record + offsetof(InstanceRecord, hWnd3), sizeof(slot));
+            *window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(slot)));
+        }
+    }
+    return count;
 }
 
 std::string MonitorArgs(const TestDriverKit& kit, const std::string& extra)
@@ -102,7 +192,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
         return TRUE;
     char text[256] = {0};
     GetWindowTextA(window, text, sizeof(text));
-    if (strcmp(text, search->title) != 0)
+    if (search->title && strcmp(text, search->title) != 0)
         return TRUE;
     if (search->className) {
         char cls[64] = {0};

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,31 @@ private:
     ChildProcess m_child;
 };
 
+// Copies of the monitor released at one moment: each is created suspended, then all are
+// resumed one right after another. Copies still running at the end of the scope are killed.
+class MonitorGroup {
+public:
+    ~MonitorGroup();
+    // Starts one copy per command line; false (with nothing left running) when one fails.
+    bool Start(const std::vector<std::string>& argsList);
+    // Waits until every copy has ended or waits for input (in its message loop, or in a
+    // message box); false when one did neither within the timeout.
+    bool Settle(DWORD timeoutMs);
+    // The hidden monitor window of each copy, in start order; null for a copy that ended.
+    std::vector<HWND> CopyWindows() const;
+    // Copies still running, monitors or not.
+    size_t Running() const;
+    // Posts WM_CLOSE to every copy's monitor window and waits; kills what still runs then.
+    void CloseAll(DWORD timeoutMs = 15000);
+
+private:
+    std::vector<std::unique_ptr<ChildProcess>> m_copies;
+};
+
+// How many records in use of the standard instance table hold `key` (any letter case);
+// *window (optional) receives the kind-3 slot of the first of them.
+int StdTableRecords(const std::string& key, HWND* window = nullptr);
+
 // The start-up command line of a monitor for the kit's printer, as the per-user Run value
 // starts it (the short start-up delay).
 std::string MonitorArgs(const TestDriverKit& kit, const std::string& extra = "");
@@ -48,7 +74,8 @@ struct Record {
 std::vector<Record> ReadRecords(const std::string& path);
 bool WaitForRecords(const std::string& path, size_t count, DWORD timeoutMs = 15000);
 
-// A top-level window of the process with that title (e.g. a message box), or null.
+// A top-level window of the process with that title (e.g. a message box), or null; a null
+// title matches any title.
 HWND FindProcessWindow(DWORD pid, const char* title, const char* className = nullptr);
 // The text of a message box's message (its static control).
 std::string MessageBoxText(HWND box);
