@@ -328,7 +328,7 @@ int DoUninstall(const std::string& printer)
     // the driver, and a later install into another folder overwrote it.
     const std::string dir = !record.dir.empty() ? record.dir : info.installDir;
 
-    if (!CloseMonitor(dir + "\\" KIT_MONITOR_EXE, printer))
+    if (!CloseMonitor(printer))
         printf("warning: the monitor for \"%s\" did not close\n", printer.c_str());
     // An earlier zetsetup could give two printers of a folder one parameter file: the other
     // printer's log-on start still needs it.

@@ -126,19 +126,12 @@ bool WaitForMonitorEnd(HANDLE process, const std::string& printer, DWORD timeout
     return WaitForSingleObject(process, spent < timeoutMs ? timeoutMs - spent : 0) == WAIT_OBJECT_0;
 }
 
-bool CloseMonitor(const std::string& monitorPath, const std::string& printer)
+bool CloseMonitor(const std::string& printer)
 {
     HWND window = FindMonitorWindow(printer);
     if (!window)
         return true;
     ScopedHandle process(OpenMonitorProcess(window));
-    DWORD code = 0;
-    if (PathExists(monitorPath) &&
-        RunProgram(monitorPath, "\"" + monitorPath + "\" /P \"" + printer + "\" /R", MONITOR_CLOSE_TIMEOUT_MS, &code) &&
-        WaitForMonitorEnd(process.Get(), printer, MONITOR_CLOSE_TIMEOUT_MS))
-        return true;
-    window = FindMonitorWindow(printer);
-    if (window)
-        PostMessageA(window, WM_CLOSE, 0, 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
     return WaitForMonitorEnd(process.Get(), printer, MONITOR_CLOSE_TIMEOUT_MS);
 }

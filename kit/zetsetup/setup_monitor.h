@@ -35,8 +35,7 @@ HANDLE OpenMonitorProcess(HWND window);
 // has ended: its files are then free. false when the time passes first.
 bool WaitForMonitorEnd(HANDLE process, const std::string& printer, DWORD timeoutMs);
 
-// Closes the printer's running monitor: starts `monitorPath` with /P "<printer>" /R, which
-// hands the request to the running copy, and waits for it to go; when the copy cannot do
-// it (no program, or the printer no longer opens), posts WM_CLOSE to the window itself.
-// true when the monitor has ended.
-bool CloseMonitor(const std::string& monitorPath, const std::string& printer);
+// Closes the printer's running monitor: posts WM_CLOSE to its window, as a second start
+// with /R would after its start-up delay, and waits for it to go. true when the monitor
+// has ended (or none ran).
+bool CloseMonitor(const std::string& printer);
