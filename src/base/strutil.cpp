@@ -1,5 +1,7 @@
 #include "strutil.h"
 
+#include <windows.h>
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -23,6 +25,41 @@ int SafeCopyN(char* dst, size_t size, const char* src, size_t count)
 int SafeCopy(char* dst, size_t size, const char* src)
 {
     return SafeCopyN(dst, size, src, static_cast<size_t>(-1));
+}
+
+// Bytes of the longest start of src that ends on a character boundary of codePage and
+// holds at most limit bytes.
+static size_t CharBoundaryPrefix(const char* src, size_t limit, unsigned codePage)
+{
+    size_t n = 0;
+    while (src[n] != '\0') {
+        BYTE b = static_cast<BYTE>(src[n]);
+        size_t step = (IsDBCSLeadByteEx(codePage, b) && src[n + 1] != '\0') ? 2 : 1;
+        if (n + step > limit)
+            break;
+        n += step;
+    }
+    return n;
+}
+
+int SafeCopyEllipsis(char* dst, size_t size, const char* src, unsigned codePage)
+{
+    if (!dst || size == 0)
+        return 0;
+    if (!src)
+        src = "";
+    size_t whole = CharBoundaryPrefix(src, size - 1, codePage);
+    if (src[whole] == '\0') {
+        memcpy(dst, src, whole);
+        dst[whole] = '\0';
+        return 1;
+    }
+    static const char kDots[] = "...";
+    size_t room = size - 1 > sizeof(kDots) - 1 ? size - 1 - (sizeof(kDots) - 1) : 0;
+    size_t keep = CharBoundaryPrefix(src, room, codePage);
+    memcpy(dst, src, keep);
+    SafeCopy(dst + keep, size - keep, kDots);
+    return 0;
 }
 
 int SafeAppend(char* dst, size_t size, const char* src)

@@ -14,6 +14,11 @@ int SafeCopy(char* dst, size_t size, const char* src);
 int SafeCopyN(char* dst, size_t size, const char* src, size_t count);
 // Appends src to the text in dst, bounded as SafeCopy. Returns 1 when all of it fit.
 int SafeAppend(char* dst, size_t size, const char* src);
+// Copies src into dst (size bytes with the terminator) like SafeCopy, but a text that does
+// not fit is cut on a character boundary of the ANSI code page codePage (CP_ACP, 0, is the
+// process's own) and ends in "...": never half a double-byte character. Returns 1 when the
+// whole text fit, 0 when it was cut.
+int SafeCopyEllipsis(char* dst, size_t size, const char* src, unsigned codePage = 0);
 // printf-style formatting into dst, always terminated. Returns 1 when the whole result
 // fit, 0 when it was cut or the format failed (dst then holds what fit, or "").
 int SafeFormat(char* dst, size_t size, const char* format, ...)

@@ -77,7 +77,7 @@ int CMainFrame::LoadTraySettings()
 
 int CMainFrame::SetTrayIcon(int index, int add)
 {
-    SafeCopyN(m_nid.szTip, sizeof(m_nid.szTip), KeyName(), TRAY_TIP_CHARS);
+    SafeCopyEllipsis(m_nid.szTip, TRAY_TIP_CHARS + 1, KeyName());
     int image = ValidIconIndex(index);
     if (!add) {
         m_nid.hIcon = m_hIcon[image];

@@ -46,6 +46,35 @@ TEST(SafeAppend, AppendsBoundedAndRepairsUnterminated)
     EXPECT_EQ('\0', buf[7]);
 }
 
+TEST(SafeCopyEllipsis, CutsOnACharacterBoundaryWithDots)
+{
+    // "\x95\x5c" is one character in code page 932 (its second byte is a backslash).
+    struct Row {
+        unsigned codePage;
+        size_t size;
+        const char* src;
+        int whole;
+        const char* expected;
+    } const rows[] = {
+        {1252, 8, "1234567", 1, "1234567"},
+        {1252, 8, "12345678", 0, "1234..."},
+        {932, 8, "\x95\x5c\x95\x5c\x95\x5c", 1, "\x95\x5c\x95\x5c\x95\x5c"},
+        {932, 8, "\x95\x5c\x95\x5c\x95\x5c\x95\x5c", 0, "\x95\x5c\x95\x5c..."},
+        {932, 8, "a\x95\x5c\x95\x5c\x95\x5c\x95\x5c", 0, "a\x95\x5c..."},
+        {1252, 8, "a\x95\x5c\x95\x5c\x95\x5c\x95\x5c", 0, "a\x95\x5c\x95..."},
+        {932, 9, "1234567\x95", 1, "1234567\x95"}, // a lead byte at the end counts alone
+        {1252, 3, "abcd", 0, ".."},
+        {1252, 4, nullptr, 1, ""},
+    };
+    for (const Row& row : rows) {
+        char buf[8 + 4];
+        memset(buf, 0xcc, sizeof(buf));
+        EXPECT_EQ(row.whole, SafeCopyEllipsis(buf, row.size, row.src, row.codePage)) << row.expected;
+        EXPECT_STREQ(row.expected, buf);
+        EXPECT_EQ(static_cast<char>(0xcc), buf[row.size]) << "nothing written past the buffer";
+    }
+}
+
 TEST(SafeFormat, BoundedAndTerminated)
 {
     char buf[10];
