@@ -26,18 +26,20 @@ DWORD NameHash(const char* text)
 }
 
 // Waits for the mutex, answering messages sent to this thread's windows meanwhile (a
-// caller that waits may own a window that other programs send to). The wait's result.
+// caller that waits may own a window that other programs send to). The queue is looked
+// at only when a sent message waits: a look at an empty queue would tell programs waiting
+// for this one to be idle that it is. The wait's result.
 DWORD WaitAnsweringSentMessages(HANDLE mutex, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         DWORD elapsed = GetTickCount() - start;
         DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
-        DWORD wait = MsgWaitForMultipleObjects(1, &mutex, FALSE, left, QS_SENDMESSAGE);
+        DWORD wait = MsgWaitForMultipleObjectsEx(1, &mutex, left, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
         if (wait != WAIT_OBJECT_0 + 1)
             return wait;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 
