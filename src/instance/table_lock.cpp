@@ -25,21 +25,28 @@ DWORD NameHash(const char* text)
     return hash;
 }
 
+// How often a waiter looks whether a message was sent to its windows.
+constexpr DWORD kSentMessageCheckMs = 50;
+
 // Waits for the mutex, answering messages sent to this thread's windows meanwhile (a
-// caller that waits may own a window that other programs send to). The queue is looked
-// at only when a sent message waits: a look at an empty queue would tell programs waiting
-// for this one to be idle that it is. The wait's result.
+// caller that waits may own a window that other programs send to). The queue is looked at
+// only when a sent message waits, and the wait itself is not a wait for messages: either
+// would tell programs that wait for this one to be idle (WaitForInputIdle) that it is, in
+// the middle of its start. The wait's result.
 DWORD WaitAnsweringSentMessages(HANDLE mutex, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     for (;;) {
         DWORD elapsed = GetTickCount() - start;
         DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
-        DWORD wait = MsgWaitForMultipleObjectsEx(1, &mutex, left, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
-        if (wait != WAIT_OBJECT_0 + 1)
+        DWORD slice = left < kSentMessageCheckMs ? left : kSentMessageCheckMs;
+        DWORD wait = WaitForSingleObject(mutex, slice);
+        if (wait != WAIT_TIMEOUT || slice == left)
             return wait;
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) {
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
     }
 }
 
