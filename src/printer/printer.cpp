@@ -108,9 +108,10 @@ int PortExists(const char* portName, EnumPortsFn enumPorts)
     SetLastError(ERROR_SUCCESS);
     if (enumPorts(nullptr, 1, nullptr, 0, &needed, &count))
         return count == 0 ? PORT_GONE : PORT_UNKNOWN; // no ports at all
+    DWORD error = GetLastError();
     for (int attempt = 0; attempt < kPortListAttempts; ++attempt) {
         // Only "the buffer is too small" tells the size; any other failure tells nothing.
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0)
+        if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0)
             return PORT_UNKNOWN;
         BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
         if (!block)
@@ -119,6 +120,7 @@ int PortExists(const char* portName, EnumPortsFn enumPorts)
         count = 0;
         SetLastError(ERROR_SUCCESS);
         BOOL listed = enumPorts(nullptr, 1, block, size, &needed, &count);
+        error = GetLastError();
         int result = listed ? FindPort(block, count, portName) : PORT_UNKNOWN;
         HeapFree(GetProcessHeap(), 0, block);
         if (listed)
