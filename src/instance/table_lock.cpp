@@ -1,6 +1,5 @@
 #include "table_lock.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "printer.h" // IsWinNT
