@@ -27,7 +27,7 @@ int CWindowSlot::Attach(HWND window)
 {
     if (!m_claimed)
         return -1;
-    return SethWindow(m_szPrinterName, m_szPortName, window, m_kind);
+    return SethWindow(&m_table, m_szPrinterName, m_szPortName, window, m_kind);
 }
 
 void CWindowSlot::Release()

@@ -36,13 +36,14 @@ void RemoveFromMachineRunKeys(const char* valueName)
 int CMainFrame::IsPrinterPresent()
 {
     // A monitor known only by its port has no printer to open (an empty name opens none,
-    // or the print server): it watches its port instead.
+    // or the print server): it watches its port instead. Only a complete listing without
+    // the port means gone; a spooler that cannot list its ports now is asked next time.
     if (!m_szPrinterName[0]) {
         TraceMsg("enter : PortExists");
-        int exists = PortExists(m_szPortName);
+        int state = PortExists(m_szPortName, m_pfnEnumPorts);
         TraceMsg("exit : PortExists");
-        TraceInt("result", exists);
-        return exists;
+        TraceInt("result", state);
+        return state == PORT_GONE ? 0 : 1;
     }
     HANDLE printer = nullptr;
     TraceMsg("enter : OV_OpenPrinter");

@@ -14,8 +14,9 @@ int CMainFrame::DuplicationChk()
     m_table = {nullptr, 0, nullptr};
     int result = 0;
     {
-        // The table's lock is held from the check until the window is stored: no other copy
-        // ever sees this copy's placeholder, which it would take for a stale slot.
+        // The table's lock is held from the check until the window is stored in that same
+        // table: no other copy ever sees this copy's placeholder, which it would take for a
+        // stale slot. The table was chosen (a spooler call) before the lock.
         ScopedMutexLock lock;
         TraceMsg("enter : MultiExecuteCheck");
         result = MultiExecuteCheck(m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR, INSTANCE_PLACEHOLDER_HWND,
@@ -25,7 +26,7 @@ int CMainFrame::DuplicationChk()
 
         if (result == 0) {
             TraceMsg("enter : SethWindow");
-            SethWindow(m_szPrinterName, m_szPortName, m_hWnd, INSTANCE_KIND_MONITOR);
+            SethWindow(&m_table, m_szPrinterName, m_szPortName, m_hWnd, INSTANCE_KIND_MONITOR);
             TraceMsg("exit : SethWindow");
             TraceMsg("CMainFrame::DuplicationChk : end");
             return 1;

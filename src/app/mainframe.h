@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include "instance_check.h"
+#include "printer.h"
 
 // The shell's tray icon callback to the frame's window (WM_REFRESHICON, which other
 // programs send, is with the monitor's window class in instance_check.h).
@@ -150,6 +151,8 @@ public:
     UINT m_uTaskbarCreated;
     ShellNotifyIconFn m_pfnNotifyIcon;
     DWORD m_dwTrayRetryDelay;
+    // The port listing that a port-only monitor's deleted-printer check reads.
+    EnumPortsFn m_pfnEnumPorts = EnumPortsA;
     // The DPI that the popup menu's tool items are measured and drawn at: that of the
     // monitor where the menu last opened; 0 until then (the system's).
     UINT m_nMenuDpi = 0;

@@ -15,6 +15,9 @@ constexpr REGSAM REG_VIEW_OWN = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64
 constexpr REGSAM REG_VIEW_OTHER = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 // Both, in the order of every lookup.
 constexpr REGSAM REG_VIEWS[] = {REG_VIEW_OWN, REG_VIEW_OTHER};
+// Both, in one order for programs of either kind: for a value that a 32-bit and a 64-bit
+// program must read alike when the views disagree (which instance table a printer uses).
+constexpr REGSAM REG_VIEWS_FIXED_ORDER[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
 
 // Opens the existing HKLM key `path` with `access` in the given view (REG_VIEW_OWN or
 // REG_VIEW_OTHER). The RegOpenKeyExA result; *key is null unless it is ERROR_SUCCESS.

@@ -97,6 +97,12 @@ public:
             m_mutex = mutex;
         return wait;
     }
+    // Takes over a mutex that this thread acquired by a wait of its own.
+    void Adopt(HANDLE mutex)
+    {
+        Release();
+        m_mutex = mutex;
+    }
     bool Held() const { return m_mutex != nullptr; }
     void Release()
     {

@@ -102,18 +102,26 @@ int GetDriverMapName(const char* key, char* outName, int outSize)
     char path[ZT_TEXT] = {0};
     if (!SafeCopy(path, DRIVER_KEY_PREFIX) || !SafeAppend(path, driver))
         return 0;
-    ScopedRegKey reg;
-    if (OpenMachineKey(path, KEY_READ, reg.Put()) != ERROR_SUCCESS)
-        return 0;
-    // One byte more than the value may fill: a value without a terminator still ends.
-    char value[ZT_TEXT + 1] = {0};
-    DWORD size = ZT_TEXT;
-    if (RegQueryValueExA(reg.Get(), MAP_FILE_NAME_VALUE, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
-        ERROR_SUCCESS)
-        return 0;
-    memset(outName, 0, static_cast<size_t>(outSize));
-    SafeCopy(outName, static_cast<size_t>(outSize), value);
-    return 1;
+    // The first view whose driver key holds the value decides, in an order that does not
+    // depend on this program's kind: a 32-bit and a 64-bit copy choose the same table.
+    for (REGSAM view : REG_VIEWS_FIXED_ORDER) {
+        ScopedRegKey reg;
+        if (OpenMachineKeyInView(path, KEY_READ, view, reg.Put()) != ERROR_SUCCESS)
+            continue;
+        // One byte more than the value may fill: a value without a terminator still ends.
+        char value[ZT_TEXT + 1] = {0};
+        DWORD size = ZT_TEXT;
+        LONG rc = RegQueryValueExA(reg.Get(), MAP_FILE_NAME_VALUE, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                                   &size);
+        if (rc == ERROR_FILE_NOT_FOUND)
+            continue;
+        if (rc != ERROR_SUCCESS)
+            return 0;
+        memset(outName, 0, static_cast<size_t>(outSize));
+        SafeCopy(outName, static_cast<size_t>(outSize), value);
+        return 1;
+    }
+    return 0;
 }
 
 int ChooseMapName(char* outName, const char* printerName, const char* portName, int usePort, int* outFromDriver)
@@ -169,8 +177,13 @@ int MultiExecuteCheck(const char* printerName, const char* portName, int kind, H
     if (!ChooseTable(printerName, portName, &table))
         return RECORD_FAILED;
     // The table is created (with its end marker) and searched under its lock: no other
-    // copy meets a new table before its end marker, or this claim half done.
+    // copy meets a new table before its end marker, or this claim half done. A table whose
+    // lock cannot be made is not used.
     ScopedHandle lockHandle(CreateTableLock(table.name));
+    if (!lockHandle.IsValid()) {
+        *outTable = {nullptr, 0, nullptr};
+        return RECORD_FAILED;
+    }
     ScopedMutexLock ownLock; // released before lockHandle closes
     ScopedMutexLock* lock = keepLocked ? keepLocked : &ownLock;
     LockTable(lockHandle.Get(), lock);
@@ -187,15 +200,14 @@ int MultiExecuteCheck(const char* printerName, const char* portName, int kind, H
     return result;
 }
 
-int SethWindow(const char* printerName, const char* portName, HWND window, int kind)
+int SethWindow(InstanceTable* table, const char* printerName, const char* portName, HWND window, int kind)
 {
-    TableChoice table;
-    if (!ChooseTable(printerName, portName, &table))
-        return SLOT_NO_TABLE; // an empty "MapFileName" names no mapping that could open
-    ScopedHandle lockHandle(CreateTableLock(table.name));
+    if (!table || !table->hMapping)
+        return SLOT_NO_TABLE;
+    // Taken again when the caller holds it already (a mutex counts its owner's waits).
     ScopedMutexLock lock;
-    LockTable(lockHandle.Get(), &lock);
-    return SetRecordSlot(table.name, table.recordSize, printerName, portName, window, kind);
+    LockTable(table->hLock, &lock);
+    return SetRecordSlotIn(table->hMapping, table->recordSize, printerName, portName, window, kind);
 }
 
 void RemoveOwnRecord(InstanceTable* table, const char* printerName, const char* portName, int kind, int usePort)

@@ -4,7 +4,9 @@
 // The printer key is the printer name, or the port name when the printer name is null or
 // empty. Its table is the one named by the "MapFileName" value of the printer's driver
 // key (HKLM "software\ORVEL\ZET3\Driver\<driver>"), with the 534-byte layout, when the key
-// opens as a printer whose driver key holds that value; otherwise "ZetV3MapFile"
+// opens as a printer whose driver key holds that value (the driver key of the 64-bit
+// registry view when it holds one, else that of the 32-bit view: one order for programs of
+// either kind); otherwise "ZetV3MapFile"
 // (274-byte layout) for keys of up to 260 characters and "ZetV3MapFile2" (534-byte
 // layout) for longer keys. A port name thus takes a standard table unless a printer of
 // that very name exists.
@@ -69,7 +71,8 @@ HANDLE OpenStdTable(const char* key, const char* name);
 // Looks the printer key up in its table and claims the kind's slot for `value` (a window
 // handle or the placeholder -1) when no live window holds it.
 // 0: the slot now holds `value`. 1: a live window holds it; it is in *outWindow.
-// 2: the table couldn't be named, opened or used (an empty "MapFileName", a full table...).
+// 2: the table couldn't be named, opened or used (an empty "MapFileName", a full table,
+// a lock that cannot be made...).
 // *outTable receives the opened table, also with result 2 (the caller closes it); it is
 // set empty when no table opened, and left as it was when no name could be chosen.
 // A null outTable answers 2 at once. A handle already in *outTable is overwritten, not
@@ -80,9 +83,10 @@ HANDLE OpenStdTable(const char* key, const char* name);
 int MultiExecuteCheck(const char* printerName, const char* portName, int kind, HWND value, HWND* outWindow,
                       InstanceTable* outTable, ScopedMutexLock* keepLocked = nullptr);
 
-// Stores `window` in the kind's slot of the key's record, opening the key's table and its
-// lock again by name. The results of SetRecordSlot: 0, 1, -1 or -2.
-int SethWindow(const char* printerName, const char* portName, HWND window, int kind);
+// Stores `window` in the kind's slot of the key's record in the table that
+// MultiExecuteCheck opened (the table is not chosen again), under the table's lock. The
+// results of SetRecordSlot: 0, 1, -1 (also for a null or empty table) or -2.
+int SethWindow(InstanceTable* table, const char* printerName, const char* portName, HWND window, int kind);
 
 // Clears the kind's slot of the key (`portName` when usePort is non-zero, else
 // `printerName`) in the held table, in the layout it was opened with. The handle stays

@@ -240,19 +240,27 @@ void ClearRecordSlot(HANDLE mapping, DWORD recordSize, const char* key, int kind
 int SetRecordSlot(const char* mapName, DWORD recordSize, const char* printerName, const char* portName,
                   HWND value, int kind)
 {
+    if (!mapName)
+        return SLOT_NO_TABLE;
+    ScopedHandle mapping(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, mapName));
+    if (!mapping.IsValid())
+        return SLOT_NO_TABLE;
+    return SetRecordSlotIn(mapping.Get(), recordSize, printerName, portName, value, kind);
+}
+
+int SetRecordSlotIn(HANDLE mapping, DWORD recordSize, const char* printerName, const char* portName, HWND value,
+                    int kind)
+{
     const Layout* layout = FindLayout(recordSize);
-    if (!mapName || !layout || !IsValidKind(kind))
+    if (!mapping || !layout || !IsValidKind(kind))
         return SLOT_NO_TABLE;
     const char* key = (printerName && printerName[0]) ? printerName : portName;
     if (!IsStorableKey(*layout, key))
         return SLOT_NO_RECORD;
 
-    ScopedHandle mapping(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, mapName));
-    if (!mapping.IsValid())
-        return SLOT_NO_TABLE;
     ScopedView view;
     DWORD pos = 0;
-    switch (ScanForKey(mapping.Get(), *layout, key, FILE_MAP_ALL_ACCESS, &view, &pos)) {
+    switch (ScanForKey(mapping, *layout, key, FILE_MAP_ALL_ACCESS, &view, &pos)) {
     case ScanResult::MapFailed:
         return SLOT_NO_TABLE;
     case ScanResult::NotFound:

@@ -114,6 +114,9 @@ void ClearRecordSlot(HANDLE mapping, DWORD recordSize, const char* key, int kind
 // came first; also for a key that cannot be stored, which no record can hold).
 int SetRecordSlot(const char* mapName, DWORD recordSize, const char* printerName, const char* portName,
                   HWND value, int kind);
+// The same in the table of an open mapping.
+int SetRecordSlotIn(HANDLE mapping, DWORD recordSize, const char* printerName, const char* portName, HWND value,
+                    int kind);
 
 // Read-only lookup: the window in the kind's slot of the key's record when it is live by
 // the rule above, else null. Maps views for reading only and writes nothing.

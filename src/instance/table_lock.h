@@ -1,14 +1,19 @@
-// The lock of an instance table: a named mutex that every monitor (and every other program
-// that uses these functions) holds around each read-modify-write of the table, so that
-// copies started at the same moment never both claim a key, nor take the same free record
-// or end-marker position. Readers that take no lock still read a valid table: the format
-// and the order of the writes are those of a table without a lock.
+// The locks of the shared state: named mutexes that every monitor (and every other program
+// that uses these functions) holds around each read-modify-write of an instance table or of
+// the per-user target store, so that copies started at the same moment never both claim a
+// key, nor take the same free record or end-marker position. Readers that take no lock
+// still read a valid table: the format and the order of the writes are those of a table
+// without a lock.
 //
-// Its name is the table's name followed by TABLE_LOCK_SUFFIX (a mutex cannot share the
-// mapping's own name); a "Local\" or "Global\" prefix of the table's name thus puts the lock
-// in the table's namespace. It carries the table's access list (with the mutex's rights),
-// so processes of every account open it; it is found by name only, so 32-bit and 64-bit
-// processes share it.
+// A lock covers table or registry work of a few milliseconds only: no spooler call, library
+// load, vendor export or window creation runs while one is held.
+//
+// A table's lock is named after the table (TableLockName): the table's name followed by
+// TABLE_LOCK_SUFFIX (a mutex cannot share the mapping's own name), so a "Local\" or
+// "Global\" prefix of the table's name puts the lock in the table's namespace. A lock
+// carries an access list that lets processes of every account wait for it and release it,
+// and nothing more (LOCK_ACCESS); it is found by name only, so 32-bit and 64-bit processes
+// share it.
 #pragma once
 
 #include <windows.h>
@@ -16,15 +21,31 @@
 #include "scoped.h"
 
 #define TABLE_LOCK_SUFFIX ".Lock"
-// Longest wait for the lock. A holder keeps it for a few table operations (milliseconds);
+// Longest wait for a lock. A holder keeps it for a few table operations (milliseconds);
 // one that does not let go within this time is stuck, and the waiter goes on without it.
+// After one wait that timed out, the process waits no more: its later locks are taken
+// only when they are free at once.
 constexpr DWORD TABLE_LOCK_WAIT_MS = 5000;
+// What the locks' access list grants LocalSystem and Everyone: wait for a lock, release
+// it, read its access list. Not the right to change the list, the owner or the object.
+constexpr DWORD LOCK_ACCESS = SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL;
+
+// The name of the lock of the table `mapName` into out: the table's name and ".Lock" when
+// that fits a kernel object name (MAX_PATH - 1 characters); for a longer table name, its
+// first characters, "~", eight hex digits of a hash of the whole name, and ".Lock". False
+// (out "") for a null or empty name.
+bool TableLockName(const char* mapName, char (&out)[MAX_PATH]);
 
 // Creates or opens the lock of the table named `mapName`. Null when the name is empty or
-// too long for a name buffer, or the mutex can't be made.
+// the mutex can't be made or opened.
 HANDLE CreateTableLock(const char* mapName);
 
-// Takes the lock `mutex` into *lock with the bounded wait. True when held (also when its
-// last holder ended without releasing it). False, with a trace line, when the wait timed
-// out or there is no lock: the caller then goes on as without a lock.
+// Creates or opens the lock `name` (a full mutex name) with the access list above. Null
+// when it can't be made or opened.
+HANDLE CreateSharedLock(const char* name);
+
+// Takes the lock `mutex` into *lock with the bounded wait. While it waits, messages sent to
+// the thread's windows are answered. True when held (also when its last holder ended
+// without releasing it). False, with a trace line, when the wait timed out or there is no
+// lock: the caller then goes on as without a lock.
 bool LockTable(HANDLE mutex, ScopedMutexLock* lock);

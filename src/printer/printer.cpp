@@ -17,9 +17,12 @@ int IsWinNT()
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT ? 1 : 0;
 }
 
+OpenPrinterAFn g_pfnOpenPrinterA = nullptr;
+
 BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTSA* defaults)
 {
-    BOOL result = OpenPrinterA(const_cast<char*>(printerName), outHandle, defaults);
+    OpenPrinterAFn openA = g_pfnOpenPrinterA ? g_pfnOpenPrinterA : OpenPrinterA;
+    BOOL result = openA(const_cast<char*>(printerName), outHandle, defaults);
     if (result && outHandle && *outHandle)
         return result;
     if (!printerName || !outHandle || !IsWinNT())
@@ -78,26 +81,52 @@ int CCtrlSetReg::IsZetInvalid(const char* printerName)
     return result;
 }
 
-int PortExists(const char* portName)
+namespace {
+
+// Reads of a port listing whose size keeps growing before the lookup gives up.
+constexpr int kPortListAttempts = 3;
+
+// PORT_LISTED or PORT_GONE for a complete listing of `count` ports.
+int FindPort(const BYTE* block, DWORD count, const char* portName)
+{
+    const PORT_INFO_1A* ports = reinterpret_cast<const PORT_INFO_1A*>(block);
+    for (DWORD i = 0; i < count; ++i) {
+        if (ports[i].pName && lstrcmpiA(ports[i].pName, portName) == 0)
+            return PORT_LISTED;
+    }
+    return PORT_GONE;
+}
+
+} // namespace
+
+int PortExists(const char* portName, EnumPortsFn enumPorts)
 {
     if (!portName || !*portName)
-        return 0;
+        return PORT_GONE;
     DWORD needed = 0;
     DWORD count = 0;
-    EnumPortsA(nullptr, 1, nullptr, 0, &needed, &count);
-    if (needed == 0)
-        return 0;
-    BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
-    if (!block)
-        return 0;
-    int found = 0;
-    if (EnumPortsA(nullptr, 1, block, needed, &needed, &count)) {
-        const PORT_INFO_1A* ports = reinterpret_cast<const PORT_INFO_1A*>(block);
-        for (DWORD i = 0; i < count && !found; ++i)
-            found = ports[i].pName && lstrcmpiA(ports[i].pName, portName) == 0;
+    SetLastError(ERROR_SUCCESS);
+    if (enumPorts(nullptr, 1, nullptr, 0, &needed, &count))
+        return count == 0 ? PORT_GONE : PORT_UNKNOWN; // no ports at all
+    DWORD error = GetLastError();
+    for (int attempt = 0; attempt < kPortListAttempts; ++attempt) {
+        // Only "the buffer is too small" tells the size; any other failure tells nothing.
+        if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0)
+            return PORT_UNKNOWN;
+        BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+        if (!block)
+            return PORT_UNKNOWN;
+        DWORD size = needed;
+        count = 0;
+        SetLastError(ERROR_SUCCESS);
+        BOOL listed = enumPorts(nullptr, 1, block, size, &needed, &count);
+        error = GetLastError();
+        int result = listed ? FindPort(block, count, portName) : PORT_UNKNOWN;
+        HeapFree(GetProcessHeap(), 0, block);
+        if (listed)
+            return result;
     }
-    HeapFree(GetProcessHeap(), 0, block);
-    return found;
+    return PORT_UNKNOWN;
 }
 
 int GetPrnDriverName(const char* printerName, char* outDriverName)

@@ -4,6 +4,12 @@
 #include <windows.h>
 #include <winspool.h>
 
+// The spooler's open by ANSI name that OV_OpenPrinter calls: OpenPrinterA while this is
+// null. A benchmark's build of the monitor sets it to stand in for printers on a print
+// server that takes seconds to answer.
+typedef BOOL(WINAPI* OpenPrinterAFn)(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults);
+extern OpenPrinterAFn g_pfnOpenPrinterA;
+
 // Opens a printer by its ANSI name; on the NT family, when the ANSI open gives no handle,
 // retries with the wide-character open (only the desired access of `defaults` is carried
 // over). Returns the result of the last attempt made; the caller closes *outHandle with
@@ -13,9 +19,18 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
 // 1 when the platform is of the NT family (GetVersionExA reports VER_PLATFORM_WIN32_NT).
 int IsWinNT();
 
-// 1 when the spooler lists a port of that name (letter case ignored), else 0 (also for a
-// null or empty name, or when the ports cannot be listed).
-int PortExists(const char* portName);
+// What the spooler's list of ports tells of a port.
+constexpr int PORT_GONE = 0;    // a complete listing lacks it (or the name is null or empty)
+constexpr int PORT_LISTED = 1;  // listed, letter case ignored
+constexpr int PORT_UNKNOWN = 2; // the ports could not be listed whole: nothing is known
+
+// The spooler's port listing (EnumPortsA); tests stand in for a spooler that fails.
+typedef BOOL(WINAPI* EnumPortsFn)(LPSTR name, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed,
+                                  LPDWORD returned);
+
+// Looks the port up in the spooler's level-1 port listing. A listing whose size grew
+// between the size query and the read (a port was added) is read again, a few times.
+int PortExists(const char* portName, EnumPortsFn enumPorts = EnumPortsA);
 
 // The level-2 information of an open printer, read in two calls (the size, then the data)
 // into a zero-filled block that the object owns and frees.

@@ -2,11 +2,12 @@
 
 #include <string.h>
 
+#include <sddl.h>
+
 #include <string>
 #include <vector>
 
 #include "driver_config.h"
-#include "instance_check.h" // MAP_NAME_STD
 #include "printer.h"
 #include "reg_read.h"
 #include "scoped.h"
@@ -121,32 +122,10 @@ bool IsStalePortTarget(HKEY target)
     return read == NAME_MISSING || (read == NAME_OK && name[0] == '\0');
 }
 
-// Examines every target of a list once, as the list stood when the sweep began, and
-// removes the stale ones. 0 = swept; -1 = the list key cannot be opened.
-int SweepList(const char* listPath, bool (*isStale)(HKEY), int (*remove)(const char*))
-{
-    ScopedRegKey list;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, listPath, 0, KEY_ALL_ACCESS, list.Put()) != ERROR_SUCCESS)
-        return -1;
-    for (const std::string& name : ListSubkeys(list.Get())) {
-        bool stale = false;
-        {
-            ScopedRegKey target;
-            if (RegOpenKeyExA(list.Get(), name.c_str(), 0, KEY_ALL_ACCESS, target.Put()) != ERROR_SUCCESS)
-                continue; // left alone
-            stale = isStale(target.Get());
-        }
-        char path[ZT_TEXT];
-        if (stale && SafeFormat(path, sizeof(path), "%s\\%s", listPath, name.c_str()))
-            remove(path);
-    }
-    return 0;
-}
-
 // The store's lock, held for the scope when it could be taken.
 class StoreLock {
 public:
-    StoreLock() : m_mutex(CreateTableLock(MAP_NAME_STD)) { m_held = LockTable(m_mutex.Get(), &m_lock); }
+    StoreLock() : m_mutex(CreateTargetStoreLock()) { m_held = LockTable(m_mutex.Get(), &m_lock); }
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
     bool Held() const { return m_held; }
@@ -157,38 +136,147 @@ private:
     bool m_held = false;
 };
 
-// AddTargetReg with the store's lock taken or not. Without it there is no sweep: another
-// process may be creating a target right now, and a target whose "Name" is not written
-// yet reads as stale.
-int AddTarget(const char* printerName, const char* portName, const char* modelId, int portList, char* outPath,
-              const char* startDriverName, bool locked)
-{
-    if (locked)
-        CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
-    if (CreateTargetReg(portList == 1 ? portName : printerName, portList, outPath) != 0)
-        return 1;
+// A target as it stood when it was judged: its "Name" as stored (also when missing or
+// unreadable) and the time of its last change. A target that another process named,
+// changed, or deleted and made again since then no longer matches.
+struct TargetStamp {
+    LONG nameRead = ERROR_FILE_NOT_FOUND;
+    DWORD nameType = REG_NONE;
+    DWORD nameSize = 0;
+    BYTE name[2 * ZT_TEXT] = {0};
+    FILETIME written = {0, 0};
 
-    char libraryPath[ZT_TEXT];
-    char driverName[ZT_TEXT];
-    memset(libraryPath, 0, sizeof(libraryPath));
-    memset(driverName, 0, sizeof(driverName));
-    // A port-list target has no printer to ask: the monitor's own driver name stands in.
-    if (!GetPrnDriverName(printerName, driverName) && !SafeCopy(driverName, TextOrEmpty(startDriverName)))
-        driverName[0] = '\0';
-    GetPrnDllPath(libraryPath, driverName, modelId);
-    libraryPath[sizeof(libraryPath) - 1] = '\0';
-
-    ScopedLibrary library;
-    if (!library.Load(libraryPath)) {
-        TraceLoadError("AddTargetReg", PROFILE_INI_PRN_DLL, libraryPath, GetLastError());
-        return 4;
+    bool Read(HKEY target)
+    {
+        // The wide query hands back the stored bytes of a text without converting them.
+        nameSize = sizeof(name);
+        nameRead = RegQueryValueExW(target, L"Name", nullptr, &nameType, name, &nameSize);
+        return RegQueryInfoKeyA(target, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                nullptr, nullptr, &written) == ERROR_SUCCESS;
     }
-    // Through a generic function pointer: the export's real type is only known by name.
-    auto proc = reinterpret_cast<PrSetRegDefaultValueProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), PR_SET_REG_DEFAULT_VALUE)));
-    if (!proc)
-        return 5;
-    return proc(TextOrEmpty(printerName), driverName, TextOrEmpty(portName), TextOrEmpty(modelId), 0, 0, 0);
+    bool Matches(const TargetStamp& other) const
+    {
+        return nameRead == other.nameRead && nameType == other.nameType && nameSize == other.nameSize &&
+               (nameRead != ERROR_SUCCESS || memcmp(name, other.name, nameSize) == 0) &&
+               CompareFileTime(&written, &other.written) == 0;
+    }
+};
+
+struct StaleTarget {
+    std::string subkey;
+    TargetStamp stamp;
+};
+
+// Examines every target of a list once, as the list stood when the sweep began, without
+// the store's lock (a printer may take seconds to answer): the targets that were stale then.
+// False when the list key cannot be opened.
+bool FindStaleTargets(const char* listPath, bool (*isStale)(HKEY), std::vector<StaleTarget>* out)
+{
+    ScopedRegKey list;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, listPath, 0, KEY_ALL_ACCESS, list.Put()) != ERROR_SUCCESS)
+        return false;
+    for (const std::string& name : ListSubkeys(list.Get())) {
+        ScopedRegKey target;
+        if (RegOpenKeyExA(list.Get(), name.c_str(), 0, KEY_ALL_ACCESS, target.Put()) != ERROR_SUCCESS)
+            continue; // left alone
+        StaleTarget entry;
+        entry.subkey = name;
+        if (entry.stamp.Read(target.Get()) && isStale(target.Get()))
+            out->push_back(entry);
+    }
+    return true;
+}
+
+// Removes, under the store's lock, the targets found stale that are still as they were
+// judged. Without the lock nothing is removed: a target that another process is making
+// reads as stale until its "Name" is written.
+void RemoveStillStale(const char* listPath, const std::vector<StaleTarget>& stale, int (*remove)(const char*))
+{
+    if (stale.empty())
+        return;
+    StoreLock lock;
+    if (!lock.Held())
+        return;
+    for (const StaleTarget& entry : stale) {
+        char path[ZT_TEXT];
+        if (!SafeFormat(path, sizeof(path), "%s\\%s", listPath, entry.subkey.c_str()))
+            continue;
+        TargetStamp now;
+        {
+            ScopedRegKey target;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, target.Put()) != ERROR_SUCCESS ||
+                !now.Read(target.Get()))
+                continue;
+        }
+        if (now.Matches(entry.stamp))
+            remove(path);
+    }
+}
+
+// Sweeps one list. 0 = swept; -1 = the list key cannot be opened.
+int SweepList(const char* listPath, bool (*isStale)(HKEY), int (*remove)(const char*))
+{
+    std::vector<StaleTarget> stale;
+    if (!FindStaleTargets(listPath, isStale, &stale))
+        return -1;
+    RemoveStillStale(listPath, stale, remove);
+    return 0;
+}
+
+// True when the target holds TrayIconEnable: the printer library wrote its defaults.
+bool HasTraySettings(const char* path)
+{
+    ScopedRegKey target;
+    return path && path[0] && RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, target.Put()) == ERROR_SUCCESS &&
+           RegQueryValueExA(target.Get(), TARGET_TRAY_ENABLE, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// The driver's printer library, loaded with its export, and the driver name handed to it.
+struct PrinterLibrary {
+    ScopedLibrary module;
+    PrSetRegDefaultValueProc proc = nullptr;
+    char driverName[ZT_TEXT] = {0};
+
+    // 0 = ready; 4 = the library cannot be loaded; 5 = it lacks PrSetRegDefaultValue.
+    int Load(const char* printerName, const char* modelId, const char* startDriverName)
+    {
+        char libraryPath[ZT_TEXT];
+        memset(libraryPath, 0, sizeof(libraryPath));
+        // A port-list target has no printer to ask: the monitor's own driver name stands in.
+        if (!GetPrnDriverName(printerName, driverName) && !SafeCopy(driverName, TextOrEmpty(startDriverName)))
+            driverName[0] = '\0';
+        GetPrnDllPath(libraryPath, driverName, modelId);
+        libraryPath[sizeof(libraryPath) - 1] = '\0';
+        if (!module.Load(libraryPath)) {
+            TraceLoadError("AddTargetReg", PROFILE_INI_PRN_DLL, libraryPath, GetLastError());
+            return 4;
+        }
+        // Through a generic function pointer: the export's real type is only known by name.
+        proc = reinterpret_cast<PrSetRegDefaultValueProc>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module.Get(), PR_SET_REG_DEFAULT_VALUE)));
+        return proc ? 0 : 5;
+    }
+    int WriteDefaults(const char* printerName, const char* portName, const char* modelId)
+    {
+        return proc(TextOrEmpty(printerName), driverName, TextOrEmpty(portName), TextOrEmpty(modelId), 0, 0, 0);
+    }
+};
+
+// Finds the target again, or creates it, under the store's lock (another process may have
+// made it since the lookup). 0 with the path written, *created telling which; else the
+// failure of CreateTargetReg, and a target it made without all its values is gone again.
+int FindOrCreateTarget(const char* key, int portList, char (&path)[ZT_TEXT], bool* created)
+{
+    StoreLock lock;
+    *created = false;
+    if (FindTargetReg(key, portList, path) == 0)
+        return 0;
+    path[0] = '\0';
+    int result = CreateTargetReg(key, portList, path);
+    if (result != 0 && path[0])
+        DeleteRegTree(path);
+    *created = result == 0;
+    return result;
 }
 
 } // namespace
@@ -200,12 +288,18 @@ int GetTargetReg(const char* printerName, const char* portName, const char* mode
     if (outPortList)
         *outPortList = portList;
     const char* key = portList ? portName : printerName;
-    // The lookup too: a target found while another process still creates it would lack
-    // the printer library's defaults, and read as disabled.
-    StoreLock lock;
-    if (FindTargetReg(key, portList, outPath) == 0)
-        return 0;
-    return AddTarget(printerName, portName, modelId, portList, outPath, startDriverName, lock.Held());
+    char path[ZT_TEXT] = "";
+    if (FindTargetReg(key, portList, path) != 0)
+        return AddTargetReg(printerName, portName, modelId, portList, outPath, startDriverName);
+    if (outPath)
+        SafeCopy(outPath, ZT_TEXT, path);
+    // A target without its tray settings (its maker ended before the printer library wrote
+    // them, or is writing them now) gets the defaults again; the library fills in only
+    // what is missing.
+    PrinterLibrary library;
+    if (!HasTraySettings(path) && library.Load(printerName, modelId, startDriverName) == 0)
+        library.WriteDefaults(printerName, portName, modelId);
+    return 0;
 }
 
 int FindTargetReg(const char* key, int portList, char* outPath)
@@ -238,8 +332,51 @@ int FindTargetReg(const char* key, int portList, char* outPath)
 int AddTargetReg(const char* printerName, const char* portName, const char* modelId, int portList,
                  char* outPath, const char* startDriverName)
 {
-    StoreLock lock;
-    return AddTarget(printerName, portName, modelId, portList, outPath, startDriverName, lock.Held());
+    // The library first, with no lock held: a target is made only when its defaults can be
+    // written, never one that would read as switched off.
+    PrinterLibrary library;
+    int loaded = library.Load(printerName, modelId, startDriverName);
+    if (loaded != 0)
+        return loaded;
+    CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
+
+    char path[ZT_TEXT] = "";
+    bool created = false;
+    if (FindOrCreateTarget(portList == 1 ? portName : printerName, portList, path, &created) != 0)
+        return 1;
+    int result = library.WriteDefaults(printerName, portName, modelId);
+    if (created && !HasTraySettings(path)) {
+        // The defaults did not come: without its target the printer takes the profile's.
+        StoreLock lock;
+        RemoveTargetReg(path);
+        path[0] = '\0';
+    }
+    if (outPath)
+        SafeCopy(outPath, ZT_TEXT, path);
+    return result;
+}
+
+HANDLE CreateTargetStoreLock()
+{
+    char name[MAX_PATH];
+    if (!IsWinNT())
+        return CreateSharedLock(TARGET_STORE_LOCK_NAME);
+    // The store belongs to the user: one lock for all the user's sessions.
+    ScopedHandle token;
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return nullptr;
+    token.Reset(raw);
+    BYTE buffer[256];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size))
+        return nullptr;
+    char* sid = nullptr;
+    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid))
+        return nullptr;
+    int fits = SafeFormat(name, sizeof(name), "Global\\%s.%s", TARGET_STORE_LOCK_NAME, sid);
+    LocalFree(sid);
+    return fits ? CreateSharedLock(name) : nullptr;
 }
 
 int CreateTargetReg(const char* key, int portList, char* outPath)

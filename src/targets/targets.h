@@ -12,16 +12,19 @@
 // ZT_TEXT (260) bytes. Every function opens and closes its own keys; nothing is cached.
 //
 // The store is shared by the monitors of every printer, the status-window program and the
-// printer library. GetTargetReg and AddTargetReg (the lookup, the sweep, the new subkey and
-// the library's defaults) run under one lock for the whole store: the lock of the standard
-// instance table "ZetV3MapFile" (table_lock.h). One fixed name, because the store is one per
-// user whatever table a printer uses; the standard table's lock, because it lives in the
-// session's namespace, like the monitors of the user who owns the store. When the lock
-// cannot be taken, a target is still found or created, but no stale target is swept. The
-// other functions take no lock; of them only the claim of a new subkey is atomic.
+// printer library. Its changes (a new subkey with its "Name", the removal of a stale or
+// unfinished target) run under the store's own lock (CreateTargetStoreLock), one per user
+// for all the user's sessions; no spooler call, library load or export runs under it. The
+// sweep judges targets without the lock and removes, under it, only those still as they
+// were judged; without the lock it removes nothing. The lookup takes no lock: a target
+// found without its tray settings gets the printer library's defaults again.
 #pragma once
 
 #include <windows.h>
+
+// The store's lock: "Global\ZetV3TargetStore.<the user's SID>" (without the namespace and
+// the SID where the system has neither).
+#define TARGET_STORE_LOCK_NAME "ZetV3TargetStore"
 
 #define TARGET_PRINTER_LIST "software\\ORVEL\\ZET3\\ZETData\\OVLTarget"
 #define TARGET_PORT_LIST "software\\ORVEL\\ZET3\\ZETData\\OVNTarget"
@@ -39,8 +42,8 @@ typedef int(WINAPI* PrSetRegDefaultValueProc)(const char* printerName, const cha
                                                 DWORD reserved2, DWORD reserved3);
 #define PR_SET_REG_DEFAULT_VALUE "PrSetRegDefaultValue"
 
-// The target of a printer, created when it has none. The port list is used when the
-// printer name is null or empty and the port name is not (*outPortList = 1, else 0).
+// The target of a printer, created when it has none (AddTargetReg). The port list is used
+// when the printer name is null or empty and the port name is not (*outPortList = 1, else 0).
 // 0 = an existing target was found (outPath written); otherwise AddTargetReg's result.
 // startDriverName: see AddTargetReg.
 int GetTargetReg(const char* printerName, const char* portName, const char* modelId, int* outPortList,
@@ -52,13 +55,16 @@ int GetTargetReg(const char* printerName, const char* portName, const char* mode
 // over.
 int FindTargetReg(const char* key, int portList, char* outPath);
 
-// Sweeps stale targets (only when it holds the store's lock), creates a new target for the
-// printer (or port) and has the driver's printer library write its defaults. The library
-// is found through the driver name that the spooler reports for the printer, or, when it
-// reports none (a port-list target has no printer to ask), through startDriverName, the
-// driver that the monitor was started with; the name used is the one handed to the
-// library. 1 = the target was not created as required; 4 = the printer library cannot be
-// loaded; 5 = it lacks PrSetRegDefaultValue; otherwise the library function's own result.
+// Has the driver's printer library write the defaults of a new target for the printer (or
+// port). The library is found through the driver name that the spooler reports for the
+// printer, or, when it reports none (a port-list target has no printer to ask), through
+// startDriverName, the driver that the monitor was started with; the name used is the one
+// handed to the library. It is loaded and checked first; only then are stale targets swept
+// and the target created (or found, when another process made it meanwhile). A target
+// created here that the library leaves without TrayIconEnable is removed again (outPath
+// then ""), so that the profile's defaults apply. 1 = the target was not created as
+// required; 4 = the printer library cannot be loaded; 5 = it lacks PrSetRegDefaultValue
+// (no target is made for either); otherwise the library function's own result.
 int AddTargetReg(const char* printerName, const char* portName, const char* modelId, int portList,
                  char* outPath, const char* startDriverName = nullptr);
 
@@ -69,6 +75,9 @@ int AddTargetReg(const char* printerName, const char* portName, const char* mode
 // opened; 4 = the list key cannot be created or opened. outPath is written only once
 // "Name" is written.
 int CreateTargetReg(const char* key, int portList, char* outPath);
+
+// Creates or opens the store's lock. Null when it can't be made.
+HANDLE CreateTargetStoreLock();
 
 // Removes stale targets. A printer-list target is stale when its "Name" is missing, empty
 // or unreadable, when its printer no longer opens, or when the printer's level-2

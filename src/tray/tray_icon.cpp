@@ -56,15 +56,16 @@ int CMainFrame::LoadTraySettings()
         LONG rc = RegQueryValueExA(key.Get(), kTrayIconEnable, nullptr, nullptr, reinterpret_cast<BYTE*>(&enable),
                                    &size);
         key.Close();
-        if (enable == 0)
-            return 0;
         if (rc == ERROR_SUCCESS) {
+            if (enable == 0)
+                return 0;
             GetResDllPath(m_szResDllPath, m_szDriverName, m_szModelID);
             return 1;
         }
     }
 
-    // No target key: the driver's profile holds the defaults.
+    // No target key, or one whose defaults were never written (not a switched-off icon):
+    // the driver's profile holds the defaults.
     if (m_szProfilePath[0]) {
         m_nSelectedIcon = ProfileSelectedIcon();
         UINT enable = GetPrivateProfileIntA(m_szModelID, kTrayIconEnable, 0, m_szProfilePath);

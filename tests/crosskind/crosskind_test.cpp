@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "driverkit.h"
 #include "instance_check.h"
 #include "instance_table.h"
 #include "monitor_util.h"
+#include "runvalue.h"
 #include "scoped.h"
 #include "testsupport.h"
 #include "trace.h"
@@ -54,20 +56,27 @@ zt::KitOptions KitOf(Kind installer, Kind libraries)
     return options;
 }
 
-// Records of the standard table whose key is `printer` (any letter case).
-int RecordsOf(const std::string& printer)
+// Records of a table whose key is `printer` (any letter case).
+template <typename Record> int RecordsIn(const std::string& table, const std::string& printer)
 {
-    ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, MAP_NAME_STD));
+    ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, table.c_str()));
     ScopedView view;
-    if (!mapping.IsValid() || !view.Map(mapping.Get(), FILE_MAP_READ, TABLE_SIZE_STD))
+    if (!mapping.IsValid() || !view.Map(mapping.Get(), FILE_MAP_READ, sizeof(Record) * TABLE_POSITIONS))
         return 0;
-    const auto* records = reinterpret_cast<const InstanceRecord*>(view.Get());
+    const auto* records = reinterpret_cast<const Record*>(view.Get());
     int count = 0;
     for (DWORD p = 0; p < TABLE_POSITIONS && static_cast<BYTE>(records[p].szKey[0]) != RECORD_END_MARKER; ++p) {
         if (lstrcmpiA(records[p].szKey, printer.c_str()) == 0)
             ++count;
     }
     return count;
+}
+
+// Records of the printer's table: the standard one, or the driver's.
+int RecordsOf(const std::string& printer, const std::string& driverTable = "")
+{
+    return driverTable.empty() ? RecordsIn<InstanceRecord>(MAP_NAME_STD, printer)
+                               : RecordsIn<InstanceRecordLong>(driverTable, printer);
 }
 
 // Tracing switched on in both registry views for the whole test, into the real log, which
@@ -124,22 +133,38 @@ protected:
 
 // A monitor of one kind runs; a second start of the other kind for its printer hands the
 // request over and ends: a refresh (the first runs on, one record), or with /R the close.
+// Also when the two views' driver keys disagree on the driver's own table: both kinds read
+// "MapFileName" in the same order and meet in one table under one lock.
 TEST_F(CrossKind, SecondStartOfTheOtherKindHandsOver)
 {
     struct Case {
         Kind first, second;
         bool remove;
+        bool viewsDisagree; // only the second's view names a table of the driver's own
     } cases[] = {
-        {Kind::Bits32, Kind::Bits64, false},
-        {Kind::Bits64, Kind::Bits32, false},
-        {Kind::Bits32, Kind::Bits64, true},
-        {Kind::Bits64, Kind::Bits32, true},
+        {Kind::Bits32, Kind::Bits64, false, false}, {Kind::Bits64, Kind::Bits32, false, false},
+        {Kind::Bits32, Kind::Bits64, true, false},  {Kind::Bits64, Kind::Bits32, true, false},
+        {Kind::Bits32, Kind::Bits64, false, true},  {Kind::Bits64, Kind::Bits32, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(Name(c.first)) + " monitor first, then a " + Name(c.second) + " start" +
-                     (c.remove ? " with /R" : ""));
+                     (c.remove ? " with /R" : "") + (c.viewsDisagree ? ", views disagree" : ""));
         zt::TestDriverKit kit(KitOf(c.first, c.first));
         ASSERT_TRUE(kit.Ok());
+        zt::SoftwareInView installed(ViewOf(c.first)), copied(ViewOf(c.second));
+        const std::string key = zt::UnderSoftware(kit.DriverKey());
+        std::unique_ptr<zt::ScratchKey> copy;
+        std::string table;
+        if (c.viewsDisagree) {
+            copy.reset(new zt::ScratchKey(copied.Root(), key));
+            table = zt::UniqueName("ztviewmap");
+            for (const char* value : {"InstallPath", "Profile", "ModelID"}) {
+                std::string data;
+                ASSERT_TRUE(zt::GetString(installed.Root(), key, value, &data));
+                ASSERT_TRUE(zt::SetString(copied.Root(), key, value, data));
+            }
+            ASSERT_TRUE(zt::SetString(copied.Root(), key, "MapFileName", table));
+        }
         zt::MonitorProcess running;
         HWND window = Start(&running, c.first, kit);
         ASSERT_NE(nullptr, window);
@@ -154,7 +179,7 @@ TEST_F(CrossKind, SecondStartOfTheOtherKindHandsOver)
         } else {
             EXPECT_TRUE(running.Running());
             EXPECT_EQ(window, zt::MonitorWindow(kit.Printer()));
-            EXPECT_EQ(1, RecordsOf(kit.Printer()));
+            EXPECT_EQ(1, RecordsOf(kit.Printer(), table));
             PostMessageA(window, WM_CLOSE, 0, 0);
             EXPECT_TRUE(running.WaitExit(kExitTimeoutMs));
         }
@@ -214,13 +239,25 @@ TEST_F(CrossKind, ResourceLibraryOfEitherKindServesPrinterLibraryOfTheOtherIsNam
             EXPECT_TRUE(running.WaitExit(kExitTimeoutMs));
             EXPECT_EQ(0u, TraceLinesEndingWith(line));
         } else {
-            // Without its printer library the new target gets no defaults, so it does not
-            // switch the icon on: the monitor ends by itself.
-            ASSERT_TRUE(running.StartProgram(BinOf(c.monitor, "zettray.exe"), zt::MonitorArgs(kit)));
-            DWORD code = 99;
-            EXPECT_TRUE(running.WaitExit(kExitTimeoutMs, &code));
-            EXPECT_EQ(0u, code);
+            // Without its printer library no target is made: the monitor runs with the
+            // profile's defaults and keeps the printer's Run value. The next start of the
+            // library's own kind makes the target, with the icon switched on.
+            zt::RunValue run(HKEY_CURRENT_USER, kit.Printer(), "\"x.exe\" /A \"y\"");
+            HWND window = Start(&running, c.monitor, kit);
+            ASSERT_NE(nullptr, window) << "the monitor runs";
             EXPECT_EQ(1u, TraceLinesEndingWith(line));
+            EXPECT_EQ("", kit.TargetKey()) << "no target that would read as switched off";
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(running.WaitExit(kExitTimeoutMs));
+            zt::MonitorProcess right;
+            window = Start(&right, Other(c.monitor), kit);
+            ASSERT_NE(nullptr, window);
+            DWORD enable = 0;
+            EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", &enable));
+            EXPECT_EQ(1u, enable);
+            EXPECT_TRUE(run.Exists());
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(right.WaitExit(kExitTimeoutMs));
         }
         DeleteFileA(TRACE_LOG_PATH);
     }

@@ -6,6 +6,7 @@
 #include <sddl.h>
 #include <string.h>
 
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -165,7 +166,7 @@ TEST(SharedAccess, TableAndLockAllowLocalSystemThenEveryone)
     struct {
         HANDLE object;
         DWORD mask;
-    } rows[] = {{mapping.Get(), 0xF003F}, {lock.Get(), MUTEX_ALL_ACCESS}};
+    } rows[] = {{mapping.Get(), 0xF003F}, {lock.Get(), SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.mask);
         PACL dacl = nullptr;
@@ -246,7 +247,7 @@ TEST(MultiExecuteCheck, MonitorLifecycleOnTheStandardTable)
     const BYTE* record = view.Get() + pos * RECORD_SIZE_STD;
     EXPECT_EQ(0xFFFFFFFFu, SlotAt(record, 270));
 
-    EXPECT_EQ(0, SethWindow(key.c_str(), "LPT1:", window.Get(), 3));
+    EXPECT_EQ(0, SethWindow(&table, key.c_str(), "LPT1:", window.Get(), 3));
     EXPECT_EQ(zt::HandleValue(window.Get()), SlotAt(record, 270));
     EXPECT_EQ(window.Get(), FindRunningWindow(Upper(key).c_str(), nullptr, 3));
     EXPECT_EQ(nullptr, FindRunningWindow(key.c_str(), "", 0));
@@ -280,9 +281,9 @@ TEST(MultiExecuteCheck, OtherKindsAndThePortAsKey)
     InstanceTable table0 = {nullptr, 0}, table1 = {nullptr, 0}, probe = {nullptr, 0};
     HWND other = nullptr;
     ASSERT_EQ(0, MultiExecuteCheck(nullptr, port.c_str(), 0, PLACEHOLDER, &other, &table0));
-    ASSERT_EQ(0, SethWindow(nullptr, port.c_str(), status.Get(), 0));
+    ASSERT_EQ(0, SethWindow(&table0, nullptr, port.c_str(), status.Get(), 0));
     ASSERT_EQ(0, MultiExecuteCheck("", port.c_str(), 1, PLACEHOLDER, &other, &table1));
-    ASSERT_EQ(0, SethWindow("", port.c_str(), prefs.Get(), 1));
+    ASSERT_EQ(0, SethWindow(&table1, "", port.c_str(), prefs.Get(), 1));
 
     EXPECT_EQ(1, MultiExecuteCheck("", port.c_str(), 0, PLACEHOLDER, &other, &probe));
     EXPECT_EQ(status.Get(), other);
@@ -317,7 +318,7 @@ TEST(MultiExecuteCheck, MonitorKilledWithoutCleanUpIsTakenOver)
     InstanceTable held = {nullptr, 0}, probe = {nullptr, 0};
     HWND other = nullptr;
     ASSERT_EQ(0, MultiExecuteCheck(key.c_str(), "", 3, PLACEHOLDER, &other, &held));
-    ASSERT_EQ(0, SethWindow(key.c_str(), "", first, 3));
+    ASSERT_EQ(0, SethWindow(&held, key.c_str(), "", first, 3));
     EXPECT_EQ(1, MultiExecuteCheck(key.c_str(), "", 3, PLACEHOLDER, &other, &probe));
     EXPECT_EQ(first, other);
     CloseInstanceTable(&probe);
@@ -363,7 +364,7 @@ TEST(MultiExecuteCheck, DriverTableWithTheLongLayout)
     EXPECT_EQ(nullptr, FindRunningWindow(printer, "", 0));
     EXPECT_EQ(before, std::string(reinterpret_cast<const char*>(data), TABLE_SIZE_LONG)) << "lookup writes nothing";
 
-    EXPECT_EQ(0, SethWindow(printer, "LPT1:", window.Get(), 3));
+    EXPECT_EQ(0, SethWindow(&table, printer, "LPT1:", window.Get(), 3));
     EXPECT_EQ(zt::HandleValue(window.Get()), SlotAt(data, 530));
     EXPECT_EQ(window.Get(), FindRunningWindow(Upper(dp.printer.Name()).c_str(), "", 3));
 
@@ -386,7 +387,7 @@ TEST(MultiExecuteCheck, EmptyMapFileNameAndLongKeys)
     EXPECT_EQ(nullptr, other);
     EXPECT_EQ(reinterpret_cast<HANDLE>(0x1234), table.hMapping) << "left as the caller set it";
     EXPECT_EQ(77u, table.recordSize);
-    EXPECT_EQ(SLOT_NO_TABLE, SethWindow(printer, "", PLACEHOLDER, 3));
+    EXPECT_EQ(SLOT_NO_TABLE, SethWindow(nullptr, printer, "", PLACEHOLDER, 3));
     EXPECT_EQ(nullptr, FindRunningWindow(printer, "", 3));
     EXPECT_EQ(2, MultiExecuteCheck(printer, "", 3, PLACEHOLDER, &other, nullptr));
 
@@ -395,7 +396,7 @@ TEST(MultiExecuteCheck, EmptyMapFileNameAndLongKeys)
     table = {nullptr, 0};
     ASSERT_EQ(0, MultiExecuteCheck(longKey.c_str(), "", 3, PLACEHOLDER, &other, &table));
     EXPECT_EQ(RECORD_SIZE_LONG, table.recordSize);
-    EXPECT_EQ(0, SethWindow(longKey.c_str(), "", PLACEHOLDER, 3));
+    EXPECT_EQ(0, SethWindow(&table, longKey.c_str(), "", PLACEHOLDER, 3));
     ScopedHandle byName(OpenFileMappingA(FILE_MAP_READ, FALSE, MAP_NAME_LONG));
     EXPECT_TRUE(byName.IsValid());
     RemoveOwnRecord(&table, longKey.c_str(), "", 3, 0);
@@ -438,17 +439,20 @@ std::vector<std::string> LockTraceLines(const std::vector<std::string>& lines)
 }
 
 // Each change of a driver's table (its creation with the first claim, the window stored,
-// the slot cleared) waits for the table's lock, goes on without it past the bounded wait,
-// and takes a lock abandoned by its holder; it always leaves the lock free.
+// the slot cleared) waits for the table's lock, answering messages sent to the waiting
+// thread's windows, goes on without it past the bounded wait, after which it waits no more,
+// and takes a lock abandoned by its holder; it always leaves the lock free. The table's name
+// is as long as a "MapFileName" value can be, too long to take ".Lock" as it stands.
 TEST(TableLock, EveryChangeOfATableWaitsForItsLock)
 {
     std::string mapName = zt::UniqueName("ztlockmap");
+    mapName += std::string(259 - mapName.size(), 'n');
     DriverPrinter dp(mapName);
     ASSERT_TRUE(dp.ok);
     const std::string& printer = dp.printer.Name();
     ScopedHandle mutex(CreateTableLock(mapName.c_str()));
     ASSERT_TRUE(mutex.IsValid());
-    zt::TestWindow window(MONITOR_WINDOW_CLASS);
+    zt::TestWindow window(MONITOR_WINDOW_CLASS), later(MONITOR_WINDOW_CLASS);
     zt::PrivateTrace trace;
     ASSERT_TRUE(trace.On());
     InstanceTable table = {nullptr, 0};
@@ -469,11 +473,14 @@ TEST(TableLock, EveryChangeOfATableWaitsForItsLock)
         long long slotAfter;
         const char* traceLine; // null: no line of the lock
     };
+    const char* timedOut = "LockTable : not taken, going on without it : 258";
     const Row rows[] = {
         {"claim", Holder::ReleasedLater,
          [&] { MultiExecuteCheck(printer.c_str(), "", 3, PLACEHOLDER, &other, &table); }, 0xFFFFFFFF, nullptr},
-        {"store the window", Holder::PastTheBound, [&] { SethWindow(printer.c_str(), "", window.Get(), 3); },
-         zt::HandleValue(window.Get()), "LockTable : not taken, going on without it : 258"},
+        {"store the window", Holder::PastTheBound,
+         [&] { SethWindow(&table, printer.c_str(), "", window.Get(), 3); }, zt::HandleValue(window.Get()), timedOut},
+        {"store another window, after a timed-out wait", Holder::ReleasedLater,
+         [&] { SethWindow(&table, printer.c_str(), "", later.Get(), 3); }, zt::HandleValue(later.Get()), timedOut},
         {"clear", Holder::Abandoned, [&] { RemoveOwnRecord(&table, printer.c_str(), "", 3, 0); }, -1,
          "LockTable : abandoned by its holder, taken"},
     };
@@ -486,9 +493,20 @@ TEST(TableLock, EveryChangeOfATableWaitsForItsLock)
             std::thread([&] { WaitForSingleObject(mutex.Get(), 0); }).join();
         else
             ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), held.Acquire(mutex.Get(), 0));
-        std::thread worker(row.run);
-        if (row.holder == Holder::ReleasedLater) {
+        std::atomic<HWND> waiter{nullptr};
+        std::thread worker([&] {
+            zt::TestWindow own("ZtLockWaiter");
+            waiter = own.Get();
+            row.run();
+        });
+        if (row.holder == Holder::ReleasedLater && !row.traceLine) {
             EXPECT_FALSE(zt::WaitFor([&] { return slot() != before; }, 500)) << "changed while the lock was held";
+            DWORD_PTR answer = 0;
+            EXPECT_NE(0, SendMessageTimeoutA(waiter, WM_NULL, 0, 0, SMTO_NORMAL, 3000, &answer))
+                << "the waiting thread answers sent messages";
+            held.Release();
+        } else if (row.holder == Holder::ReleasedLater) {
+            EXPECT_TRUE(zt::WaitFor([&] { return slot() != before; }, 4000)) << "a second wait";
             held.Release();
         }
         worker.join();

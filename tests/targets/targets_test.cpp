@@ -7,11 +7,9 @@
 #include <thread>
 
 #include "driverkit.h"
-#include "instance_check.h" // MAP_NAME_STD
 #include "scoped.h"
 #include "store_fixture.h"
 #include "strutil.h"
-#include "table_lock.h"
 #include "targets.h"
 #include "zetprn.h"
 
@@ -110,7 +108,7 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     EXPECT_TRUE(Exists(ports, P1));
 }
 
-TEST_F(TargetStoreTest, FreedFirstSlotIsReusedAndAMissingLibraryGivesFour)
+TEST_F(TargetStoreTest, MissingLibraryGivesFourAndMakesNoTarget)
 {
     zt::DriverKit kit;
     ASSERT_TRUE(kit.Install("missing.dll", "TrayIconEnable=1\r\n"));
@@ -121,59 +119,76 @@ TEST_F(TargetStoreTest, FreedFirstSlotIsReusedAndAMissingLibraryGivesFour)
 
     int portList = -1;
     EXPECT_EQ(4, GetTargetReg(name.c_str(), "LPT1:", kit.Model().c_str(), &portList, path));
-    std::string target = TargetPath(TARGET_PRINTER_LIST, P0);
-    EXPECT_EQ(target, path);
-    EXPECT_EQ(name, Name(target));
-    EXPECT_EQ(kMissing, TargetDword(target, "TrayIconEnable"));
+    EXPECT_STREQ("", path);
+    EXPECT_TRUE(zt::TargetsNamed(name).empty()) << "no target that would read as switched off";
     EXPECT_FALSE(Exists(TARGET_PRINTER_LIST, P1));
 }
 
-// A new target is looked up and created under the store's lock, while another process
-// holds it with a target of its own whose "Name" is not written yet. Past the bounded wait
-// the target is still made, but without the sweep, which would take the other for stale.
+// A new target is created under the store's lock, while another process holds it with a
+// target of its own whose "Name" is not written yet. The sweep judges that target without
+// the lock and removes it only under the lock, and only when it is still as it was judged;
+// past the bounded wait the target is still made, but nothing is swept. A target left
+// without its tray settings by a maker that ended gets the library's defaults.
 TEST_F(TargetStoreTest, CreationWaitsForTheStoreLockAndSweepsOnlyUnderIt)
 {
     zt::DriverKit kit;
     ASSERT_TRUE(kit.Install("zetprn.dll", "TrayIconEnable=1\r\n"));
-    ScopedHandle mutex(CreateTableLock(MAP_NAME_STD));
+    ScopedHandle mutex(CreateTargetStoreLock());
     ASSERT_TRUE(mutex.IsValid());
     zt::PrivateTrace trace;
     ASSERT_TRUE(trace.On());
     const char* printers = TARGET_PRINTER_LIST;
+    const std::string& printer = kit.Printer().Name();
+    enum class Holder { ReleasedLater, PastTheBound, Abandoned };
     struct Row {
-        bool releasedLater; // else held until the creation is done
-        const char* created;
-        bool othersStays;
-    } rows[] = {{true, P0, false}, {false, P1, true}};
+        const char* label;
+        Holder holder;
+        const char* p0Name;     // P0's "Name" (null: none)
+        bool namedWhileHeld;    // the other process names P0 while it holds the lock
+        const char* created;    // the printer's target
+        bool othersStays;       // P0 is still the other's
+        bool timedOut;
+    } rows[] = {
+        {"lock released", Holder::ReleasedLater, nullptr, false, P0, false, false},
+        {"P0 named meanwhile", Holder::ReleasedLater, nullptr, true, P1, true, false},
+        {"lock abandoned, target without settings", Holder::Abandoned, printer.c_str(), false, P0, false, false},
+        {"lock held past the wait", Holder::PastTheBound, nullptr, false, P1, true, true},
+    };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.releasedLater ? "lock released" : "lock held past the wait");
+        SCOPED_TRACE(row.label);
         zt::DeleteKeyTree(HKEY_CURRENT_USER, zt::kStoreKey);
-        ASSERT_TRUE(MakeTarget(printers, P0, nullptr));
+        ASSERT_TRUE(MakeTarget(printers, P0, row.p0Name));
         trace.Take();
         ScopedMutexLock held;
-        ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), held.Acquire(mutex.Get(), 0));
+        if (row.holder == Holder::Abandoned)
+            std::thread([&] { WaitForSingleObject(mutex.Get(), 0); }).join();
+        else
+            held.Acquire(mutex.Get(), 0); // also when the row before left it abandoned
+        ASSERT_TRUE(row.holder == Holder::Abandoned || held.Held());
         char path[ZT_TEXT] = "";
         int result = -1;
         std::thread worker([&] {
             int portList = -1;
-            result = GetTargetReg(kit.Printer().Name().c_str(), "LPT1:", kit.Model().c_str(), &portList, path);
+            result = GetTargetReg(printer.c_str(), "LPT1:", kit.Model().c_str(), &portList, path);
         });
-        if (row.releasedLater) {
+        if (row.holder == Holder::ReleasedLater) {
             EXPECT_FALSE(zt::WaitFor([&] { return Exists(printers, P1) || !Exists(printers, P0); }, 500));
+            if (row.namedWhileHeld) {
+                EXPECT_TRUE(MakeTarget(printers, P0, zt::UniqueName("ztother").c_str()));
+            }
             held.Release();
         }
         worker.join();
         held.Release();
         EXPECT_EQ(0, result);
         EXPECT_EQ(TargetPath(printers, row.created), path);
-        EXPECT_EQ(kit.Printer().Name(), Name(path));
+        EXPECT_EQ(printer, Name(path));
         EXPECT_EQ(1u, TargetDword(path, "TrayIconEnable"));
-        EXPECT_EQ(row.othersStays, Exists(printers, P0) &&
-                                       !zt::ValueExists(HKEY_CURRENT_USER, TargetPath(printers, P0), "Name"));
+        EXPECT_EQ(row.othersStays, Exists(printers, P0) && Name(TargetPath(printers, P0)) != printer);
         bool timedOut = false;
         for (const std::string& line : trace.Take())
             timedOut = timedOut || line == "LockTable : not taken, going on without it : 258";
-        EXPECT_EQ(!row.releasedLater, timedOut);
+        EXPECT_EQ(row.timedOut, timedOut);
     }
 }
 
@@ -185,8 +200,8 @@ TEST_F(TargetStoreTest, LibraryWithoutTheExportGivesFive)
     ASSERT_TRUE(kit.Install("version.dll", "", system));
     char path[ZT_TEXT] = "";
     EXPECT_EQ(5, AddTargetReg(kit.Printer().Name().c_str(), "LPT1:", kit.Model().c_str(), 0, path));
-    EXPECT_EQ(TargetPath(TARGET_PRINTER_LIST, P0), path);
-    EXPECT_EQ(kMissing, TargetDword(path, "TrayIconEnable"));
+    EXPECT_STREQ("", path);
+    EXPECT_TRUE(zt::TargetsNamed(kit.Printer().Name()).empty());
 }
 
 TEST_F(TargetStoreTest, RelativeLibraryIsNotLoadedFromTheCurrentDirectory)
@@ -208,7 +223,6 @@ TEST_F(TargetStoreTest, RelativeLibraryIsNotLoadedFromTheCurrentDirectory)
     SetEnvironmentVariableA("ZT_DLLMAIN_MARK", nullptr);
     EXPECT_EQ(4, result) << "not loaded";
     EXPECT_FALSE(zt::FileExists(mark.Path()));
-    EXPECT_EQ(TargetPath(TARGET_PRINTER_LIST, P0), path);
 }
 
 TEST_F(TargetStoreTest, PortListServesPrintersWithoutAName)
@@ -222,25 +236,21 @@ TEST_F(TargetStoreTest, PortListServesPrintersWithoutAName)
     // driver for a port.
     EXPECT_EQ(4, GetTargetReg("", port.c_str(), kit.Model().c_str(), &portList, path));
     EXPECT_EQ(1, portList);
+    EXPECT_STREQ("", path) << "no target without the library's defaults";
+
+    // With it, a new port's target gets the library's defaults from the driver's profile.
+    const std::string& driver = kit.Printer().Driver();
+    EXPECT_EQ(ZETPRN_OK, GetTargetReg("", port.c_str(), kit.Model().c_str(), &portList, path, driver.c_str()));
     std::string target = TargetPath(TARGET_PORT_LIST, P0);
     EXPECT_EQ(target, path);
     EXPECT_EQ(port, Name(target));
-    EXPECT_EQ(kMissing, TargetDword(target, "TrayIconEnable")) << "the library was not called";
-    EXPECT_FALSE(Exists(TARGET_PRINTER_LIST, P0));
-
-    // With it, a new port's target gets the library's defaults from the driver's profile.
-    std::string other = zt::UniqueName("ZTPORT") + ":";
-    const std::string& driver = kit.Printer().Driver();
-    EXPECT_EQ(ZETPRN_OK, GetTargetReg("", other.c_str(), kit.Model().c_str(), &portList, path, driver.c_str()));
-    EXPECT_EQ(TargetPath(TARGET_PORT_LIST, P1), path);
     EXPECT_EQ(1u, TargetDword(path, "TrayIconEnable"));
     EXPECT_EQ(2u, TargetDword(path, "TrayIconSelected"));
+    EXPECT_FALSE(Exists(TARGET_PRINTER_LIST, P0));
 
-    // Both names empty: the printer list, keyed by the empty name.
+    // Both names empty: the printer list, keyed by the empty name; no library is found.
     EXPECT_EQ(4, GetTargetReg(nullptr, "", nullptr, &portList, path));
     EXPECT_EQ(0, portList);
-    EXPECT_EQ(TargetPath(TARGET_PRINTER_LIST, P0), path);
-    EXPECT_EQ(0, FindTargetReg(nullptr, 0, path));
 }
 
 TEST_F(TargetStoreTest, LookupComparesOnlyWholeNamesWithoutRegardToCase)

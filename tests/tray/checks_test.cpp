@@ -152,18 +152,58 @@ TEST(ChkDelPrn, GonePrinterLosesBothRunValuesAndTheirFiles)
               trace.Take());
 }
 
+// A spooler that cannot list its ports.
+BOOL WINAPI FailingEnumPorts(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD)
+{
+    SetLastError(RPC_S_SERVER_UNAVAILABLE);
+    return FALSE;
+}
+
+// A spooler whose listing grows between the size query and every read (ports being added).
+BOOL WINAPI EverGrowingEnumPorts(LPSTR name, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed,
+                                 LPDWORD returned)
+{
+    EnumPortsA(name, level, nullptr, 0, needed, returned);
+    *needed += ports ? size : 0;
+    *returned = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+}
+
+// The same, but only for the first read: the second one lists the ports.
+BOOL WINAPI OnceGrowingEnumPorts(LPSTR name, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed,
+                                 LPDWORD returned)
+{
+    static bool grown = false;
+    if (ports && !grown) {
+        grown = true;
+        return EverGrowingEnumPorts(name, level, ports, size, needed, returned);
+    }
+    return EnumPortsA(name, level, ports, size, needed, returned);
+}
+
 // Without a printer name the monitor watches its port: it stays while the spooler lists
-// the port, and when the port is gone the values named after the port go.
+// the port, and when the port is gone the values named after the port go. Only a complete
+// listing tells that a port is gone.
 TEST(ChkDelPrn, PortStandsInForAnEmptyPrinterName)
 {
     struct Case {
         std::string port;
+        EnumPortsFn enumPorts;
         int result;
-    } cases[] = {{zt::UniqueName("ztport"), 0}, {"FILE:", 1}, {"file:", 1}};
+    } cases[] = {
+        {zt::UniqueName("ztport"), EnumPortsA, 0},
+        {"FILE:", EnumPortsA, 1},
+        {"file:", EnumPortsA, 1},
+        {zt::UniqueName("ztport"), FailingEnumPorts, 1},
+        {zt::UniqueName("ztport"), EverGrowingEnumPorts, 1},
+        {"FILE:", OnceGrowingEnumPorts, 1},
+    };
     for (const Case& c : cases) {
         zt::RunValue user(HKEY_CURRENT_USER, c.port, "\"x.exe\" /A \"nothing here\"");
         TestFrame frame("");
         lstrcpynA(frame.m_szPortName, c.port.c_str(), sizeof(frame.m_szPortName));
+        frame.m_pfnEnumPorts = c.enumPorts;
         EXPECT_EQ(c.result, frame.ChkDelPrn()) << c.port;
         EXPECT_EQ(c.result == 1, user.Exists()) << c.port;
     }

@@ -529,13 +529,20 @@ TEST_F(FrameTest, TraySettingsFromTargetAndProfile)
     zt::SetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconSelected", 2);
     EXPECT_EQ(1, m_frame.LoadTraySettings());
     EXPECT_EQ(2, m_frame.m_nSelectedIcon);
-    // A target without TrayIconEnable counts as disabled.
+    // A target without TrayIconEnable (its defaults never came) is not a switched-off
+    // icon: the library writes them again, and without the library the profile's hold.
+    DWORD enable = 9;
     zt::DeleteValue(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable");
-    EXPECT_EQ(0, m_frame.LoadTraySettings());
-    // DisableTrayIcon writes the 0 that makes it so for good.
+    EXPECT_EQ(1, m_frame.LoadTraySettings());
+    EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", &enable));
+    EXPECT_EQ(1u, enable);
+    zt::DeleteValue(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable");
+    ASSERT_TRUE(DeleteFileA((kit.InstallDir() + "zetprn.dll").c_str()));
+    EXPECT_EQ(1, m_frame.LoadTraySettings());
+    EXPECT_FALSE(zt::ValueExists(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable"));
+    // DisableTrayIcon writes the 0 that switches the icon off for good.
     zt::SetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", 1);
     EXPECT_EQ(1, m_frame.DisableTrayIcon());
-    DWORD enable = 9;
     EXPECT_TRUE(zt::GetDword(HKEY_CURRENT_USER, kit.TargetKey(), "TrayIconEnable", &enable));
     EXPECT_EQ(0u, enable);
 

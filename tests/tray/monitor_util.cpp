@@ -54,11 +54,11 @@ MonitorGroup::~MonitorGroup()
         copy->Kill();
 }
 
-bool MonitorGroup::Start(const std::vector<std::string>& argsList)
+bool MonitorGroup::Start(const std::vector<std::string>& argsList, const std::string& program)
 {
     for (const std::string& args : argsList) {
         m_copies.push_back(std::unique_ptr<ChildProcess>(new ChildProcess));
-        if (!m_copies.back()->Start(BinPath("zettray.exe"), args, nullptr, true)) {
+        if (!m_copies.back()->Start(program.empty() ? BinPath("zettray.exe") : program, args, nullptr, true)) {
             for (auto& copy : m_copies)
                 copy->Kill();
             m_copies.clear();

@@ -41,8 +41,9 @@ private:
 class MonitorGroup {
 public:
     ~MonitorGroup();
-    // Starts one copy per command line; false (with nothing left running) when one fails.
-    bool Start(const std::vector<std::string>& argsList);
+    // Starts one copy per command line (of `program`, the build's zettray.exe when empty);
+    // false (with nothing left running) when one fails.
+    bool Start(const std::vector<std::string>& argsList, const std::string& program = "");
     // Waits until every copy has ended or waits for input (in its message loop, or in a
     // message box); false when one did neither within the timeout.
     bool Settle(DWORD timeoutMs);
