@@ -90,8 +90,8 @@ void RemoveInstalledFiles(const std::string& dir, const std::string& madeDir)
                         dir[madeDir.size()] == '\\';
     if (madeDir.empty() || !inside)
         return;
-    for (std::string parent = dir.substr(0, dir.find_last_of('\\')); parent.size() >= madeDir.size();
-         parent = parent.substr(0, parent.find_last_of('\\'))) {
+    for (std::string parent = dir.substr(0, LastSeparator(dir)); parent.size() >= madeDir.size();
+         parent = parent.substr(0, LastSeparator(parent))) {
         if (!RemoveDirectoryA(parent.c_str()))
             break;
     }

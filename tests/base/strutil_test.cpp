@@ -75,6 +75,58 @@ TEST(SafeCopyEllipsis, CutsOnACharacterBoundaryWithDots)
     }
 }
 
+// "\x95\x5c" (a character of 932 whose second byte is a backslash) ends a folder's name.
+TEST(CharScans, SecondByteOfADoubleByteCharacterIsNoSeparator)
+{
+    struct Row {
+        unsigned codePage;
+        const char* text;
+        const char* set;
+        int first; // offsets, -1 for none
+        int last;
+        int endsWith;
+    } const rows[] = {
+        {1252, "C:\\a\\b\\", "\\", 2, 6, 1},
+        {932, "C:\\\x95\x5c", "\\", 2, 2, 0},
+        {1252, "C:\\\x95\x5c", "\\", 2, 4, 1},
+        {932, "C:\\\x95\x5c\\", "\\", 2, 5, 1},
+        {932, "\x95\x5c/\x95\x5c\\x", "\\/", 2, 5, 0},
+        {932, "ab\x95", "\\", -1, -1, 0}, // a lead byte at the end counts alone
+        {932, "", "\\", -1, -1, 0},
+        {932, nullptr, "\\", -1, -1, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.codePage << " " << (row.text ? row.text : "(null)"));
+        const char* first = FindCharOf(row.text, row.set, row.codePage);
+        const char* last = FindLastCharOf(row.text, row.set, row.codePage);
+        EXPECT_EQ(row.first, first ? first - row.text : -1);
+        EXPECT_EQ(row.last, last ? last - row.text : -1);
+        EXPECT_EQ(row.endsWith, EndsWithCharOf(row.text, row.set, row.codePage));
+    }
+}
+
+TEST(CopyMenuText, DoublesAmpersandsAndCutsOnlyBetweenWholeCharacters)
+{
+    struct Row {
+        unsigned codePage;
+        size_t size;
+        const char* src;
+        int whole;
+        const char* expected;
+    } const rows[] = {
+        {1252, 6, "ab&&", 0, "ab&&"},
+        {1252, 5, "abc&", 0, "abc"}, // never half of a doubled '&'
+        {932, 4, "a\x95\x5c\x95\x5c", 0, "a\x95\x5c"},
+    };
+    for (const Row& row : rows) {
+        char buf[20 + 4];
+        memset(buf, 0xcc, sizeof(buf));
+        EXPECT_EQ(row.whole, CopyMenuText(buf, row.size, row.src, row.codePage)) << row.src;
+        EXPECT_STREQ(row.expected, buf);
+        EXPECT_EQ(static_cast<char>(0xcc), buf[row.size]) << "nothing written past the buffer";
+    }
+}
+
 TEST(SafeFormat, BoundedAndTerminated)
 {
     char buf[10];
