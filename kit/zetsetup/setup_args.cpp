@@ -87,18 +87,15 @@ std::string CheckText(const char* option, const std::string& value, size_t maxLe
                std::to_string(maxLength) + ")";
     if (value.find_first_not_of(' ') == std::string::npos)
         return std::string(option) + " needs a value that is not only blanks";
-    for (size_t i = 0; i < value.size(); ++i) {
-        const char c = value[i];
+    for (char c : value) {
         unsigned char u = static_cast<unsigned char>(c);
-        if (IsDBCSLeadByteEx(codePage, u) && i + 1 < value.size()) {
-            ++i; // a double-byte character: its second byte is no character of its own
-            continue;
-        }
-        if (u < 32 || u == 127)
+        if (u < 32 || u == 127) // never the second byte of a double-byte character either
             return std::string(option) + " must not contain control characters";
-        if (c == '"' || strchr(forbidden, c))
-            return std::string(option) + " must not contain the character '" + std::string(1, c) + "'";
     }
+    // By character: the second byte of a double-byte character may equal a refused one.
+    const std::string refused = std::string("\"") + forbidden;
+    if (const char* c = FindCharOf(value.c_str(), refused.c_str(), codePage))
+        return std::string(option) + " must not contain the character '" + std::string(1, *c) + "'";
     return "";
 }
 

@@ -28,11 +28,6 @@ int Fail(const std::string& message, int code = SETUP_EXIT_FAILED)
     return code;
 }
 
-bool SameText(const std::string& a, const std::string& b)
-{
-    return _stricmp(a.c_str(), b.c_str()) == 0;
-}
-
 // Every path the monitor reads goes through its 260-byte buffers.
 bool CheckPathLengths(const InstallPlan& plan, std::string* error)
 {
@@ -86,7 +81,7 @@ void RemoveInstalledFiles(const std::string& dir, const std::string& madeDir)
     }
     RemoveFile(dir + "\\" KIT_PROFILE_INI);
     RemoveDirIfEmpty(dir);
-    const bool inside = madeDir.size() < dir.size() && _strnicmp(dir.c_str(), madeDir.c_str(), madeDir.size()) == 0 &&
+    const bool inside = madeDir.size() < dir.size() && SameText(dir.substr(0, madeDir.size()), madeDir) &&
                         dir[madeDir.size()] == '\\';
     if (madeDir.empty() || !inside)
         return;

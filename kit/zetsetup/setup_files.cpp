@@ -32,6 +32,11 @@ size_t LastSeparator(const std::string& path, const char* set)
     return last ? static_cast<size_t>(last - path.c_str()) : std::string::npos;
 }
 
+bool SameText(const std::string& a, const std::string& b)
+{
+    return SameTextNoCase(a.c_str(), b.c_str()) != 0;
+}
+
 std::string WithoutTrailingSlash(std::string path)
 {
     while (path.size() > 3 && EndsWithCharOf(path.c_str(), "\\/"))

@@ -36,6 +36,9 @@ size_t LastSeparator(const std::string& path, const char* set = "\\");
 // `path` without the backslashes (and slashes) at its end, by character as above.
 std::string WithoutTrailingSlash(std::string path);
 
+// true when the names or paths are the same without regard to case (SameTextNoCase).
+bool SameText(const std::string& a, const std::string& b);
+
 // zetsetup.exe's own folder, with a trailing backslash.
 std::string ModuleDir();
 // "<Program Files>\ORVEL\Zetwatch"; empty when the Program Files folder is unknown.

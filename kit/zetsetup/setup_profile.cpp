@@ -133,7 +133,7 @@ bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::str
     std::string made = madeDir;
     for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
         SetupRecord other;
-        if (made.empty() && ReadSetupRecord(name, &other) && _stricmp(other.dir.c_str(), plan.dir.c_str()) == 0)
+        if (made.empty() && ReadSetupRecord(name, &other) && SameText(other.dir, plan.dir))
             made = other.madeDir;
     }
     std::vector<RegWrite> writes = {

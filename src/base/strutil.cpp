@@ -64,6 +64,25 @@ int EndsWithCharOf(const char* text, const char* set, unsigned codePage)
     return (last[1] == '\0' && strchr(set, *last)) ? 1 : 0;
 }
 
+static char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+int SameTextNoCase(const char* a, const char* b, unsigned codePage)
+{
+    a = a ? a : "";
+    b = b ? b : "";
+    while (*a && *b) {
+        size_t step = CharBytes(a, codePage);
+        if (step == 2 ? (a[0] != b[0] || a[1] != b[1]) : AsciiLower(*a) != AsciiLower(*b))
+            return 0;
+        a += step;
+        b += step;
+    }
+    return *a == *b;
+}
+
 int WideFitsCodePage(const wchar_t* text, int count, unsigned codePage)
 {
     if (!text || count == 0 || (count < 0 && !*text))

@@ -35,6 +35,11 @@ const char* FindCharOf(const char* text, const char* set, unsigned codePage = 0)
 const char* FindLastCharOf(const char* text, const char* set, unsigned codePage = 0);
 // 1 when the last character of text is one of set; 0 for a null or empty text.
 int EndsWithCharOf(const char* text, const char* set, unsigned codePage = 0);
+// 1 when a and b are the same text without regard to the case of ASCII letters (as
+// _stricmp compares); a double-byte character of codePage is compared whole, so that two
+// characters whose second bytes differ only as an upper- and a lower-case letter do are
+// never taken for one. Null compares as "".
+int SameTextNoCase(const char* a, const char* b, unsigned codePage = 0);
 // 1 when the wide text (count characters, or -1 up to its terminator) converts into the
 // code page and back unchanged: it needs no default or best-fit character there. A null or
 // empty text fits.

@@ -103,7 +103,9 @@ TEST_F(StartupDecision, ExistingPrinterOrPortKeepsEntryAndFile)
 TEST_F(StartupDecision, NameOutsideTheCodePageTouchesNothing)
 {
     const std::string unique = zt::UniqueName(" zt");
-    zt::WidePrinter printer(L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440" + std::wstring(unique.begin(), unique.end()));
+    zt::TestPrinter other;
+    zt::WidePrinter printer(L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440" + std::wstring(unique.begin(), unique.end()),
+                            other.Driver());
     ASSERT_TRUE(printer.Ok());
     // What code page 1252 makes of the name: the value and file of another installer.
     m_printer = "???????" + unique;

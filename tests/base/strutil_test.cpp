@@ -80,19 +80,14 @@ TEST(CharScans, SecondByteOfADoubleByteCharacterIsNoSeparator)
 {
     struct Row {
         unsigned codePage;
-        const char* text;
-        const char* set;
-        int first; // offsets, -1 for none
-        int last;
-        int endsWith;
+        const char *text, *set;
+        int first, last, endsWith; // offsets, -1 for none
     } const rows[] = {
-        {1252, "C:\\a\\b\\", "\\", 2, 6, 1},
         {932, "C:\\\x95\x5c", "\\", 2, 2, 0},
         {1252, "C:\\\x95\x5c", "\\", 2, 4, 1},
         {932, "C:\\\x95\x5c\\", "\\", 2, 5, 1},
         {932, "\x95\x5c/\x95\x5c\\x", "\\/", 2, 5, 0},
         {932, "ab\x95", "\\", -1, -1, 0}, // a lead byte at the end counts alone
-        {932, "", "\\", -1, -1, 0},
         {932, nullptr, "\\", -1, -1, 0},
     };
     for (const Row& row : rows) {
@@ -105,26 +100,21 @@ TEST(CharScans, SecondByteOfADoubleByteCharacterIsNoSeparator)
     }
 }
 
-TEST(CopyMenuText, DoublesAmpersandsAndCutsOnlyBetweenWholeCharacters)
+TEST(SameTextNoCase, FoldsOnlyASCIILettersOfWholeCharacters)
 {
+    // "\x83\x41" and "\x83\x61" are two characters of 932; in 1252 they end in "A" and "a".
     struct Row {
         unsigned codePage;
-        size_t size;
-        const char* src;
-        int whole;
-        const char* expected;
+        const char *a, *b;
+        int same;
     } const rows[] = {
-        {1252, 6, "ab&&", 0, "ab&&"},
-        {1252, 5, "abc&", 0, "abc"}, // never half of a doubled '&'
-        {932, 4, "a\x95\x5c\x95\x5c", 0, "a\x95\x5c"},
+        {932, "Laser \x83\x41", "LASER \x83\x41", 1},
+        {932, "\x83\x41", "\x83\x61", 0},
+        {1252, "\x83\x41", "\x83\x61", 1},
+        {932, "\x83\x41", "\x83\x41" "b", 0},
     };
-    for (const Row& row : rows) {
-        char buf[20 + 4];
-        memset(buf, 0xcc, sizeof(buf));
-        EXPECT_EQ(row.whole, CopyMenuText(buf, row.size, row.src, row.codePage)) << row.src;
-        EXPECT_STREQ(row.expected, buf);
-        EXPECT_EQ(static_cast<char>(0xcc), buf[row.size]) << "nothing written past the buffer";
-    }
+    for (const Row& row : rows)
+        EXPECT_EQ(row.same, SameTextNoCase(row.a, row.b, row.codePage)) << row.codePage << " row " << (&row - rows);
 }
 
 TEST(SafeFormat, BoundedAndTerminated)

@@ -417,11 +417,9 @@ TestPrinter::~TestPrinter()
     DeleteDriver(m_driver);
 }
 
-WidePrinter::WidePrinter(const std::wstring& name)
+WidePrinter::WidePrinter(const std::wstring& name, const std::string& driverName)
 {
-    if (!AddDriver(m_driver))
-        return;
-    std::wstring driver(m_driver.begin(), m_driver.end());
+    std::wstring driver(driverName.begin(), driverName.end());
     PRINTER_INFO_2W info;
     memset(&info, 0, sizeof(info));
     info.pPrinterName = const_cast<wchar_t*>(name.c_str());
@@ -438,7 +436,6 @@ WidePrinter::~WidePrinter()
         DeletePrinter(m_handle);
         ClosePrinter(m_handle);
     }
-    DeleteDriver(m_driver);
 }
 
 // ---- files --------------------------------------------------------------------------

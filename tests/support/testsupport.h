@@ -181,11 +181,11 @@ private:
     bool m_printerAdded = false;
 };
 
-// A printer named in wide characters (a name the ANSI code page may not hold) on LPT1:,
-// with a driver of a unique name, for the lifetime of the object.
+// A printer named in wide characters (a name the ANSI code page may not hold) on LPT1:
+// with an existing driver, for the lifetime of the object.
 class WidePrinter {
 public:
-    explicit WidePrinter(const std::wstring& name);
+    WidePrinter(const std::wstring& name, const std::string& driverName);
     ~WidePrinter();
     WidePrinter(const WidePrinter&) = delete;
     WidePrinter& operator=(const WidePrinter&) = delete;
@@ -193,7 +193,6 @@ public:
 
 private:
     HANDLE m_handle = nullptr; // open with full access, to delete the printer
-    std::string m_driver = UniqueName("ztdrv");
 };
 
 // ---- files --------------------------------------------------------------------------
