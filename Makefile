@@ -2,7 +2,8 @@
 # mingw-w64 and Wine.
 #
 #   make deps     install the cross toolchains, Wine (with i386), Xvfb, CMake, GoogleTest
-#                 sources, and wixl with msitools for the MSI packages
+#                 sources, wixl with msitools for the MSI packages, and the locale sources
+#                 from which the tests compile a Japanese locale of their own
 #   make build    configure and build everything: 32-bit into build/bin, 64-bit into build/bin64
 #   make package  deps + build, then the MSI packages build/pkg/zettray-<version>-x86.msi
 #                 and -x64.msi
@@ -20,7 +21,7 @@ export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
 DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake \
-	googletest make wixl msitools
+	googletest make wixl msitools locales
 
 .PHONY: all deps build package test demo bench stress clean prefix build64 prefix64 test64 clean64
 

@@ -1,6 +1,10 @@
 #include "setup_args.h"
 
+#include <windows.h>
+
 #include <string.h>
+
+#include "strutil.h"
 
 namespace {
 
@@ -73,7 +77,8 @@ bool IsHelp(const std::string& arg)
 // Checks a name against its limits and the characters it may not hold. Control
 // characters and the quote mark (which ends a value on the monitor's command line) are
 // refused everywhere. Empty string: fine; otherwise the message.
-std::string CheckText(const char* option, const std::string& value, size_t maxLength, const char* forbidden)
+std::string CheckText(const char* option, const std::string& value, size_t maxLength, const char* forbidden,
+                      unsigned codePage)
 {
     if (value.empty())
         return std::string(option) + " needs a non-empty value";
@@ -84,11 +89,13 @@ std::string CheckText(const char* option, const std::string& value, size_t maxLe
         return std::string(option) + " needs a value that is not only blanks";
     for (char c : value) {
         unsigned char u = static_cast<unsigned char>(c);
-        if (u < 32 || u == 127)
+        if (u < 32 || u == 127) // never the second byte of a double-byte character either
             return std::string(option) + " must not contain control characters";
-        if (c == '"' || strchr(forbidden, c))
-            return std::string(option) + " must not contain the character '" + std::string(1, c) + "'";
     }
+    // By character: the second byte of a double-byte character may equal a refused one.
+    const std::string refused = std::string("\"") + forbidden;
+    if (const char* c = FindCharOf(value.c_str(), refused.c_str(), codePage))
+        return std::string(option) + " must not contain the character '" + std::string(1, *c) + "'";
     return "";
 }
 
@@ -195,8 +202,21 @@ bool ParseRunMode(const std::string& text, RunMode* mode)
     return false;
 }
 
-bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error)
+// The refusal of a value that the code page cannot hold, or "".
+std::string CheckCodePage(const std::string& option, const std::vector<std::wstring>* wideArgs, size_t index,
+                          unsigned codePage)
 {
+    if (!wideArgs || index >= wideArgs->size() || WideFitsCodePage((*wideArgs)[index].c_str(), -1, codePage))
+        return "";
+    return option + " holds characters that the ANSI code page of this Windows (" +
+           std::to_string(codePage ? codePage : GetACP()) + ") cannot hold: only names of that code page work";
+}
+
+bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
+                    const std::vector<std::wstring>* wideArgs, unsigned codePage)
+{
+    if (wideArgs && wideArgs->size() != args.size())
+        wideArgs = nullptr; // not the same arguments: nothing to compare with
     *out = SetupOptions();
     error->clear();
     for (const std::string& arg : args) {
@@ -252,6 +272,9 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
             return false;
         }
         const std::string& value = args[++i];
+        *error = CheckCodePage(name, wideArgs, i, codePage);
+        if (!error->empty())
+            return false;
         if (name == "--run") {
             if (!ParseRunMode(value, &out->run)) {
                 *error = "--run takes hkcu, hklm, both or none, not '" + value + "'";
@@ -264,7 +287,7 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
             *error = name + " ends in a quote mark: leave out the backslash before the closing quote";
             return false;
         }
-        *error = CheckText(rule->name, value, rule->maxLength, rule->forbidden);
+        *error = CheckText(rule->name, value, rule->maxLength, rule->forbidden, codePage);
         if (!error->empty())
             return false;
         out->*(rule->field) = value;

@@ -45,7 +45,14 @@ struct SetupOptions {
 // the registry, the spooler or the monitor's command line cannot carry). "--help" (or
 // "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help. Uninstall takes
 // --printer, --package or both.
-bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error);
+//
+// wideArgs (optional) holds the same arguments as the process received them in wide
+// characters: a value that the ANSI code page codePage (0: the system's) cannot hold exactly
+// is refused, since its ANSI form would name another printer, folder or driver. Names are
+// scanned by character of that code page, so a double-byte character whose second byte is
+// a backslash is not taken for one.
+bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
+                    const std::vector<std::wstring>* wideArgs = nullptr, unsigned codePage = 0);
 
 // The text that --help prints.
 const char* SetupUsage();

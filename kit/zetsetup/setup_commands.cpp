@@ -28,11 +28,6 @@ int Fail(const std::string& message, int code = SETUP_EXIT_FAILED)
     return code;
 }
 
-bool SameText(const std::string& a, const std::string& b)
-{
-    return _stricmp(a.c_str(), b.c_str()) == 0;
-}
-
 // Every path the monitor reads goes through its 260-byte buffers.
 bool CheckPathLengths(const InstallPlan& plan, std::string* error)
 {
@@ -86,12 +81,12 @@ void RemoveInstalledFiles(const std::string& dir, const std::string& madeDir)
     }
     RemoveFile(dir + "\\" KIT_PROFILE_INI);
     RemoveDirIfEmpty(dir);
-    const bool inside = madeDir.size() < dir.size() && _strnicmp(dir.c_str(), madeDir.c_str(), madeDir.size()) == 0 &&
+    const bool inside = madeDir.size() < dir.size() && SameText(dir.substr(0, madeDir.size()), madeDir) &&
                         dir[madeDir.size()] == '\\';
     if (madeDir.empty() || !inside)
         return;
-    for (std::string parent = dir.substr(0, dir.find_last_of('\\')); parent.size() >= madeDir.size();
-         parent = parent.substr(0, parent.find_last_of('\\'))) {
+    for (std::string parent = dir.substr(0, LastSeparator(dir)); parent.size() >= madeDir.size();
+         parent = parent.substr(0, LastSeparator(parent))) {
         if (!RemoveDirectoryA(parent.c_str()))
             break;
     }

@@ -8,6 +8,7 @@
 
 #include "driver_config.h"
 #include "setup_args.h"
+#include "strutil.h"
 
 const KitFile g_kitFiles[] = {
     {KIT_MONITOR_EXE, true, true},     {KIT_RES_DLL, true, true},    {KIT_PRN_DLL, true, true},
@@ -17,20 +18,31 @@ const size_t g_kitFileCount = sizeof(g_kitFiles) / sizeof(g_kitFiles[0]);
 
 namespace {
 
-std::string WithoutTrailingSlash(std::string path)
-{
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
-        path.pop_back();
-    return path;
-}
-
 std::string Parent(const std::string& path)
 {
-    size_t slash = path.find_last_of("\\/");
+    size_t slash = LastSeparator(path, "\\/");
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
 } // namespace
+
+size_t LastSeparator(const std::string& path, const char* set)
+{
+    const char* last = FindLastCharOf(path.c_str(), set);
+    return last ? static_cast<size_t>(last - path.c_str()) : std::string::npos;
+}
+
+bool SameText(const std::string& a, const std::string& b)
+{
+    return SameTextNoCase(a.c_str(), b.c_str()) != 0;
+}
+
+std::string WithoutTrailingSlash(std::string path)
+{
+    while (path.size() > 3 && EndsWithCharOf(path.c_str(), "\\/"))
+        path.pop_back();
+    return path;
+}
 
 int ImageBits(const std::string& path)
 {
@@ -57,9 +69,8 @@ std::string ModuleDir()
     DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
         return ".\\";
-    char* slash = strrchr(path, '\\');
-    if (slash)
-        slash[1] = '\0';
+    if (const char* slash = FindLastCharOf(path, "\\"))
+        path[slash - path + 1] = '\0';
     return path;
 }
 

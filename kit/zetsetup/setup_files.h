@@ -29,6 +29,16 @@ constexpr int KIT_BITS = sizeof(void*) * 8;
 // or 0 when it is no Windows image of either kind or cannot be read.
 int ImageBits(const std::string& path);
 
+// The offset of the last character of `path` that is one of `set`, stepping by character of
+// the ANSI code page (the second byte of a double-byte character is no separator); npos
+// when there is none.
+size_t LastSeparator(const std::string& path, const char* set = "\\");
+// `path` without the backslashes (and slashes) at its end, by character as above.
+std::string WithoutTrailingSlash(std::string path);
+
+// true when the names or paths are the same without regard to case (SameTextNoCase).
+bool SameText(const std::string& a, const std::string& b);
+
 // zetsetup.exe's own folder, with a trailing backslash.
 std::string ModuleDir();
 // "<Program Files>\ORVEL\Zetwatch"; empty when the Program Files folder is unknown.

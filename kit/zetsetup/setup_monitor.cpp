@@ -15,7 +15,7 @@ constexpr DWORD kPollMs = 100;
 
 std::string FolderOf(const std::string& path)
 {
-    size_t slash = path.find_last_of('\\');
+    size_t slash = LastSeparator(path);
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 

@@ -133,7 +133,7 @@ bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::str
     std::string made = madeDir;
     for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
         SetupRecord other;
-        if (made.empty() && ReadSetupRecord(name, &other) && _stricmp(other.dir.c_str(), plan.dir.c_str()) == 0)
+        if (made.empty() && ReadSetupRecord(name, &other) && SameText(other.dir, plan.dir))
             made = other.madeDir;
     }
     std::vector<RegWrite> writes = {
@@ -182,7 +182,7 @@ bool ReadDriverInfo(const std::string& driver, DriverInfo* info)
     if (!RegReadString(HKEY_LOCAL_MACHINE, key, kModelId, &info->model) || info->model.empty())
         return false;
     RegReadString(HKEY_LOCAL_MACHINE, key, kInstallPath, &info->installDir);
-    while (!info->installDir.empty() && info->installDir.back() == '\\')
+    while (EndsWithCharOf(info->installDir.c_str(), "\\"))
         info->installDir.pop_back();
     RegReadString(HKEY_LOCAL_MACHINE, key, kProfile, &info->profile);
     DWORD added = 0;
@@ -194,7 +194,7 @@ void RemoveDriverKey(const std::string& driver)
 {
     const std::string key = DriverKeyPath(driver);
     RegRemoveTree(HKEY_LOCAL_MACHINE, key);
-    RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, key.substr(0, key.find_last_of('\\')));
+    RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, key.substr(0, LastSeparator(key)));
 }
 
 void RemoveProfileValue(const std::string& model)

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "scoped.h"
+#include "setup_files.h"
 #include "setup_undo.h"
 
 namespace {
@@ -186,7 +187,7 @@ void RegPruneEmptyKeys(HKEY root, const std::string& path)
     if (path.size() < top.size() || _strnicmp(path.c_str(), top.c_str(), top.size()) != 0 ||
         (path.size() > top.size() && path[top.size()] != '\\'))
         return;
-    for (std::string key = path; key.size() >= top.size(); key = key.substr(0, key.find_last_of('\\'))) {
+    for (std::string key = path; key.size() >= top.size(); key = key.substr(0, LastSeparator(key))) {
         RegRemoveKeyIfEmpty(root, key);
         if (RegKeyExists(root, key))
             return; // not empty: neither are its parents

@@ -23,11 +23,6 @@ std::string Quoted(const std::string& text)
 // Names tried for a printer's parameter file before install gives up.
 constexpr int kParamFileVariants = 100;
 
-bool SameText(const std::string& a, const std::string& b)
-{
-    return _stricmp(a.c_str(), b.c_str()) == 0;
-}
-
 // The printer that a parameter file names with /P; "" when it names none or cannot be read.
 std::string PrinterOfFile(const std::string& path)
 {

@@ -7,6 +7,7 @@
 
 #include "printer.h"
 #include "scoped.h"
+#include "setup_files.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ bool SpoolerDriverExists(const std::string& driver)
         return false;
     const DRIVER_INFO_1A* drivers = reinterpret_cast<const DRIVER_INFO_1A*>(buffer.data());
     for (DWORD i = 0; i < count; ++i) {
-        if (drivers[i].pName && _stricmp(drivers[i].pName, driver.c_str()) == 0)
+        if (drivers[i].pName && SameText(drivers[i].pName, driver))
             return true;
     }
     return false;

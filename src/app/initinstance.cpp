@@ -4,6 +4,7 @@
 
 #include "cmdinfo.h"
 #include "mainframe.h"
+#include "printer.h"
 #include "startup_reg.h"
 #include "strutil.h"
 #include "trace.h"
@@ -30,9 +31,32 @@ bool HasAttachOption(const char* cmdLine)
 
 } // namespace
 
-int InitInstance(const char* cmdLine, CMainFrame* frame, HINSTANCE instance)
+const wchar_t* WideArguments(const wchar_t* commandLine)
+{
+    if (!commandLine)
+        return nullptr;
+    const wchar_t* p = commandLine;
+    if (*p == L'"') {
+        for (++p; *p && *p != L'"'; ++p) {
+        }
+        if (*p)
+            ++p;
+    } else {
+        while (*p && *p != L' ' && *p != L'\t')
+            ++p;
+    }
+    while (*p == L' ' || *p == L'\t')
+        ++p;
+    return p;
+}
+
+int InitInstance(const char* cmdLine, CMainFrame* frame, HINSTANCE instance, const wchar_t* wideArgs)
 {
     TraceMsg("InitInstance");
+    if (wideArgs && !WideFitsCodePage(wideArgs)) {
+        TraceMsg("InitInstance : the command line holds characters that the ANSI code page cannot hold; ending");
+        return 0;
+    }
     CCmdInfo cmdInfo(cmdLine);
     TraceStr("cmdInfo.m_szPrinterName", cmdInfo.m_szPrinterName);
     TraceInt("cmdInfo.m_bFrom", cmdInfo.m_bFrom);
@@ -47,6 +71,10 @@ int InitInstance(const char* cmdLine, CMainFrame* frame, HINSTANCE instance)
 
     bool printerGone = cmdInfo.m_szPrinterName[0] && !cmdInfo.CompletePrinterInfo();
     bool nothingNamed = !cmdInfo.m_szPrinterName[0] && !cmdInfo.m_szPortName[0];
+    if (printerGone && IsUnfitPrinterImage(cmdInfo.m_szPrinterName)) {
+        TraceMsg("InitInstance : the printer's name cannot be held by the ANSI code page; ending");
+        return 0;
+    }
     if (printerGone || nothingNamed) {
         if (HasAttachOption(cmdLine)) {
             DeleteStartupReg(cmdInfo.m_szPrinterName, cmdInfo.m_szParamFile);

@@ -20,4 +20,14 @@ constexpr DWORD STARTUP_DELAY_OTHER_MONITOR_MS = 1500;
 // StartUp: 1 only when the monitor runs and the caller must enter the message loop. A
 // printer that can never be served (StartUp -1) loses its start-up entry, its /A file and
 // its tray icon setting; the frame is cleaned up whenever StartUp did not return 1.
-int InitInstance(const char* cmdLine, CMainFrame* frame, HINSTANCE instance);
+//
+// wideArgs (optional) is the same command line as the process received it in wide
+// characters. When the ANSI code page cannot hold it exactly, or when the printer that does
+// not open is what that code page makes of a listed printer's name, the names read are not
+// the ones meant: it traces why and returns 0 before the delay or the decision, touching no
+// start-up entry, target or file.
+int InitInstance(const char* cmdLine, CMainFrame* frame, HINSTANCE instance, const wchar_t* wideArgs = nullptr);
+
+// The arguments of a wide command line: the text after the program name (quoted or not)
+// and the blanks that follow it.
+const wchar_t* WideArguments(const wchar_t* commandLine);

@@ -108,8 +108,8 @@ int CMainFrame::PrepareMenu()
     if (!popup)
         return 0;
 
-    char text[260];
-    SafeCopy(text, KeyName());
+    char text[2 * ZT_TEXT]; // room for a name of 259 characters that are all '&'
+    CopyMenuText(text, sizeof(text), KeyName());
     ModifyMenuA(popup, 0, MF_BYPOSITION | MF_STRING, ID_PRINTER_STATUS, text);
     char read[260] = {0};
     MENUITEMINFOA info;

@@ -16,7 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
     {
         CMainFrame frame;
         g_pMainFrame = &frame;
-        if (InitInstance(cmdLine, &frame, instance)) {
+        if (InitInstance(cmdLine, &frame, instance, WideArguments(GetCommandLineW()))) {
             ShowWindow(frame.m_hWnd, SW_HIDE);
             UpdateWindow(frame.m_hWnd);
             while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -24,11 +24,8 @@ bool IsFullPath(const char* path)
 // False when it does not fit.
 bool ExactLoaderPath(const char* path, char (&out)[MAX_PATH])
 {
-    const char* name = path;
-    for (const char* p = path; *p; ++p) {
-        if (IsSeparator(*p))
-            name = p + 1;
-    }
+    const char* last = FindLastCharOf(path, "\\/");
+    const char* name = last ? last + 1 : path;
     return SafeFormat(out, sizeof(out), strchr(name, '.') ? "%s" : "%s.", path) != 0;
 }
 

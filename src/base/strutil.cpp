@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 int SafeCopyN(char* dst, size_t size, const char* src, size_t count)
 {
     if (!dst || size == 0)
@@ -27,14 +29,113 @@ int SafeCopy(char* dst, size_t size, const char* src)
     return SafeCopyN(dst, size, src, static_cast<size_t>(-1));
 }
 
+// Bytes of the character at p: 2 for a lead byte of codePage followed by a byte, else 1.
+static size_t CharBytes(const char* p, unsigned codePage)
+{
+    return (IsDBCSLeadByteEx(codePage, static_cast<BYTE>(*p)) && p[1] != '\0') ? 2 : 1;
+}
+
+const char* FindCharOf(const char* text, const char* set, unsigned codePage)
+{
+    if (!text || !set)
+        return nullptr;
+    for (const char* p = text; *p; p += CharBytes(p, codePage)) {
+        if (strchr(set, *p))
+            return p;
+    }
+    return nullptr;
+}
+
+const char* FindLastCharOf(const char* text, const char* set, unsigned codePage)
+{
+    const char* last = nullptr;
+    for (const char* p = FindCharOf(text, set, codePage); p; p = FindCharOf(p + CharBytes(p, codePage), set, codePage))
+        last = p;
+    return last;
+}
+
+int EndsWithCharOf(const char* text, const char* set, unsigned codePage)
+{
+    if (!text || !*text || !set)
+        return 0;
+    const char* last = text;
+    for (const char* p = text; *p; p += CharBytes(p, codePage))
+        last = p;
+    return (last[1] == '\0' && strchr(set, *last)) ? 1 : 0;
+}
+
+static char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+int SameTextNoCase(const char* a, const char* b, unsigned codePage)
+{
+    a = a ? a : "";
+    b = b ? b : "";
+    while (*a && *b) {
+        size_t step = CharBytes(a, codePage);
+        if (step == 2 ? (a[0] != b[0] || a[1] != b[1]) : AsciiLower(*a) != AsciiLower(*b))
+            return 0;
+        a += step;
+        b += step;
+    }
+    return *a == *b;
+}
+
+int WideFitsCodePage(const wchar_t* text, int count, unsigned codePage)
+{
+    if (!text || count == 0 || (count < 0 && !*text))
+        return 1;
+    int bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, count, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return 0;
+    std::string ansi(static_cast<size_t>(bytes), '\0');
+    BOOL usedDefault = FALSE;
+    if (WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, count, &ansi[0], bytes, nullptr, &usedDefault) !=
+            bytes ||
+        usedDefault)
+        return 0;
+    // Back again: a code page without a default-character report still shows a change here.
+    int chars = MultiByteToWideChar(codePage, 0, ansi.data(), bytes, nullptr, 0);
+    std::wstring back(static_cast<size_t>(chars > 0 ? chars : 0), L'\0');
+    if (chars <= 0 || MultiByteToWideChar(codePage, 0, ansi.data(), bytes, &back[0], chars) != chars)
+        return 0;
+    size_t length = count < 0 ? wcslen(text) + 1 : static_cast<size_t>(count);
+    return back.size() == length && back.compare(0, length, text, length) == 0;
+}
+
+int CopyMenuText(char* dst, size_t size, const char* src, unsigned codePage)
+{
+    if (!dst || size == 0)
+        return 0;
+    if (!src)
+        src = "";
+    size_t n = 0;
+    for (const char* p = src; *p;) {
+        size_t step = CharBytes(p, codePage);
+        size_t written = (*p == '&') ? 2 : step;
+        if (n + written + 1 > size) {
+            dst[n] = '\0';
+            return 0;
+        }
+        if (*p == '&')
+            dst[n++] = '&';
+        memcpy(dst + n, p, step);
+        n += step;
+        p += step;
+    }
+    dst[n] = '\0';
+    return 1;
+}
+
 // Bytes of the longest start of src that ends on a character boundary of codePage and
 // holds at most limit bytes.
 static size_t CharBoundaryPrefix(const char* src, size_t limit, unsigned codePage)
 {
     size_t n = 0;
     while (src[n] != '\0') {
-        BYTE b = static_cast<BYTE>(src[n]);
-        size_t step = (IsDBCSLeadByteEx(codePage, b) && src[n + 1] != '\0') ? 2 : 1;
+        size_t step = CharBytes(src + n, codePage);
         if (n + step > limit)
             break;
         n += step;

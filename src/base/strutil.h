@@ -1,4 +1,5 @@
-// Bounded string helpers: every copy into a fixed buffer goes through these.
+// Bounded string helpers (every copy into a fixed buffer goes through these), and scans and
+// comparisons of ANSI text that step by character of the code page.
 #pragma once
 
 #include <stddef.h>
@@ -19,6 +20,34 @@ int SafeAppend(char* dst, size_t size, const char* src);
 // process's own) and ends in "...": never half a double-byte character. Returns 1 when the
 // whole text fit, 0 when it was cut.
 int SafeCopyEllipsis(char* dst, size_t size, const char* src, unsigned codePage = 0);
+// Copies a name into the text of a menu item: each '&' doubled, so that it shows as itself
+// instead of marking the next character as the item's access key. Bounded as SafeCopy, but
+// cut only between whole characters of codePage, never inside a doubled '&'. Returns 1
+// when all of it fit, 0 when it was cut.
+int CopyMenuText(char* dst, size_t size, const char* src, unsigned codePage = 0);
+
+// Character-wise scans of ANSI text in the code page codePage (CP_ACP, 0, is the process's
+// own). In a double-byte code page a lead byte and the byte after it are one character, so
+// the second byte of such a character (0x5C, a backslash, in many of them) is never taken
+// for a character of its own. A lead byte right before the terminator counts alone.
+
+// The first character of text that is one of the single-byte characters of set; null when
+// there is none (or text is null).
+const char* FindCharOf(const char* text, const char* set, unsigned codePage = 0);
+// The last character of text that is one of set; null when there is none.
+const char* FindLastCharOf(const char* text, const char* set, unsigned codePage = 0);
+// 1 when the last character of text is one of set; 0 for a null or empty text.
+int EndsWithCharOf(const char* text, const char* set, unsigned codePage = 0);
+// 1 when a and b are the same text without regard to the case of ASCII letters (as
+// _stricmp compares); a double-byte character of codePage is compared whole, so that two
+// characters whose second bytes differ only as an upper- and a lower-case letter do are
+// never taken for one. Null compares as "".
+int SameTextNoCase(const char* a, const char* b, unsigned codePage = 0);
+// 1 when the wide text (count characters, or -1 up to its terminator) converts into the
+// code page and back unchanged: it needs no default or best-fit character there. A null or
+// empty text fits.
+int WideFitsCodePage(const wchar_t* text, int count = -1, unsigned codePage = 0);
+
 // printf-style formatting into dst, always terminated. Returns 1 when the whole result
 // fit, 0 when it was cut or the format failed (dst then holds what fit, or "").
 int SafeFormat(char* dst, size_t size, const char* format, ...)

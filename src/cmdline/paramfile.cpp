@@ -72,7 +72,7 @@ int CCmdInfo::MakeTempFileName()
     memset(m_szTempFileName, 0, sizeof(m_szTempFileName));
     if (!GetTempFileNameA(m_szTempDir, PARAM_FILE_PREFIX, 0, full))
         return 0;
-    const char* slash = strrchr(full, '\\');
+    const char* slash = FindLastCharOf(full, "\\");
     SetText(m_szTempFileName, slash ? slash + 1 : full);
     return m_szTempFileName[0] ? 1 : 0;
 }

@@ -67,8 +67,7 @@ int FileExists(const char* path)
 {
     if (IsEmpty(path))
         return 0;
-    size_t len = strlen(path);
-    if (path[len - 1] == '\\' || strpbrk(path, "*?"))
+    if (EndsWithCharOf(path, "\\") || FindCharOf(path, "*?"))
         return 0;
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA(path, &data);
@@ -119,18 +118,17 @@ int GetInstallPath(char* out, const char* driverName, const char* modelId)
 
     char candidate[ZT_TEXT] = {0};
     if (GetDriverValue(candidate, kInstallPath, driverName, modelId) && candidate[0]) {
-        size_t len = strlen(candidate);
-        if (candidate[len - 1] == '\\')
-            candidate[len - 1] = '\0'; // one trailing backslash is tolerated, not more
+        if (EndsWithCharOf(candidate, "\\"))
+            candidate[strlen(candidate) - 1] = '\0'; // one trailing backslash is tolerated, not more
     } else {
         candidate[0] = '\0';
         if (!GetProfilePath(candidate, driverName, modelId) || !candidate[0])
             return NoInstallPath(out);
         // The profile file's directory. A bare file name names no directory of its own.
-        char* lastSlash = strrchr(candidate, '\\');
+        const char* lastSlash = FindLastCharOf(candidate, "\\");
         if (!lastSlash)
             return NoInstallPath(out);
-        *lastSlash = '\0';
+        candidate[lastSlash - candidate] = '\0';
     }
     if (!FileExists(candidate))
         return NoInstallPath(out);

@@ -29,13 +29,9 @@ constexpr size_t kFolderSize = 520;
 int IniFolder(const char* iniPath, char* folder, size_t size)
 {
     folder[0] = '\0';
-    if (!iniPath || !strchr(iniPath, '\\'))
+    if (!FindCharOf(iniPath, "\\"))
         return 1;
-    const char* end = iniPath;
-    for (const char* p = iniPath; *p; ++p)
-        if (*p == '\\' || *p == '/')
-            end = p + 1;
-    size_t len = static_cast<size_t>(end - iniPath);
+    size_t len = static_cast<size_t>(FindLastCharOf(iniPath, "\\/") + 1 - iniPath);
     return SafeCopyN(folder, size, iniPath, len);
 }
 

@@ -129,6 +129,36 @@ int PortExists(const char* portName, EnumPortsFn enumPorts)
     return PORT_UNKNOWN;
 }
 
+int IsUnfitPrinterImage(const char* printerName)
+{
+    if (!printerName || !*printerName)
+        return 0;
+    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+    DWORD needed = 0;
+    DWORD count = 0;
+    EnumPrintersW(flags, nullptr, 4, nullptr, 0, &needed, &count);
+    if (needed == 0)
+        return 0;
+    BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+    if (!block)
+        return 0;
+    int found = 0;
+    if (EnumPrintersW(flags, nullptr, 4, block, needed, &needed, &count)) {
+        const PRINTER_INFO_4W* printers = reinterpret_cast<const PRINTER_INFO_4W*>(block);
+        for (DWORD i = 0; i < count && !found; ++i) {
+            const wchar_t* wide = printers[i].pPrinterName;
+            if (!wide || WideFitsCodePage(wide))
+                continue;
+            // The name as an ANSI call reports it: default and best-fit characters included.
+            char image[ZT_TEXT];
+            found = WideCharToMultiByte(CP_ACP, 0, wide, -1, image, sizeof(image), nullptr, nullptr) > 0 &&
+                    lstrcmpiA(image, printerName) == 0;
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, block);
+    return found;
+}
+
 int GetPrnDriverName(const char* printerName, char* outDriverName)
 {
     if (!outDriverName)

@@ -64,6 +64,12 @@ public:
     int IsZetInvalid(const char* printerName);
 };
 
+// 1 when printerName is what the ANSI code page makes of the name of a printer that the
+// spooler lists but that code page cannot hold (letter case ignored): the name stands for
+// that printer, though no ANSI call can reach it. 0 otherwise, also for a null or empty name
+// or when the printers cannot be listed.
+int IsUnfitPrinterImage(const char* printerName);
+
 // Copies the driver name of the printer's level-2 information into outDriverName (a
 // 260-byte buffer) and returns 1. Returns 0 without writing when outDriverName is null;
 // on every other failure (empty name, printer missing, information unreadable, driver

@@ -46,14 +46,33 @@ LONG SetDword(HKEY key, const char* name, DWORD value)
     return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
-enum NameRead { NAME_OK, NAME_MISSING, NAME_UNREADABLE };
+enum NameRead { NAME_OK, NAME_MISSING, NAME_UNREADABLE, NAME_UNFIT };
+
+// 1 when the target's "Name", read in wide characters, is a text that the ANSI code page
+// cannot hold: its ANSI reading names another printer, or none. A missing, unreadable or
+// non-text value is left to the ANSI reading.
+bool IsUnfitName(HKEY target)
+{
+    wchar_t wide[ZT_TEXT];
+    DWORD type = 0;
+    DWORD size = sizeof(wide);
+    if (RegQueryValueExW(target, L"Name", nullptr, &type, reinterpret_cast<BYTE*>(wide), &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    return !WideFitsCodePage(wide, static_cast<int>(size / sizeof(wchar_t)));
+}
 
 // Reads a target's "Name", of any type, into a 260-byte buffer that always ends up
 // terminated, as the project's other registry texts are read: a name stored without its
 // terminating NUL is read whole. A value that does not fit the buffer is unreadable and
-// leaves "". NAME_OK includes the empty name.
+// leaves "". NAME_OK includes the empty name; NAME_UNFIT is a name that the ANSI code
+// page cannot hold, whatever its ANSI reading is.
 NameRead ReadName(HKEY target, char (&name)[ZT_TEXT])
 {
+    if (IsUnfitName(target)) {
+        name[0] = '\0';
+        return NAME_UNFIT;
+    }
     if (QueryText(target, kNameValue, name, sizeof(name)))
         return NAME_OK;
     LONG rc = RegQueryValueExA(target, kNameValue, nullptr, nullptr, nullptr, nullptr);
@@ -98,11 +117,16 @@ void DeleteValues(HKEY key)
 }
 
 // A printer-list target is stale when it names no printer that opens, or one whose level-2
-// information lacks its driver or print processor. Information that cannot be read keeps it.
+// information lacks its driver or print processor. Information that cannot be read keeps it,
+// and so does a name that the ANSI code page cannot hold: no ANSI open can tell whether
+// its printer still exists.
 bool IsStalePrinterTarget(HKEY target)
 {
     char name[ZT_TEXT];
-    if (ReadName(target, name) != NAME_OK || name[0] == '\0')
+    NameRead read = ReadName(target, name);
+    if (read == NAME_UNFIT)
+        return false;
+    if (read != NAME_OK || name[0] == '\0')
         return true;
     ScopedPrinter printer;
     if (!OV_OpenPrinter(name, printer.Put(), nullptr) || !printer.IsOpen())

@@ -51,8 +51,8 @@ int GetTargetReg(const char* printerName, const char* portName, const char* mode
 
 // The first target of the list (0 = printers, 1 = ports) whose "Name" equals key without
 // regard to case. 0 = found (outPath written); 1 = not found; 4 = the list key cannot be
-// opened. Targets that cannot be opened, or whose "Name" cannot be read whole, are passed
-// over.
+// opened. Targets that cannot be opened, whose "Name" cannot be read whole, or whose "Name"
+// the ANSI code page cannot hold, are passed over.
 int FindTargetReg(const char* key, int portList, char* outPath);
 
 // Has the driver's printer library write the defaults of a new target for the printer (or
@@ -81,7 +81,8 @@ HANDLE CreateTargetStoreLock();
 
 // Removes stale targets. A printer-list target is stale when its "Name" is missing, empty
 // or unreadable, when its printer no longer opens, or when the printer's level-2
-// information lacks a driver or a print processor (unreadable information keeps it). A
+// information lacks a driver or a print processor (unreadable information keeps it, and so
+// does a "Name" that the ANSI code page cannot hold, read in wide characters). A
 // port-list target is removed only when its "Name" is missing or empty. Each list is
 // examined entry by entry as it stood when its sweep began. 0 = both lists swept; -1 = a
 // list key cannot be opened (a missing printer list stops the sweep).

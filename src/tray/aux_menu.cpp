@@ -43,10 +43,15 @@ int MenuKeyPath(char* out, size_t size, const char* driverName)
     return SafeFormat(out, size, "%s%s%s", DRIVER_KEY_PREFIX, driverName, kMenuSubkey);
 }
 
+// Upper-cases the single-byte characters; a double-byte character stays as it is.
 void UpperCase(char* text)
 {
-    for (; *text; ++text)
-        *text = static_cast<char>(toupper(static_cast<unsigned char>(*text)));
+    for (; *text; ++text) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*text)) && text[1])
+            ++text;
+        else
+            *text = static_cast<char>(toupper(static_cast<unsigned char>(*text)));
+    }
 }
 
 // Appends one value option of a tool's command line: ` /P "value"`, or, for a value that
@@ -123,7 +128,7 @@ int CMainFrame::GetDepExeName(char* buffer, DWORD size)
     if (!ReadMenuString(key.Get(), kDepExe, value, sizeof(value)))
         return 0;
     // The program's file name: the text after the last backslash, in upper case.
-    const char* slash = strrchr(value, '\\');
+    const char* slash = FindLastCharOf(value, "\\");
     SafeCopy(buffer, size, slash ? slash + 1 : "");
     UpperCase(buffer);
     return 1;

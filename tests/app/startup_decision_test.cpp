@@ -100,6 +100,27 @@ TEST_F(StartupDecision, ExistingPrinterOrPortKeepsEntryAndFile)
     EXPECT_TRUE(zt::FileExists(m_attached.Path()));
 }
 
+TEST_F(StartupDecision, NameOutsideTheCodePageTouchesNothing)
+{
+    const std::string unique = zt::UniqueName(" zt");
+    zt::TestPrinter other;
+    zt::WidePrinter printer(L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440" + std::wstring(unique.begin(), unique.end()),
+                            other.Driver());
+    ASSERT_TRUE(printer.Ok());
+    // What code page 1252 makes of the name: the value and file of another installer.
+    m_printer = "???????" + unique;
+    RunValue user(HKEY_CURRENT_USER, m_printer, RunData());
+    const std::string cmd = "/P \"" + m_printer + "\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
+    // Started with the name itself, or with its ANSI form (from a file or another program).
+    std::wstring wide(cmd.begin(), cmd.end());
+    wide[4] = L'\x041f';
+    for (const wchar_t* wideArgs : {wide.c_str(), static_cast<const wchar_t*>(nullptr)}) {
+        EXPECT_EQ(0, InitInstance(cmd.c_str(), &m_frame, nullptr, wideArgs));
+        EXPECT_TRUE(user.Exists());
+        EXPECT_TRUE(zt::FileExists(m_attached.Path()));
+    }
+}
+
 TEST_F(StartupDecision, TraceLinesInOrder)
 {
     RunValue user(HKEY_CURRENT_USER, m_printer, RunData());

@@ -75,6 +75,48 @@ TEST(SafeCopyEllipsis, CutsOnACharacterBoundaryWithDots)
     }
 }
 
+// "\x95\x5c" (a character of 932 whose second byte is a backslash) ends a folder's name.
+TEST(CharScans, SecondByteOfADoubleByteCharacterIsNoSeparator)
+{
+    struct Row {
+        unsigned codePage;
+        const char *text, *set;
+        int first, last, endsWith; // offsets, -1 for none
+    } const rows[] = {
+        {932, "C:\\\x95\x5c", "\\", 2, 2, 0},
+        {1252, "C:\\\x95\x5c", "\\", 2, 4, 1},
+        {932, "C:\\\x95\x5c\\", "\\", 2, 5, 1},
+        {932, "\x95\x5c/\x95\x5c\\x", "\\/", 2, 5, 0},
+        {932, "ab\x95", "\\", -1, -1, 0}, // a lead byte at the end counts alone
+        {932, nullptr, "\\", -1, -1, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.codePage << " " << (row.text ? row.text : "(null)"));
+        const char* first = FindCharOf(row.text, row.set, row.codePage);
+        const char* last = FindLastCharOf(row.text, row.set, row.codePage);
+        EXPECT_EQ(row.first, first ? first - row.text : -1);
+        EXPECT_EQ(row.last, last ? last - row.text : -1);
+        EXPECT_EQ(row.endsWith, EndsWithCharOf(row.text, row.set, row.codePage));
+    }
+}
+
+TEST(SameTextNoCase, FoldsOnlyASCIILettersOfWholeCharacters)
+{
+    // "\x83\x41" and "\x83\x61" are two characters of 932; in 1252 they end in "A" and "a".
+    struct Row {
+        unsigned codePage;
+        const char *a, *b;
+        int same;
+    } const rows[] = {
+        {932, "Laser \x83\x41", "LASER \x83\x41", 1},
+        {932, "\x83\x41", "\x83\x61", 0},
+        {1252, "\x83\x41", "\x83\x61", 1},
+        {932, "\x83\x41", "\x83\x41" "b", 0},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.same, SameTextNoCase(row.a, row.b, row.codePage)) << row.codePage << " row " << (&row - rows);
+}
+
 TEST(SafeFormat, BoundedAndTerminated)
 {
     char buf[10];

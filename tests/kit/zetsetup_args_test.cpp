@@ -115,6 +115,29 @@ TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
     }
 }
 
+TEST(SetupArgs, NamesAreReadInTheSystemCodePage)
+{
+    // "\x83\x5c" is one character of 932 whose second byte is a backslash.
+    struct Case {
+        unsigned codePage;
+        std::wstring wide;
+        std::string ansi;
+        const char* expected; // part of the message; "" when taken
+    } const cases[] = {
+        {1252, L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440 1", "??????? 1", "code page"},
+        {1252, L"Drukarka ksi\x0119gowo\x015b\x0107", "Drukarka ksiegowosc", "code page"},
+        {932, L"\x30bd\x30d5\x30c8", "\x83\x5c\x83\x74\x83\x67", ""},
+        {932, L"\x30bd\\", "\x83\x5c\\", "character '\\'"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::wstring> wide = {L"install", L"--printer", c.wide};
+        SetupOptions o;
+        std::string error;
+        EXPECT_EQ(!*c.expected, ParseSetupArgs({"install", "--printer", c.ansi}, &o, &error, &wide, c.codePage)) << error;
+        EXPECT_NE(std::string::npos, error.find(c.expected)) << c.ansi << " gave: " << error;
+    }
+}
+
 TEST(SetupArgs, LongestNamesAreTaken)
 {
     SetupOptions o;

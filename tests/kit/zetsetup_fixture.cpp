@@ -38,10 +38,10 @@ SetupResult RunSetupAt(const std::string& exe, const std::string& args, DWORD ti
     return result;
 }
 
-SetupInstallation::SetupInstallation(const std::string& printer)
+SetupInstallation::SetupInstallation(const std::string& printer, const std::string& folder)
     : m_printer(printer.empty() ? UniqueName("ztsp") : printer), m_driver(UniqueName("ztsd")),
       m_model(UniqueName("ztsm")),
-      m_dir(m_base.Path() + "inst")
+      m_dir(m_base.Path() + folder)
 {
 }
 

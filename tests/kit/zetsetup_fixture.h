@@ -23,8 +23,9 @@ SetupResult RunSetupAt(const std::string& exe, const std::string& args, DWORD ti
 
 class SetupInstallation {
 public:
-    // Unique names; the printer's is `printer` when one is given.
-    explicit SetupInstallation(const std::string& printer = "");
+    // Unique names; the printer's is `printer` when one is given. The folder is `folder`
+    // in a fresh temporary folder.
+    explicit SetupInstallation(const std::string& printer = "", const std::string& folder = "inst");
     ~SetupInstallation();
     SetupInstallation(const SetupInstallation&) = delete;
     SetupInstallation& operator=(const SetupInstallation&) = delete;

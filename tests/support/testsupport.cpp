@@ -106,6 +106,17 @@ bool SetString(HKEY root, const std::string& path, const char* name, const std::
     return SetBinary(root, path, name, value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ);
 }
 
+bool SetWideString(HKEY root, const std::string& path, const wchar_t* name, const std::wstring& value)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
 bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
 {
     return SetBinary(root, path, name, &value, sizeof(value), REG_DWORD);
@@ -404,6 +415,27 @@ TestPrinter::~TestPrinter()
     if (m_printerAdded)
         DeletePrinterByName(m_printer);
     DeleteDriver(m_driver);
+}
+
+WidePrinter::WidePrinter(const std::wstring& name, const std::string& driverName)
+{
+    std::wstring driver(driverName.begin(), driverName.end());
+    PRINTER_INFO_2W info;
+    memset(&info, 0, sizeof(info));
+    info.pPrinterName = const_cast<wchar_t*>(name.c_str());
+    info.pPortName = const_cast<wchar_t*>(L"LPT1:");
+    info.pDriverName = const_cast<wchar_t*>(driver.c_str());
+    info.pPrintProcessor = const_cast<wchar_t*>(L"WinPrint");
+    info.pDatatype = const_cast<wchar_t*>(L"RAW");
+    m_handle = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+}
+
+WidePrinter::~WidePrinter()
+{
+    if (m_handle) {
+        DeletePrinter(m_handle);
+        ClosePrinter(m_handle);
+    }
 }
 
 // ---- files --------------------------------------------------------------------------

@@ -34,6 +34,8 @@ bool ValueExists(HKEY root, const std::string& path, const char* name);
 // Creates the key when needed. Return true on success.
 bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value);
 bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value);
+// A REG_SZ value written in wide characters (a text the ANSI code page may not hold).
+bool SetWideString(HKEY root, const std::string& path, const wchar_t* name, const std::wstring& value);
 bool SetBinary(HKEY root, const std::string& path, const char* name, const void* data, DWORD size,
                DWORD type = REG_BINARY);
 bool DeleteValue(HKEY root, const std::string& path, const char* name);
@@ -177,6 +179,20 @@ private:
     std::string m_printer, m_port, m_driver;
     bool m_ok = false;
     bool m_printerAdded = false;
+};
+
+// A printer named in wide characters (a name the ANSI code page may not hold) on LPT1:
+// with an existing driver, for the lifetime of the object.
+class WidePrinter {
+public:
+    WidePrinter(const std::wstring& name, const std::string& driverName);
+    ~WidePrinter();
+    WidePrinter(const WidePrinter&) = delete;
+    WidePrinter& operator=(const WidePrinter&) = delete;
+    bool Ok() const { return m_handle != nullptr; }
+
+private:
+    HANDLE m_handle = nullptr; // open with full access, to delete the printer
 };
 
 // ---- files --------------------------------------------------------------------------

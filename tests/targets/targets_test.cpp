@@ -81,6 +81,9 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     const std::string unterminated = TargetPath(printers, "P0000000000000006");
     ASSERT_TRUE(zt::SetBinary(HKEY_CURRENT_USER, unterminated, "Name", live.Name().data(),
                               static_cast<DWORD>(live.Name().size())));
+    // A name that the ANSI code page (1252 here) cannot hold reads as another name there.
+    const std::string unfit = TargetPath(printers, "P0000000000000007");
+    ASSERT_TRUE(zt::SetWideString(HKEY_CURRENT_USER, unfit, L"Name", L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440"));
     const char* ports = TARGET_PORT_LIST;
     ASSERT_TRUE(MakeTarget(ports, P0, zt::UniqueName("ZTPORT").c_str()));
     ASSERT_TRUE(MakeTarget(ports, P1, nullptr));
@@ -96,6 +99,7 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     EXPECT_FALSE(Exists(printers, "P0000000000000004"));
     EXPECT_FALSE(Exists(printers, "P0000000000000005"));
     EXPECT_TRUE(zt::KeyExists(HKEY_CURRENT_USER, unterminated)) << "its printer's name, stored without its NUL";
+    EXPECT_TRUE(zt::KeyExists(HKEY_CURRENT_USER, unfit)) << "a name outside the code page";
     EXPECT_TRUE(Exists(ports, P0));
     EXPECT_FALSE(Exists(ports, P1));
     EXPECT_FALSE(Exists(ports, P2));
@@ -263,6 +267,7 @@ TEST_F(TargetStoreTest, LookupComparesOnlyWholeNamesWithoutRegardToCase)
     ASSERT_TRUE(MakeTarget(list, P2, fits.c_str()));
     ASSERT_TRUE(MakeTarget(list, P3, "Office Printer"));
     ASSERT_TRUE(MakeTarget(list, "P0000000000000004", "OFFICE PRINTER"));
+    ASSERT_TRUE(zt::SetWideString(HKEY_CURRENT_USER, TargetPath(list, "P0000000000000005"), L"Name", L"\x0444"));
 
     char path[ZT_TEXT] = "";
     EXPECT_EQ(0, FindTargetReg(fits.c_str(), 0, path));
@@ -273,6 +278,7 @@ TEST_F(TargetStoreTest, LookupComparesOnlyWholeNamesWithoutRegardToCase)
     EXPECT_EQ(0, FindTargetReg("office printer", 0, path));
     EXPECT_EQ(TargetPath(list, P3), path) << "the first match wins";
     EXPECT_EQ(4, FindTargetReg("office printer", 1, path)) << "no port list";
+    EXPECT_EQ(1, FindTargetReg("?", 0, path)) << "a name outside the code page is not its ANSI reading";
 }
 
 TEST_F(TargetStoreTest, CreationClaimsTheLowestIndexNeverUsedBefore)
