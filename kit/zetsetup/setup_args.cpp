@@ -11,7 +11,7 @@ const char kUsage[] =
     "  zetsetup install --printer NAME [--port PORT] [--driver DRIVER] [--model MODEL]\n"
     "                   [--dir DIR] [--map-file NAME] [--run hkcu|hklm|both|none] [--trace]\n"
     "                   [--no-start] [--package CODE [--replaces CODES]]\n"
-    "  zetsetup uninstall --printer NAME | --package CODE [--keep-printers]\n"
+    "  zetsetup uninstall --printer NAME | --package CODE\n"
     "  zetsetup repair --package CODE [--replaces CODES]\n"
     "  zetsetup disable --printer NAME\n"
     "  zetsetup enable --printer NAME\n"
@@ -45,11 +45,12 @@ const char kUsage[] =
     "--package  is for an MSI package that put the kit beside zetsetup: install uses the\n"
     "           files where they stand and records the printer under the package's\n"
     "           product CODE; uninstall --package CODE removes the printers so recorded\n"
-    "           and leaves the kit's files to the package.\n"
+    "           and leaves the kit's files to the package; when the package's kept\n"
+    "           values name another product code (an upgrade replaces the package), it\n"
+    "           hands the printers over to that one: they stay as they are.\n"
     "--replaces names the packages (CODE;CODE...) that an upgrade replaces: their printers\n"
     "           are taken over as they stand, with their settings and documents.\n"
-    "--keep-printers  hands the package's printers over to the package that replaces it:\n"
-    "           the printers, their spooler drivers and users' settings stay.\n"
+
     "repair     installs every printer of the package again, adding a printer that\n"
     "           was deleted from the spooler.\n"
     "\n"
@@ -126,7 +127,6 @@ struct FlagRule {
 const FlagRule kFlagOptions[] = {
     {"--trace", &SetupOptions::trace},
     {"--no-start", &SetupOptions::noStart},
-    {"--keep-printers", &SetupOptions::keepPrinters},
 };
 
 const FlagRule* FindFlag(const std::string& name)
@@ -154,7 +154,7 @@ bool CommandTakes(SetupCommand command, const std::string& option)
     case SetupCommand::Install:
         return true;
     case SetupCommand::Uninstall:
-        return option == "--printer" || option == "--package" || option == "--keep-printers";
+        return option == "--printer" || option == "--package";
     case SetupCommand::Repair:
         return option == "--package" || option == "--replaces";
     case SetupCommand::Enable:
@@ -298,9 +298,8 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
         *error = "--package installs into zetsetup's own folder: leave out --dir";
         return false;
     }
-    if (out->package.empty() && (!out->replaces.empty() || out->keepPrinters || out->command == SetupCommand::Repair)) {
-        *error = std::string(out->keepPrinters ? "--keep-printers" : !out->replaces.empty() ? "--replaces" : "repair") +
-                 " needs --package CODE";
+    if (out->package.empty() && (!out->replaces.empty() || out->command == SetupCommand::Repair)) {
+        *error = std::string(out->replaces.empty() ? "repair" : "--replaces") + " needs --package CODE";
         return false;
     }
     if (out->command == SetupCommand::Uninstall && out->printer.empty() && out->package.empty()) {

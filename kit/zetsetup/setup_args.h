@@ -42,10 +42,6 @@ struct SetupOptions {
     // The product codes of the packages that this package's install replaces: their
     // printers are taken over as they stand (install and repair).
     std::string replaces;
-    // uninstall --package: hand the printers over to the package that replaces this one
-    // (its removal is part of an upgrade): the printers, their spooler drivers and the
-    // users' settings stay, with the installer's records of them.
-    bool keepPrinters = false;
 };
 
 // The product codes of --replaces, one by one.

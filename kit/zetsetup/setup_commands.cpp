@@ -70,6 +70,20 @@ HeldRecord FindHeldRecord(const SetupOptions& options)
     return held;
 }
 
+// The product that installed the package's kept values last, in either registry view,
+// when it is another than `package`: the product that replaces it.
+bool IsReplaced(const std::string& package)
+{
+    for (REGSAM view : {static_cast<REGSAM>(0), REG_VIEW_OTHER}) {
+        ScopedMachineView scope(view);
+        std::string code;
+        if (RegReadString(HKEY_LOCAL_MACHINE, PACKAGE_KEPT_KEY, PACKAGE_KEPT_CODE, &code) && !code.empty() &&
+            !SameText(code, package))
+            return true;
+    }
+    return false;
+}
+
 // Every path the monitor reads goes through its 260-byte buffers.
 bool CheckPathLengths(const InstallPlan& plan, std::string* error)
 {
@@ -449,8 +463,11 @@ int DoUninstall(const std::string& printer, bool keepPrinter)
     return SETUP_EXIT_OK;
 }
 
-int DoUninstallPackage(const std::string& package, const std::string& printer, bool keepPrinters)
+int DoUninstallPackage(const std::string& package, const std::string& printer)
 {
+    const bool keepPrinters = printer.empty() && IsReplaced(package);
+    if (keepPrinters)
+        printf("The package %s is being replaced: its printers are handed over.\n", package.c_str());
     // The package's files go (or change): its monitors in every session end first.
     std::string folder = ModuleDir();
     if (!folder.empty() && folder.back() == '\\')
@@ -593,7 +610,7 @@ int RunSetupCommand(const SetupOptions& options)
         return DoInstall(options);
     case SetupCommand::Uninstall:
         if (!options.package.empty())
-            return DoUninstallPackage(options.package, options.printer, options.keepPrinters);
+            return DoUninstallPackage(options.package, options.printer);
         return DoUninstall(options.printer);
     case SetupCommand::Repair:
         return DoRepair(options);

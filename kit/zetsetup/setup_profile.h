@@ -45,8 +45,8 @@ struct SetupRecord {
     std::string package;       // the product code of the package that installed it, or ""
     std::string paramFile;     // the parameter file's name in `dir`
     std::string port, model;   // as installed; empty in records of older installs
-    // Written when the package's upgrade hands the printer over (UninstallPackage with
-    // keepPrinters): zetsetup added the spooler driver.
+    // Written when a package's upgrade hands the printer over (DoUninstall with
+    // keepPrinter, before the driver key goes): zetsetup added the spooler driver.
     bool addedDriver = false;
 };
 // A record written before the parameter file's name was kept reads ParamFileName(printer).

@@ -106,7 +106,7 @@ TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
         {{"uninstall", "--printer", "P", "--no-start"}, "does not take the option --no-start"},
         {{"enable", "--printer", "P", "--package", "{C}"}, "does not take the option --package"},
         {{"repair"}, "needs --package"},
-        {{"uninstall", "--printer", "P", "--keep-printers"}, "needs --package"},
+        {{"install", "--printer", "P", "--replaces", "{A}"}, "needs --package"},
     };
     for (const Case& c : cases) {
         SetupOptions o;
