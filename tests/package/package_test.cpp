@@ -313,14 +313,17 @@ struct MadeFolders {
 
 TEST(Package, FailedInstallIsRolledBackToNothing)
 {
-    enum Cause { BadName, PrinterOnOtherDriver, ParamFileBlocked };
+    enum Cause { BadValue, PrinterOnOtherDriver, ParamFileBlocked };
     struct Case {
         const char* what;
         Cause cause;
+        const char* namePrefix; // before the unique printer name
+        const char* more;       // further properties
     } cases[] = {
-        {"the installer refuses the printer name", BadName},
-        {"the printer exists with another driver", PrinterOnOtherDriver},
-        {"the printer was added, then its parameter file could not be written", ParamFileBlocked},
+        {"a comma in the printer name", BadValue, "bad,", ""},
+        {"a Run key of the installing account", BadValue, "", "RUN=hkcu"},
+        {"the printer exists with another driver", PrinterOnOtherDriver, "", ""},
+        {"the printer was added, then its parameter file could not be written", ParamFileBlocked, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -328,12 +331,11 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         zt::TestPrinter existing;
         PrinterNames names = UniqueNames();
         MadeFolders made;
-        if (c.cause == BadName) {
-            names.printer = "bad," + names.printer;
-        } else if (c.cause == PrinterOnOtherDriver) {
+        names.printer = c.namePrefix + names.printer;
+        if (c.cause == PrinterOnOtherDriver) {
             ASSERT_TRUE(existing.Ok());
             names.printer = existing.Name();
-        } else {
+        } else if (c.cause == ParamFileBlocked) {
             // A folder stands where the parameter file goes.
             const std::string dir = zt::PackageDir();
             for (const std::string& path : {dir.substr(0, dir.find_last_of('\\')), dir,
@@ -344,7 +346,7 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         const SystemSnapshot before = SystemSnapshot::Take();
 
         DWORD code = 0;
-        EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), names.Properties(), &code));
+        EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), names.Properties() + " " + c.more, &code));
         EXPECT_TRUE(zt::IsRolledBack(code)) << code;
         EXPECT_TRUE(zt::InstalledProducts().empty());
         EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
