@@ -375,7 +375,10 @@ int DoInstall(const SetupOptions& given)
         return Fail(error + "; nothing was installed");
     undo.Commit();
     if (held.otherView) {
-        // Taken over from the other kind's installation: its record goes.
+        // Taken over from the other kind's installation: its record goes, and the spooler
+        // driver that it added for its own processor.
+        if (held.record.addedDriver)
+            DeleteOtherKindDriver(plan.driver);
         ScopedMachineView other(REG_VIEW_OTHER);
         RemoveSetupRecord(plan.printer);
     }

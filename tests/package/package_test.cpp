@@ -53,7 +53,9 @@ std::string PrinterDriver(const std::string& printer)
 }
 
 // True when the line adds one of the empty keys that Windows Installer makes for its own
-// bookkeeping the first time it installs anything, and keeps (as Windows does).
+// bookkeeping the first time it installs anything, and keeps (as Windows does), or that
+// Wine's spooler makes with the first driver of a processor (Windows has them from the
+// start).
 bool InstallerBookkeepingKey(const std::string& line)
 {
     static const char* const kKeys[] = {
@@ -62,6 +64,7 @@ bool InstallerBookkeepingKey(const std::string& line)
         "\\CurrentVersion\\Installer\\UpgradeCodes", "\\CurrentVersion\\Installer\\UserData",
         "\\UserData\\S-1-5-18",          "\\UserData\\S-1-5-18\\Components",
         "\\UserData\\S-1-5-18\\Products",
+        "\\Windows NT x86\\Drivers",        "\\Windows NT x86\\Drivers\\Version-3",
     };
     const std::string end = " = ";
     if (line.compare(0, 6, "+ reg ") != 0 || line.size() < end.size() ||
