@@ -349,7 +349,15 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         const SystemSnapshot before = SystemSnapshot::Take();
 
         DWORD code = 0;
-        EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), names.Properties() + " " + c.more, &code));
+        zt::TempFile log{"ztpkl", ".log"};
+        EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(),
+                                   names.Properties() + " " + c.more + " /l*v \"" + log.Path() + "\"", &code));
+        if (c.cause == PrinterOnOtherDriver) {
+            // The installer's reason is in the log: it names the printer's own driver.
+            std::string logText;
+            EXPECT_TRUE(zt::ReadFileBytes(log.Path(), &logText));
+            EXPECT_NE(std::string::npos, logText.find(existing.Driver()));
+        }
         EXPECT_TRUE(zt::IsRolledBack(code)) << code;
         EXPECT_TRUE(zt::InstalledProducts().empty());
         EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
