@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "close_request.h"
+#include "reg_view.h"
 #include "scoped.h"
 #include "setup_files.h"
 #include "setup_monitor.h"
@@ -16,7 +17,6 @@
 #include "setup_run.h"
 #include "setup_spooler.h"
 #include "setup_undo.h"
-#include "reg_view.h"
 #include "startup_reg.h"
 
 namespace {
@@ -459,9 +459,9 @@ int DoUninstall(const std::string& printer, bool keepPrinter)
         if (!CloseMonitorsOfFolder(dir.c_str(), MONITOR_CLOSE_TIMEOUT_MS))
             printf("warning: a monitor in %s did not close\n", dir.c_str());
         RemoveInstalledFiles(dir, record.madeDir);
-    }
-    else if (!dir.empty() && !dirUsed)
+    } else if (!dir.empty() && !dirUsed) {
         RemoveFile(dir + "\\" KIT_PROFILE_INI); // the package removes its own files and folder
+    }
     printf("Uninstalled \"%s\".\n", printer.c_str());
     return SETUP_EXIT_OK;
 }

@@ -81,8 +81,8 @@ bool RegWriteRaw(HKEY root, const std::string& path, const char* name, DWORD typ
 {
     ScopedRegKey key;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | ViewOf(root), nullptr, key.Put(),
-                        &disposition) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | ViewOf(root), nullptr,
+                        key.Put(), &disposition) != ERROR_SUCCESS)
         return false;
     if (created)
         *created = disposition == REG_CREATED_NEW_KEY;
