@@ -104,7 +104,7 @@ TEST_F(FrameTest, ImageOutsideTheThreeShowsTheFirstAndTipIsCut)
     SafeCopyText(m_frame.m_szPrinterName, std::string(100, 'p'));
     ASSERT_EQ(1, m_frame.SetTrayIcon(2, 1));
     EXPECT_EQ(m_frame.m_hIcon[2], m_shell.icons.back());
-    EXPECT_EQ(std::string(63, 'p'), m_frame.m_nid.szTip);
+    EXPECT_EQ(std::string(60, 'p') + "...", m_frame.m_nid.szTip) << "cut, with an ellipsis";
     for (int index : {3, -1, 1000}) {
         EXPECT_EQ(1, m_frame.SetTrayIcon(index, 0));
         EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
