@@ -7,6 +7,8 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include <memory>
+
 #include "package_fixture.h"
 #include "package_snapshot.h"
 #include "setup_plan.h"
@@ -316,7 +318,7 @@ struct MadeFolders {
 
 TEST(Package, FailedInstallIsRolledBackToNothing)
 {
-    enum Cause { BadValue, PrinterOnOtherDriver, ParamFileBlocked };
+    enum Cause { BadValue, KeptValue, PrinterOnOtherDriver, ParamFileBlocked };
     struct Case {
         const char* what;
         Cause cause;
@@ -325,6 +327,8 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
     } cases[] = {
         {"a comma in the printer name", BadValue, "bad,", ""},
         {"a Run key of the installing account", BadValue, "", "RUN=hkcu"},
+        // Wine's msiexec drops quote marks from its command line; a kept value keeps them.
+        {"a quote mark in the kept printer name", KeptValue, "bad\"", ""},
         {"the printer exists with another driver", PrinterOnOtherDriver, "", ""},
         {"the printer was added, then its parameter file could not be written", ParamFileBlocked, "", ""},
     };
@@ -335,7 +339,11 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         PrinterNames names = UniqueNames();
         MadeFolders made;
         names.printer = c.namePrefix + names.printer;
-        if (c.cause == PrinterOnOtherDriver) {
+        std::unique_ptr<zt::TempValue> kept;
+        if (c.cause == KeptValue) {
+            kept.reset(new zt::TempValue(HKEY_LOCAL_MACHINE, kSavedKey, "Printer", names.printer));
+            ASSERT_TRUE(kept->Ok());
+        } else if (c.cause == PrinterOnOtherDriver) {
             ASSERT_TRUE(existing.Ok());
             names.printer = existing.Name();
         } else if (c.cause == ParamFileBlocked) {
@@ -346,12 +354,14 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
                 made.Make(path);
             ASSERT_EQ(3u, made.paths.size());
         }
+        // A kept printer name is used when none is given.
+        const std::string properties = c.cause == KeptValue ? Property("DRIVER", names.driver) : names.Properties();
         const SystemSnapshot before = SystemSnapshot::Take();
 
         DWORD code = 0;
         zt::TempFile log{"ztpkl", ".log"};
         EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(),
-                                   names.Properties() + " " + c.more + " /l*v \"" + log.Path() + "\"", &code));
+                                   properties + " " + c.more + " /l*v \"" + log.Path() + "\"", &code));
         if (c.cause == PrinterOnOtherDriver) {
             // The installer's reason is in the log: it names the printer's own driver.
             std::string logText;
