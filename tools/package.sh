@@ -21,7 +21,7 @@ if ! [[ $version =~ ^[0-9]{1,3}\.[0-9]{1,3}\.[0-9]{1,5}$ ]]; then
   exit 2
 fi
 
-for f in zettray.exe zetres.dll zetprn.dll J_R10RN1.EXE zettool.exe zetsetup.exe; do
+for f in zettray.exe zetres.dll zetprn.dll J_R10RN1.EXE zettool.exe zetsetup.exe zetmsi.dll; do
   [ -f "$bin/$f" ] || { echo "package: $bin/$f is missing (build the $arch programs first)" >&2; exit 1; }
 done
 for tool in wixl msiinfo msibuild; do

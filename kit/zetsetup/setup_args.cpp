@@ -14,8 +14,9 @@ const char kUsage[] =
     "Usage:\n"
     "  zetsetup install --printer NAME [--port PORT] [--driver DRIVER] [--model MODEL]\n"
     "                   [--dir DIR] [--map-file NAME] [--run hkcu|hklm|both|none] [--trace]\n"
-    "                   [--no-start] [--package CODE]\n"
+    "                   [--no-start] [--package CODE [--replaces CODES]]\n"
     "  zetsetup uninstall --printer NAME | --package CODE\n"
+    "  zetsetup repair --package CODE [--replaces CODES]\n"
     "  zetsetup disable --printer NAME\n"
     "  zetsetup enable --printer NAME\n"
     "  zetsetup status\n"
@@ -48,7 +49,14 @@ const char kUsage[] =
     "--package  is for an MSI package that put the kit beside zetsetup: install uses the\n"
     "           files where they stand and records the printer under the package's\n"
     "           product CODE; uninstall --package CODE removes the printers so recorded\n"
-    "           and leaves the kit's files to the package.\n"
+    "           and leaves the kit's files to the package; when the package's kept\n"
+    "           values name another product code (an upgrade replaces the package), it\n"
+    "           hands the printers over to that one: they stay as they are.\n"
+    "--replaces names the packages (CODE;CODE...) that an upgrade replaces: their printers\n"
+    "           are taken over as they stand, with their settings and documents.\n"
+
+    "repair     installs every printer of the package again, adding a printer that\n"
+    "           was deleted from the spooler.\n"
     "\n"
     "Spooler driver: under Wine, zetsetup adds a driver named DRIVER with Wine's\n"
     "PostScript driver files when none of that name exists. On Windows the driver must\n"
@@ -64,7 +72,7 @@ struct CommandName {
     SetupCommand command;
 };
 const CommandName kCommands[] = {
-    {"install", SetupCommand::Install}, {"uninstall", SetupCommand::Uninstall},
+    {"install", SetupCommand::Install}, {"uninstall", SetupCommand::Uninstall}, {"repair", SetupCommand::Repair},
     {"enable", SetupCommand::Enable},   {"disable", SetupCommand::Disable},
     {"status", SetupCommand::Status},
 };
@@ -115,6 +123,7 @@ const OptionRule kTextOptions[] = {
     {"--dir", &SetupOptions::dir, SETUP_MAX_TEXT, "*?<>|"},
     {"--map-file", &SetupOptions::mapFile, SETUP_MAX_TEXT, ""},
     {"--package", &SetupOptions::package, SETUP_MAX_PACKAGE, "\\"},
+    {"--replaces", &SetupOptions::replaces, SETUP_MAX_REPLACES, "\\,"},
 };
 
 // Options that are flags: they take no value.
@@ -153,6 +162,8 @@ bool CommandTakes(SetupCommand command, const std::string& option)
         return true;
     case SetupCommand::Uninstall:
         return option == "--printer" || option == "--package";
+    case SetupCommand::Repair:
+        return option == "--package" || option == "--replaces";
     case SetupCommand::Enable:
     case SetupCommand::Disable:
         return option == "--printer";
@@ -200,6 +211,20 @@ bool ParseRunMode(const std::string& text, RunMode* mode)
         }
     }
     return false;
+}
+
+std::vector<std::string> SplitPackageCodes(const std::string& codes)
+{
+    std::vector<std::string> list;
+    for (size_t at = 0; at < codes.size();) {
+        size_t end = codes.find(';', at);
+        if (end == std::string::npos)
+            end = codes.size();
+        if (end > at)
+            list.push_back(codes.substr(at, end - at));
+        at = end + 1;
+    }
+    return list;
 }
 
 // The refusal of a value that the code page cannot hold, or "".
@@ -296,11 +321,16 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
         *error = "--package installs into zetsetup's own folder: leave out --dir";
         return false;
     }
+    if (out->package.empty() && (!out->replaces.empty() || out->command == SetupCommand::Repair)) {
+        *error = std::string(out->replaces.empty() ? "repair" : "--replaces") + " needs --package CODE";
+        return false;
+    }
     if (out->command == SetupCommand::Uninstall && out->printer.empty() && out->package.empty()) {
         *error = "uninstall needs --printer NAME or --package CODE";
         return false;
     }
-    if (out->command != SetupCommand::Status && out->command != SetupCommand::Uninstall && out->printer.empty()) {
+    if (out->command != SetupCommand::Status && out->command != SetupCommand::Uninstall &&
+        out->command != SetupCommand::Repair && out->printer.empty()) {
         *error = std::string(CommandWord(out->command)) + " needs --printer NAME";
         return false;
     }

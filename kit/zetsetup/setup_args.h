@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class SetupCommand { Help, Install, Uninstall, Enable, Disable, Status };
+enum class SetupCommand { Help, Install, Uninstall, Repair, Enable, Disable, Status };
 
 // Which Run keys start the monitor at log-on.
 enum class RunMode { None, User, Machine, Both };
@@ -22,6 +22,8 @@ constexpr size_t SETUP_MAX_DRIVER = 232;
 constexpr size_t SETUP_MAX_TEXT = 259;
 // A package's product code in braces.
 constexpr size_t SETUP_MAX_PACKAGE = 38;
+// The product codes of the packages that an upgrade replaces, separated by ';'.
+constexpr size_t SETUP_MAX_REPLACES = 8 * (SETUP_MAX_PACKAGE + 1) - 1;
 
 struct SetupOptions {
     SetupCommand command = SetupCommand::Help;
@@ -37,14 +39,20 @@ struct SetupOptions {
     // The product code of the MSI package that runs zetsetup: the kit's files stand in
     // zetsetup's own folder and belong to the package; the printers are recorded as its.
     std::string package;
+    // The product codes of the packages that this package's install replaces: their
+    // printers are taken over as they stand (install and repair).
+    std::string replaces;
 };
+
+// The product codes of --replaces, one by one.
+std::vector<std::string> SplitPackageCodes(const std::string& codes);
 
 // Reads the arguments after the program name. true with *out filled, or false with a
 // message in *error (unknown command or option, a missing or repeated value, an option
 // the command does not take, a name that is empty, too long or holds a character that
 // the registry, the spooler or the monitor's command line cannot carry). "--help" (or
 // "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help. Uninstall takes
-// --printer, --package or both.
+// --printer, --package or both; repair needs --package.
 //
 // wideArgs (optional) holds the same arguments as the process received them in wide
 // characters: a value that the ANSI code page codePage (0: the system's) cannot hold exactly

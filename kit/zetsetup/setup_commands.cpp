@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "close_request.h"
+#include "reg_view.h"
 #include "scoped.h"
 #include "setup_files.h"
 #include "setup_monitor.h"
@@ -26,6 +28,55 @@ int Fail(const std::string& message, int code = SETUP_EXIT_FAILED)
 {
     fprintf(stderr, "zetsetup: %s\n", message.c_str());
     return code;
+}
+
+// true when `code` is one of the ';'-separated product codes.
+bool IsListed(const std::string& code, const std::string& codes)
+{
+    for (const std::string& listed : SplitPackageCodes(codes)) {
+        if (!code.empty() && SameText(code, listed))
+            return true;
+    }
+    return false;
+}
+
+// The installer's record of a printer that an install with a package takes over: the
+// printer belongs to this package, or to a package that it replaces. The own registry
+// view is looked at first; a record that only the other kind's view holds (the package of
+// the other kind is replaced) is taken over from there.
+struct HeldRecord {
+    bool found = false;
+    bool otherView = false;
+    SetupRecord record;
+};
+
+HeldRecord FindHeldRecord(const SetupOptions& options)
+{
+    HeldRecord held;
+    if (options.package.empty())
+        return held;
+    if (ReadSetupRecord(options.printer, &held.record)) {
+        held.found = SameText(held.record.package, options.package) || IsListed(held.record.package, options.replaces);
+        return held;
+    }
+    ScopedMachineView other(REG_VIEW_OTHER);
+    held.found = held.otherView =
+        ReadSetupRecord(options.printer, &held.record) && IsListed(held.record.package, options.replaces);
+    return held;
+}
+
+// The product that installed the package's kept values last, in either registry view,
+// when it is another than `package`: the product that replaces it.
+bool IsReplaced(const std::string& package)
+{
+    for (REGSAM view : {static_cast<REGSAM>(0), REG_VIEW_OTHER}) {
+        ScopedMachineView scope(view);
+        std::string code;
+        if (RegReadString(HKEY_LOCAL_MACHINE, PACKAGE_KEPT_KEY, PACKAGE_KEPT_CODE, &code) && !code.empty() &&
+            !SameText(code, package))
+            return true;
+    }
+    return false;
 }
 
 // Every path the monitor reads goes through its 260-byte buffers.
@@ -50,18 +101,24 @@ struct Installation {
 };
 
 // The installations other than the printer's: spooler printers whose driver has a driver
-// key with a ModelID, and printers that zetsetup recorded.
-std::vector<Installation> OtherInstallations(const std::string& printer)
+// key with a ModelID, and printers that zetsetup recorded. The printers of `handedOver` (a
+// package that hands its printers over) do not count: their records stay, but not as
+// installations.
+std::vector<Installation> OtherInstallations(const std::string& printer, const std::string& handedOver = "")
 {
+    auto handedOverPrinter = [&](const std::string& name) {
+        SetupRecord record;
+        return !handedOver.empty() && ReadSetupRecord(name, &record) && SameText(record.package, handedOver);
+    };
     std::vector<Installation> others;
     for (const SpoolerPrinter& p : ListPrinters()) {
         DriverInfo info;
-        if (!SameText(p.name, printer) && ReadDriverInfo(p.driver, &info))
+        if (!SameText(p.name, printer) && !handedOverPrinter(p.name) && ReadDriverInfo(p.driver, &info))
             others.push_back({p.name, p.driver, info.model, info.installDir});
     }
     for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
         SetupRecord record;
-        if (SameText(name, printer) || !ReadSetupRecord(name, &record))
+        if (SameText(name, printer) || !ReadSetupRecord(name, &record) || handedOverPrinter(name))
             continue;
         DriverInfo info;
         ReadDriverInfo(record.driver, &info);
@@ -213,13 +270,14 @@ bool MakePlan(const SetupOptions& options, InstallPlan* plan, std::string* error
 }
 
 // The printers of one folder come from one package, or all from none: a package's removal
-// takes the kit's files away from the others.
-bool CheckFolderOwner(const InstallPlan& plan, std::string* error)
+// takes the kit's files away from the others. The printers of the packages that this one
+// replaces are its own.
+bool CheckFolderOwner(const InstallPlan& plan, const std::string& replaces, std::string* error)
 {
     for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
         SetupRecord other;
         if (SameText(name, plan.printer) || !ReadSetupRecord(name, &other) || !SameText(other.dir, plan.dir) ||
-            SameText(other.package, plan.package))
+            SameText(other.package, plan.package) || IsListed(other.package, replaces))
             continue;
         if (other.package.empty())
             *error = "the folder " + plan.dir + " holds the installation of \"" + name +
@@ -233,8 +291,9 @@ bool CheckFolderOwner(const InstallPlan& plan, std::string* error)
 }
 
 // An install that would clash with what exists: the printer on another driver, or an
-// earlier install of the printer with another driver or folder.
-bool CheckExisting(const InstallPlan& plan, std::string* error)
+// earlier install of the printer with another driver or folder (unless the install takes
+// that one over: `held`).
+bool CheckExisting(const InstallPlan& plan, const HeldRecord& held, const std::string& replaces, std::string* error)
 {
     SpoolerPrinter existing;
     if (GetPrinterInfo(plan.printer, &existing) && !SameText(existing.driver, plan.driver)) {
@@ -243,7 +302,7 @@ bool CheckExisting(const InstallPlan& plan, std::string* error)
         return false;
     }
     SetupRecord record;
-    if (ReadSetupRecord(plan.printer, &record) &&
+    if (!held.found && ReadSetupRecord(plan.printer, &record) &&
         (!SameText(record.driver, plan.driver) || !SameText(record.dir, plan.dir) || !plan.package.empty() ||
          !record.package.empty())) {
         *error = "\"" + plan.printer + "\" is installed already with the driver \"" + record.driver + "\" in " +
@@ -251,22 +310,38 @@ bool CheckExisting(const InstallPlan& plan, std::string* error)
                  ": uninstall it first";
         return false;
     }
-    return CheckFolderOwner(plan, error);
+    return CheckFolderOwner(plan, replaces, error);
 }
 
 } // namespace
 
-int DoInstall(const SetupOptions& options)
+int DoInstall(const SetupOptions& given)
 {
+    // A printer that the package holds already (a repair, or an upgrade's takeover) stays
+    // as it is: its driver and model are the installed ones, and its users' settings stay.
+    const HeldRecord held = FindHeldRecord(given);
+    SetupOptions options = given;
+    if (held.found) {
+        DriverInfo info;
+        options.driver = held.record.driver;
+        if (!held.record.model.empty())
+            options.model = held.record.model;
+        else if (ReadDriverInfo(held.record.driver, &info))
+            options.model = info.model;
+    }
     InstallPlan plan;
     std::string error;
     if (!MakePlan(options, &plan, &error))
         return Fail(error, SETUP_EXIT_BAD_ARGS);
-    if (!CheckExisting(plan, &error) || !CheckKitSources(&error))
+    if (!CheckExisting(plan, held, options.replaces, &error) || !CheckKitSources(&error))
         return Fail(error);
+    // The parameter file names the port that an existing printer is on.
+    SpoolerPrinter existing;
+    if (GetPrinterInfo(plan.printer, &existing) && !existing.port.empty())
+        plan.port = existing.port;
 
     UndoLog undo;
-    bool addedDriver = false, addedPrinter = false;
+    bool addedDriver = false, addedPrinter = held.found && held.record.addedPrinter;
     if (!EnsureSpoolerDriver(plan.driver, &addedDriver, &error))
         return Fail(error);
     if (addedDriver)
@@ -286,13 +361,24 @@ int DoInstall(const SetupOptions& options)
     });
     const std::string madeDir = madeDirs.empty() ? "" : madeDirs.front();
     bool done = CopyKitFiles(plan, &undo, &error) && WriteProfileIni(plan, &undo, &error) &&
-                RegisterDriver(plan, addedDriver, &undo, &error) &&
+                RegisterDriver(plan, addedDriver || (held.found && held.record.addedDriver), &undo, &error) &&
                 WriteSetupRecord(plan, addedPrinter, madeDir, &undo, &error) &&
-                WriteStartupEntries(plan, &undo, &error) && EnableUserTarget(plan.printer, &undo, &error) &&
+                WriteStartupEntries(plan, &undo, &error) &&
+                (held.found || EnableUserTarget(plan.printer, &undo, &error)) &&
                 (!plan.trace || SwitchTraceOn(&undo, &error));
     if (!done)
         return Fail(error + "; nothing was installed");
     undo.Commit();
+    if (held.otherView) {
+        // Taken over from the other kind's installation: its record goes, and the spooler
+        // driver that it added for its own processor.
+        if (held.record.addedDriver)
+            DeleteOtherKindDriver(plan.driver);
+        ScopedMachineView other(REG_VIEW_OTHER);
+        RemoveSetupRecord(plan.printer);
+    }
+    if (held.found)
+        printf("\"%s\" is the package's: it was taken over as it stands.\n", plan.printer.c_str());
 
     printf("Installed \"%s\" (driver \"%s\", model %s, port %s) in %s.\n", plan.printer.c_str(), plan.driver.c_str(),
            plan.model.c_str(), plan.port.c_str(), plan.dir.c_str());
@@ -307,7 +393,7 @@ int DoInstall(const SetupOptions& options)
     return StartAndWait(plan);
 }
 
-int DoUninstall(const std::string& printer)
+int DoUninstall(const std::string& printer, bool keepPrinter)
 {
     // Only what zetsetup installed is taken away: a driver's key and files that another
     // installer made stay, whatever printer uses them.
@@ -335,38 +421,57 @@ int DoUninstall(const std::string& printer)
         shared.Restore();
     else if (!dir.empty())
         RemoveFile(paramFile);
-    RemoveUserTargets(printer);
-    if (inSpooler && record.addedPrinter && !DeleteSpoolerPrinter(printer))
-        printf("warning: the printer \"%s\" could not be deleted\n", printer.c_str());
-    else if (inSpooler && !record.addedPrinter)
-        printf("The printer \"%s\" stays: zetsetup did not add it.\n", printer.c_str());
-    RemoveSetupRecord(printer);
+    if (keepPrinter) {
+        // The package that replaces this one takes the printer over from its record.
+        printf("The printer \"%s\" stays for the package that replaces this one.\n", printer.c_str());
+        if (registered)
+            KeepDriverInRecord(printer, info);
+    } else {
+        RemoveUserTargets(printer);
+        if (inSpooler && record.addedPrinter && !DeleteSpoolerPrinter(printer))
+            printf("warning: the printer \"%s\" could not be deleted\n", printer.c_str());
+        else if (inSpooler && !record.addedPrinter)
+            printf("The printer \"%s\" stays: zetsetup did not add it.\n", printer.c_str());
+        RemoveSetupRecord(printer);
+    }
 
     bool driverUsed = false, modelUsed = false, dirUsed = false;
-    for (const Installation& other : OtherInstallations(printer)) {
+    for (const Installation& other : OtherInstallations(printer, keepPrinter ? record.package : "")) {
         driverUsed = driverUsed || SameText(other.driver, driver);
         modelUsed = modelUsed || (!info.model.empty() && SameText(other.model, info.model));
         dirUsed = dirUsed || (!dir.empty() && SameText(other.dir, dir));
     }
     if (registered && !driverUsed) {
         RemoveDriverKey(driver);
-        if (info.addedSpoolerDriver && !DeleteSpoolerDriver(driver))
+        if (!keepPrinter && info.addedSpoolerDriver && !DeleteSpoolerDriver(driver))
             printf("warning: the printer driver \"%s\" could not be deleted\n", driver.c_str());
     }
     if (registered && !modelUsed) {
         RemoveProfileValue(info.model);
         RemoveModelSection(info.profile, info.model);
     }
-    if (!dir.empty() && !dirUsed && record.package.empty())
+    if (!dir.empty() && !dirUsed && record.package.empty()) {
+        if (!CloseMonitorsOfFolder(dir.c_str(), MONITOR_CLOSE_TIMEOUT_MS))
+            printf("warning: a monitor in %s did not close\n", dir.c_str());
         RemoveInstalledFiles(dir, record.madeDir);
-    else if (!dir.empty() && !dirUsed)
+    } else if (!dir.empty() && !dirUsed) {
         RemoveFile(dir + "\\" KIT_PROFILE_INI); // the package removes its own files and folder
+    }
     printf("Uninstalled \"%s\".\n", printer.c_str());
     return SETUP_EXIT_OK;
 }
 
 int DoUninstallPackage(const std::string& package, const std::string& printer)
 {
+    const bool keepPrinters = printer.empty() && IsReplaced(package);
+    if (keepPrinters)
+        printf("The package %s is being replaced: its printers are handed over.\n", package.c_str());
+    // The package's files go (or change): its monitors in every session end first.
+    std::string folder = ModuleDir();
+    if (!folder.empty() && folder.back() == '\\')
+        folder.pop_back();
+    if (printer.empty() && !CloseMonitorsOfFolder(folder.c_str(), MONITOR_CLOSE_TIMEOUT_MS))
+        printf("warning: a monitor in %s did not close\n", folder.c_str());
     int code = SETUP_EXIT_OK;
     bool found = false;
     for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
@@ -375,11 +480,48 @@ int DoUninstallPackage(const std::string& package, const std::string& printer)
             (!printer.empty() && !SameText(name, printer)))
             continue;
         found = true;
-        if (DoUninstall(name) != SETUP_EXIT_OK)
+        if (DoUninstall(name, keepPrinters) != SETUP_EXIT_OK)
             code = SETUP_EXIT_FAILED;
     }
     if (!found)
         printf("No printer installed by the package %s was found: nothing to remove.\n", package.c_str());
+    return code;
+}
+
+int DoRepair(const SetupOptions& options)
+{
+    // The printers of the package and of those it replaces: this kind's records, then the
+    // other kind's.
+    std::vector<std::string> names;
+    for (REGSAM view : {static_cast<REGSAM>(0), REG_VIEW_OTHER}) {
+        ScopedMachineView scope(view);
+        for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
+            SetupRecord record;
+            bool listed = false;
+            for (const std::string& n : names)
+                listed = listed || SameText(n, name);
+            if (!listed && ReadSetupRecord(name, &record) &&
+                (SameText(record.package, options.package) || IsListed(record.package, options.replaces)))
+                names.push_back(name);
+        }
+    }
+    int code = SETUP_EXIT_OK;
+    for (const std::string& name : names) {
+        SetupOptions one = options;
+        one.command = SetupCommand::Install;
+        one.printer = name;
+        one.noStart = true;
+        const HeldRecord held = FindHeldRecord(one);
+        if (!held.found)
+            continue;
+        one.run = held.record.run;
+        if (!held.record.port.empty())
+            one.port = held.record.port;
+        if (DoInstall(one) != SETUP_EXIT_OK)
+            code = SETUP_EXIT_FAILED;
+    }
+    if (names.empty())
+        printf("No printer installed by the package %s was found: nothing to repair.\n", options.package.c_str());
     return code;
 }
 
@@ -468,6 +610,8 @@ int RunSetupCommand(const SetupOptions& options)
         if (!options.package.empty())
             return DoUninstallPackage(options.package, options.printer);
         return DoUninstall(options.printer);
+    case SetupCommand::Repair:
+        return DoRepair(options);
     case SetupCommand::Enable:
         return DoEnable(options.printer);
     case SetupCommand::Disable:

@@ -29,6 +29,9 @@ const char kRecordAddedPrinter[] = "AddedPrinter";
 const char kRecordMadeDir[] = "MadeDir";
 const char kRecordPackage[] = "Package";
 const char kRecordParamFile[] = "ParamFile";
+const char kRecordPort[] = "Port";
+const char kRecordModel[] = "Model";
+const char kRecordAddedDriver[] = "AddedDriver";
 const char kTraceSwitchedOn[] = "TraceSwitchedOn";
 
 std::string RecordPath(const std::string& printer)
@@ -121,6 +124,13 @@ bool ReadSetupRecord(const std::string& printer, SetupRecord* record)
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordPackage, &record->package);
     if (!RegReadString(HKEY_LOCAL_MACHINE, path, kRecordParamFile, &record->paramFile) || record->paramFile.empty())
         record->paramFile = ParamFileName(printer);
+    record->port.clear();
+    record->model.clear();
+    RegReadString(HKEY_LOCAL_MACHINE, path, kRecordPort, &record->port);
+    RegReadString(HKEY_LOCAL_MACHINE, path, kRecordModel, &record->model);
+    added = 0;
+    RegReadDword(HKEY_LOCAL_MACHINE, path, kRecordAddedDriver, &added);
+    record->addedDriver = added == 1;
     return true;
 }
 
@@ -142,11 +152,21 @@ bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::str
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDir, plan.dir),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordRun, RunModeName(plan.run)),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordParamFile, plan.paramFile),
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordPort, plan.port),
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordModel, plan.model),
         RegWrite::Dword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, (addedPrinter || before == 1) ? 1 : 0),
     };
     if (!plan.package.empty())
         writes.push_back(RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordPackage, plan.package));
     return ApplyValues(writes, undo, error);
+}
+
+void KeepDriverInRecord(const std::string& printer, const DriverInfo& info)
+{
+    const std::string path = RecordPath(printer);
+    if (!info.model.empty())
+        RegWriteString(HKEY_LOCAL_MACHINE, path, kRecordModel, info.model);
+    RegWriteDword(HKEY_LOCAL_MACHINE, path, kRecordAddedDriver, info.addedSpoolerDriver ? 1 : 0);
 }
 
 void RemoveSetupRecord(const std::string& printer)

@@ -33,6 +33,8 @@ bool RegisterDriver(const InstallPlan& plan, bool spoolerDriverAdded, UndoLog* u
 // the English and Japanese ResDll keys into <dir>\zetprof.ini, keeping other sections.
 bool WriteProfileIni(const InstallPlan& plan, UndoLog* undo, std::string* error);
 
+struct DriverInfo;
+
 // What zetsetup remembers of a printer it installed.
 struct SetupRecord {
     std::string driver;
@@ -42,6 +44,10 @@ struct SetupRecord {
     std::string madeDir;       // the outermost folder that an install made for `dir`, or ""
     std::string package;       // the product code of the package that installed it, or ""
     std::string paramFile;     // the parameter file's name in `dir`
+    std::string port, model;   // as installed; empty in records of older installs
+    // Written when a package's upgrade hands the printer over (DoUninstall with
+    // keepPrinter, before the driver key goes): zetsetup added the spooler driver.
+    bool addedDriver = false;
 };
 // A record written before the parameter file's name was kept reads ParamFileName(printer).
 bool ReadSetupRecord(const std::string& printer, SetupRecord* record);
@@ -51,6 +57,9 @@ bool ReadSetupRecord(const std::string& printer, SetupRecord* record);
 // the plan has one.
 bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::string& madeDir, UndoLog* undo,
                       std::string* error);
+// Keeps in the record what the driver key said, before a hand-over removes that key: the
+// model and whether zetsetup added the spooler driver.
+void KeepDriverInRecord(const std::string& printer, const DriverInfo& info);
 // Removes the record; with the last record gone, switches tracing off again when zetsetup
 // switched it on, and removes the Setup key.
 void RemoveSetupRecord(const std::string& printer);

@@ -8,12 +8,29 @@
 
 namespace {
 
+REGSAM g_machineView = 0;
+
+REGSAM ViewOf(HKEY root)
+{
+    return root == HKEY_LOCAL_MACHINE ? g_machineView : 0;
+}
+
 bool OpenKey(HKEY root, const std::string& path, REGSAM access, ScopedRegKey* key)
 {
-    return RegOpenKeyExA(root, path.c_str(), 0, access, key->Put()) == ERROR_SUCCESS;
+    return RegOpenKeyExA(root, path.c_str(), 0, access | ViewOf(root), key->Put()) == ERROR_SUCCESS;
 }
 
 } // namespace
+
+ScopedMachineView::ScopedMachineView(REGSAM view) : m_previous(g_machineView)
+{
+    g_machineView = view;
+}
+
+ScopedMachineView::~ScopedMachineView()
+{
+    g_machineView = m_previous;
+}
 
 bool RegKeyExists(HKEY root, const std::string& path)
 {
@@ -65,8 +82,8 @@ bool RegWriteRaw(HKEY root, const std::string& path, const char* name, DWORD typ
 {
     ScopedRegKey key;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.Put(),
-                        &disposition) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | ViewOf(root), nullptr,
+                        key.Put(), &disposition) != ERROR_SUCCESS)
         return false;
     if (created)
         *created = disposition == REG_CREATED_NEW_KEY;
@@ -100,8 +117,12 @@ bool RegRemoveTree(HKEY root, const std::string& path)
         return false; // never the root itself
     if (!RegKeyExists(root, path))
         return true;
-    RegDeleteTreeA(root, path.c_str());
-    RegDeleteKeyA(root, path.c_str());
+    {
+        ScopedRegKey key;
+        if (OpenKey(root, path, KEY_ALL_ACCESS, &key))
+            RegDeleteTreeA(key.Get(), nullptr);
+    }
+    RegDeleteKeyExA(root, path.c_str(), ViewOf(root), 0);
     return !RegKeyExists(root, path);
 }
 
@@ -117,7 +138,7 @@ void RegRemoveKeyIfEmpty(HKEY root, const std::string& path)
             return;
     }
     if (subkeys == 0 && values == 0)
-        RegDeleteKeyA(root, path.c_str());
+        RegDeleteKeyExA(root, path.c_str(), ViewOf(root), 0);
 }
 
 std::vector<std::string> RegSubkeys(HKEY root, const std::string& path)

@@ -9,6 +9,20 @@
 
 class UndoLog;
 
+// Every HKLM access of these helpers goes to the registry view selected by the innermost
+// live ScopedMachineView (0, the program's own view, when there is none): the records that
+// an installer of the other kind wrote are read and removed through the same helpers.
+class ScopedMachineView {
+public:
+    explicit ScopedMachineView(REGSAM view);
+    ~ScopedMachineView();
+    ScopedMachineView(const ScopedMachineView&) = delete;
+    ScopedMachineView& operator=(const ScopedMachineView&) = delete;
+
+private:
+    REGSAM m_previous;
+};
+
 bool RegKeyExists(HKEY root, const std::string& path);
 // A value of any type as raw bytes; false when the key or value is missing.
 bool RegReadRaw(HKEY root, const std::string& path, const char* name, std::string* data, DWORD* type);

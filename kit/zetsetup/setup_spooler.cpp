@@ -106,6 +106,12 @@ bool DeleteSpoolerDriver(const std::string& driver)
     return !SpoolerDriverExists(driver);
 }
 
+void DeleteOtherKindDriver(const std::string& driver)
+{
+    char x86[] = "Windows NT x86", x64[] = "Windows x64";
+    DeletePrinterDriverA(nullptr, sizeof(void*) == 8 ? x86 : x64, const_cast<char*>(driver.c_str()));
+}
+
 bool PrinterExists(const std::string& printer)
 {
     ScopedPrinter handle;

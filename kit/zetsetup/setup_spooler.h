@@ -15,6 +15,9 @@ bool SpoolerDriverExists(const std::string& driver);
 bool EnsureSpoolerDriver(const std::string& driver, bool* added, std::string* error);
 // Deletes the spooler driver; true when it is gone.
 bool DeleteSpoolerDriver(const std::string& driver);
+// Deletes the driver of that name that an installer of the other kind added for its own
+// processor (the spooler keeps drivers per processor).
+void DeleteOtherKindDriver(const std::string& driver);
 
 bool PrinterExists(const std::string& printer);
 // Adds a printer on the port with the driver (print processor WinPrint, data type RAW).

@@ -185,6 +185,8 @@ int CMainFrame::StartUp()
     if (m_nPrinterCheckInterval != 0)
         m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);
     m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, MASK_CHECK_PERIOD, nullptr);
+    if (!WatchCloseRequest(m_hWnd, &m_closeWatch))
+        TraceMsg("CMainFrame::StartUp : the installer's close request is not watched");
     return 1;
 }
 
@@ -212,6 +214,7 @@ void CMainFrame::OnTimer(UINT_PTR id)
 
 int CMainFrame::CleanUp()
 {
+    StopWatchingCloseRequest(&m_closeWatch);
     if (m_nMaskCheckTimer) {
         KillTimer(m_hWnd, TIMER_MASK_CHECK);
         m_nMaskCheckTimer = 0;
@@ -245,6 +248,14 @@ LRESULT CMainFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_CLOSE:
         TraceMsg("WM_CLOSE");
+        break;
+    case WM_ENDSESSION:
+        // The session ends (log-off, shut-down), or an installer's restart manager asks the
+        // program to close (ENDSESSION_CLOSEAPP): end now, as on WM_CLOSE. The start-up
+        // entries stay. WM_QUERYENDSESSION gets the default answer: the session may end.
+        TraceInt("WM_ENDSESSION", static_cast<int>(wParam));
+        if (wParam)
+            DestroyWindow(hwnd);
         break;
     case WM_DRAWITEM:
         DrawAuxItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));

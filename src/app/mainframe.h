@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "close_request.h"
 #include "instance_check.h"
 #include "printer.h"
 
@@ -156,6 +157,9 @@ public:
     // The DPI that the popup menu's tool items are measured and drawn at: that of the
     // monitor where the menu last opened; 0 until then (the system's).
     UINT m_nMenuDpi = 0;
+    // The installer's close request for the monitors of this program's folder, watched
+    // while running.
+    CloseRequestWatch m_closeWatch;
 
 private:
     // The printer key: the printer name, or the port name when the printer name is empty.

@@ -50,6 +50,8 @@ TEST(SetupArgs, InstallTakesEveryOptionAndDefaultsTheRest)
     ASSERT_TRUE(Parse({"uninstall", "--package", "{C0DE}"}, &o, &error)) << error;
     EXPECT_EQ("", o.printer);
     EXPECT_EQ("{C0DE}", o.package);
+    ASSERT_TRUE(Parse({"repair", "--package", "{C0DE}", "--replaces", "{A};;{B}"}, &o, &error)) << error;
+    EXPECT_EQ((std::vector<std::string>{"{A}", "{B}"}), SplitPackageCodes(o.replaces));
 }
 
 TEST(SetupArgs, HelpWinsAndNoArgumentsMeanHelp)
@@ -103,6 +105,8 @@ TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
         {{"install", "--printer", "P", "--no-start", "--no-start"}, "given twice"},
         {{"uninstall", "--printer", "P", "--no-start"}, "does not take the option --no-start"},
         {{"enable", "--printer", "P", "--package", "{C}"}, "does not take the option --package"},
+        {{"repair"}, "needs --package"},
+        {{"install", "--printer", "P", "--replaces", "{A}"}, "needs --package"},
     };
     for (const Case& c : cases) {
         SetupOptions o;

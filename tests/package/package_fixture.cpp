@@ -1,6 +1,7 @@
 #include "package_fixture.h"
 
 #include <shlobj.h>
+#include <winspool.h>
 
 #include "instance_check.h"
 #include "instance_table.h"
@@ -15,14 +16,14 @@ namespace {
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kProductName[] = "ORVEL Zetwatch";
 const char kCompanyKey[] = "Software\\ORVEL";
+// The packages of the test program's own kind.
+const char* const kOwnArch = sizeof(void*) == 8 ? "x64" : "x86";
 // An install or removal under Wine takes a few seconds; a hung one is ended.
 constexpr DWORD kMsiexecTimeoutMs = 120000;
 
-std::string PackageFile(const char* folder, const std::string& version)
+std::string PackageFile(const char* folder, const std::string& version, const char* arch)
 {
     char full[MAX_PATH] = "";
-    // The package of the test program's own kind.
-    const char* arch = sizeof(void*) == 8 ? "x64" : "x86";
     const std::string path =
         TestBinDir() + "..\\pkg-test\\" + folder + "\\zettray-" + version + "-" + arch + ".msi";
     return GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr) ? full : path;
@@ -57,12 +58,17 @@ std::string CurrentVersion()
 
 std::string CurrentPackage()
 {
-    return PackageFile("current", CurrentVersion());
+    return PackageFile("current", CurrentVersion(), kOwnArch);
 }
 
 std::string OlderPackage()
 {
-    return PackageFile("older", ZT_OLDER_PACKAGE_VERSION);
+    return PackageFile("older", ZT_OLDER_PACKAGE_VERSION, kOwnArch);
+}
+
+std::string OlderX86Package()
+{
+    return PackageFile("older", ZT_OLDER_PACKAGE_VERSION, "x86");
 }
 
 bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code)
@@ -123,6 +129,87 @@ bool StartFromMachineRun(const std::string& printer, ChildProcess* monitor)
     if (end == std::string::npos)
         return false;
     return monitor->Start(command.substr(1, end - 1), command.substr(end + 2));
+}
+
+void HideFromInstanceTable(const std::string& printer)
+{
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, MAP_NAME_STD);
+    if (!mapping)
+        return;
+    ClearRecordSlot(mapping, RECORD_SIZE_STD, printer.c_str(), INSTANCE_KIND_MONITOR);
+    CloseHandle(mapping);
+}
+
+namespace {
+
+// The printer's level-2 record, or an empty buffer.
+std::vector<BYTE> PrinterInfo2(HANDLE handle)
+{
+    DWORD needed = 0;
+    GetPrinterA(handle, 2, nullptr, 0, &needed);
+    std::vector<BYTE> info(needed);
+    if (needed == 0 || !GetPrinterA(handle, 2, info.data(), needed, &needed))
+        info.clear();
+    return info;
+}
+
+std::string PrinterField(const std::string& printer, char* PRINTER_INFO_2A::*field)
+{
+    HANDLE handle = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(printer.c_str()), &handle, nullptr))
+        return "";
+    std::vector<BYTE> info = PrinterInfo2(handle);
+    ClosePrinter(handle);
+    const char* text = info.empty() ? nullptr : reinterpret_cast<PRINTER_INFO_2A*>(info.data())->*field;
+    return text ? text : "";
+}
+
+} // namespace
+
+bool ChangePrinter(const std::string& printer, const std::string& comment, const std::string& port)
+{
+    PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE handle = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(printer.c_str()), &handle, &access))
+        return false;
+    std::vector<BYTE> info = PrinterInfo2(handle);
+    bool changed = false;
+    if (!info.empty()) {
+        auto* record = reinterpret_cast<PRINTER_INFO_2A*>(info.data());
+        record->pComment = const_cast<char*>(comment.c_str());
+        record->pPortName = const_cast<char*>(port.c_str());
+        record->pSecurityDescriptor = nullptr;
+        changed = SetPrinterA(handle, 2, info.data(), 0) != FALSE;
+    }
+    ClosePrinter(handle);
+    return changed;
+}
+
+std::string PrinterComment(const std::string& printer)
+{
+    return PrinterField(printer, &PRINTER_INFO_2A::pComment);
+}
+
+std::string PrinterPort(const std::string& printer)
+{
+    return PrinterField(printer, &PRINTER_INFO_2A::pPortName);
+}
+
+DefaultPrinter::DefaultPrinter(const std::string& printer) : m_before(Current())
+{
+    SetDefaultPrinterA(printer.c_str());
+}
+
+DefaultPrinter::~DefaultPrinter()
+{
+    SetDefaultPrinterA(m_before.empty() ? nullptr : m_before.c_str());
+}
+
+std::string DefaultPrinter::Current()
+{
+    char name[512] = "";
+    DWORD size = sizeof(name);
+    return GetDefaultPrinterA(name, &size) ? name : "";
 }
 
 void PackageCleanup::RemoveAll()

@@ -15,6 +15,8 @@ namespace zt {
 std::string CurrentVersion(); // "major.minor.patch"
 std::string CurrentPackage();
 std::string OlderPackage();   // of the version ZT_OLDER_PACKAGE_VERSION
+// The x86 package of the older version, which the 64-bit tree's tests build too.
+std::string OlderX86Package();
 
 // Runs "msiexec <action> <package> /qn <properties>" ("/i" or "/x") to its end; false when
 // it did not end within the time. *code receives msiexec's exit code.
@@ -41,6 +43,29 @@ HWND MonitorWindow(const std::string& printer);
 // Starts the command of the printer's HKLM Run value, as a log-on would; false when there
 // is no such value or it cannot be started.
 bool StartFromMachineRun(const std::string& printer, ChildProcess* monitor);
+
+// Clears the printer's monitor from this session's instance table, as if the monitor ran
+// in another user's session, whose table an installer does not see.
+void HideFromInstanceTable(const std::string& printer);
+
+// The printer's comment and port, as an administrator changes them; false when it fails.
+bool ChangePrinter(const std::string& printer, const std::string& comment, const std::string& port);
+// Its comment and port ("" when the printer does not open).
+std::string PrinterComment(const std::string& printer);
+std::string PrinterPort(const std::string& printer);
+
+// The default printer for the scope of the object, then the one before it again.
+class DefaultPrinter {
+public:
+    explicit DefaultPrinter(const std::string& printer);
+    ~DefaultPrinter();
+    DefaultPrinter(const DefaultPrinter&) = delete;
+    DefaultPrinter& operator=(const DefaultPrinter&) = delete;
+    static std::string Current();
+
+private:
+    std::string m_before;
+};
 
 // Removes every installed product of the package (stale state of an earlier run) when
 // made and again at the end of its scope, so that a failed test leaves nothing installed.

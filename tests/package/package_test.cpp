@@ -3,12 +3,19 @@
 // compared with a snapshot of the registry, files and spooler taken before it.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shlobj.h>
 #include <string.h>
+
+#include <memory>
 
 #include "package_fixture.h"
 #include "package_snapshot.h"
 #include "setup_plan.h"
+#include "setup_spooler.h"
 #include "startup_reg.h"
+#include "strutil.h"
+#include "targets.h"
 #include "testsupport.h"
 
 namespace {
@@ -17,6 +24,8 @@ using zt::SystemSnapshot;
 
 // The monitor started from a Run entry waits 2 s before it claims its window.
 constexpr DWORD kMonitorTimeoutMs = 30000;
+// The package's kept properties.
+const char kSavedKey[] = "Software\\ORVEL\\ZET3\\Package";
 
 std::string Property(const char* name, const std::string& value)
 {
@@ -46,7 +55,9 @@ std::string PrinterDriver(const std::string& printer)
 }
 
 // True when the line adds one of the empty keys that Windows Installer makes for its own
-// bookkeeping the first time it installs anything, and keeps (as Windows does).
+// bookkeeping the first time it installs anything, and keeps (as Windows does), or that
+// Wine's spooler makes with the first driver of a processor (Windows has them from the
+// start).
 bool InstallerBookkeepingKey(const std::string& line)
 {
     static const char* const kKeys[] = {
@@ -55,6 +66,7 @@ bool InstallerBookkeepingKey(const std::string& line)
         "\\CurrentVersion\\Installer\\UpgradeCodes", "\\CurrentVersion\\Installer\\UserData",
         "\\UserData\\S-1-5-18",          "\\UserData\\S-1-5-18\\Components",
         "\\UserData\\S-1-5-18\\Products",
+        "\\Windows NT x86\\Drivers",        "\\Windows NT x86\\Drivers\\Version-3",
     };
     const std::string end = " = ";
     if (line.compare(0, 6, "+ reg ") != 0 || line.size() < end.size() ||
@@ -151,41 +163,91 @@ TEST(Package, InstallsTheKitAndAPrinterAndRemovalLeavesNothing)
         EXPECT_EQ(0u, code);
         EXPECT_EQ("", Residue(installed, SystemSnapshot::Take()));
 
+        if (!c.printerExists) {
+            // A repair brings back the printer that a user deleted, and its Run value.
+            ASSERT_TRUE(zt::DeletePrinterByName(names.printer));
+            zt::DeleteValue(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, names.printer.c_str());
+            // What msiexec /fa sets (Wine's msiexec does not take /f).
+            ASSERT_TRUE(zt::RunMsiexec("/i", zt::InstalledProducts().at(0).code,
+                                       "REINSTALL=ALL REINSTALLMODE=omus", &code));
+            EXPECT_EQ(0u, code);
+            EXPECT_EQ(names.driver, PrinterDriver(names.printer));
+            EXPECT_EQ("FILE:", zt::PrinterPort(names.printer));
+            EXPECT_TRUE(zt::ValueExists(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, names.printer.c_str()));
+        }
+
+        // The monitor runs in another user's session: the removal finds it all the same,
+        // and it has ended before the removal returns.
         zt::ChildProcess monitor;
         StartMonitorAtLogOn(names.printer, &monitor);
+        zt::HideFromInstanceTable(names.printer);
 
         ASSERT_TRUE(zt::RunMsiexec("/x", zt::CurrentPackage(), "", &code));
         EXPECT_EQ(0u, code);
+        EXPECT_TRUE(monitor.Wait(0)) << "the monitor still runs after its files went";
         ExpectMonitorClosed(names.printer, &monitor);
         EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
         EXPECT_EQ(c.printerExists, zt::PrinterExists(names.printer));
     }
 }
 
-TEST(Package, UpgradesAnOlderVersionInPlaceAndRefusesADowngrade)
+std::string TrayImage(const std::string& printer)
+{
+    char target[ZT_TEXT] = "";
+    DWORD image = 9;
+    if (FindTargetReg(printer.c_str(), 0, target) != 0 ||
+        !zt::GetDword(HKEY_CURRENT_USER, target, TARGET_TRAY_SELECTED, &image))
+        return "";
+    return std::to_string(image);
+}
+
+TEST(Package, UpgradeKeepsEveryPrinterAsItStandsAndADowngradeIsRefused)
 {
     zt::PackageCleanup cleanup;
     const PrinterNames names = UniqueNames();
+    const std::string second = zt::UniqueName("ztpk2");
     const SystemSnapshot before = SystemSnapshot::Take();
 
     DWORD code = 0;
     ASSERT_TRUE(zt::RunMsiexec("/i", zt::OlderPackage(), names.Properties() + " PORT=FILE:", &code));
     ASSERT_EQ(0u, code);
+    std::string kept;
+    zt::GetString(HKEY_LOCAL_MACHINE, kSavedKey, "Printer", &kept);
+    // A second printer by a run of the installed package; the kept values stay the first's.
+    ASSERT_TRUE(zt::RunMsiexec("/i", zt::OlderPackage(), Property("PRINTERNAME", second), &code));
+    ASSERT_EQ(0u, code);
+    EXPECT_EQ(names.driver, PrinterDriver(second));
+    EXPECT_EQ(zt::InstalledProducts().at(0).code, zt::RecordedPackage(second));
+    std::string keptNow;
+    zt::GetString(HKEY_LOCAL_MACHINE, kSavedKey, "Printer", &keptNow);
+    EXPECT_EQ(kept, keptNow);
+
     zt::ChildProcess monitor;
     StartMonitorAtLogOn(names.printer, &monitor);
+    // What users and the administrator changed since the install.
+    ASSERT_TRUE(zt::ChangePrinter(names.printer, "second floor", "LPT1:"));
+    zt::DefaultPrinter defaultPrinter(names.printer);
+    ASSERT_TRUE(zt::SetPrinterDword(second, "ZETSetting", 1));
+    char target[ZT_TEXT] = "";
+    ASSERT_EQ(0, FindTargetReg(names.printer.c_str(), 0, target));
+    ASSERT_TRUE(zt::SetDword(HKEY_CURRENT_USER, target, TARGET_TRAY_SELECTED, 2));
 
-    // Given no properties, the upgrade installs the printer the older version had.
+    // Given no properties, the upgrade takes over both printers as they stand.
     ASSERT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), "", &code));
     ASSERT_EQ(0u, code);
     std::vector<zt::InstalledProduct> products = zt::InstalledProducts();
     ASSERT_EQ(1u, products.size());
     EXPECT_EQ(zt::CurrentVersion(), products[0].version);
-    EXPECT_EQ(products[0].code, zt::RecordedPackage(names.printer));
-    EXPECT_EQ(names.driver, PrinterDriver(names.printer));
-    std::string port;
-    zt::GetString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Printers\\" + names.printer, "Port",
-                  &port);
-    EXPECT_EQ("FILE:", port);
+    for (const std::string& printer : {names.printer, second}) {
+        EXPECT_EQ(products[0].code, zt::RecordedPackage(printer)) << printer;
+        EXPECT_EQ(names.driver, PrinterDriver(printer)) << printer;
+        EXPECT_TRUE(zt::ValueExists(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, printer.c_str())) << printer;
+    }
+    EXPECT_EQ("second floor", zt::PrinterComment(names.printer));
+    EXPECT_EQ("LPT1:", zt::PrinterPort(names.printer));
+    EXPECT_EQ(names.printer, zt::DefaultPrinter::Current());
+    EXPECT_EQ("2", TrayImage(names.printer));
+    EXPECT_TRUE(IsMonitoringOff(second));
     ExpectMonitorClosed(names.printer, &monitor);
     const SystemSnapshot upgraded = SystemSnapshot::Take();
 
@@ -195,8 +257,49 @@ TEST(Package, UpgradesAnOlderVersionInPlaceAndRefusesADowngrade)
 
     ASSERT_TRUE(zt::RunMsiexec("/x", zt::CurrentPackage(), "", &code));
     EXPECT_EQ(0u, code);
+    EXPECT_FALSE(zt::PrinterExists(second));
     EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
 }
+
+#if ZT_PKG_OTHER_KIND
+TEST(Package, TheX64PackageReplacesTheX86OneKeepingItsPrinterAndValues)
+{
+    zt::PackageCleanup cleanup;
+    const PrinterNames names = UniqueNames();
+    const SystemSnapshot before = SystemSnapshot::Take();
+
+    DWORD code = 0;
+    ASSERT_TRUE(zt::RunMsiexec("/i", zt::OlderX86Package(), names.Properties() + " PORT=FILE:", &code));
+    ASSERT_EQ(0u, code);
+    ASSERT_TRUE(zt::ChangePrinter(names.printer, "lab", "FILE:"));
+
+    ASSERT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), "", &code));
+    ASSERT_EQ(0u, code);
+    std::vector<zt::InstalledProduct> products = zt::InstalledProducts();
+    ASSERT_EQ(1u, products.size());
+    EXPECT_EQ(products[0].code, zt::RecordedPackage(names.printer));
+    EXPECT_EQ("lab", zt::PrinterComment(names.printer));
+    EXPECT_EQ("FILE:", zt::PrinterPort(names.printer));
+    std::string keptPort;
+    zt::GetString(HKEY_LOCAL_MACHINE, kSavedKey, "Port", &keptPort);
+    EXPECT_EQ("FILE:", keptPort);
+    EXPECT_TRUE(zt::ValueExists(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, names.printer.c_str()));
+    {
+        // Nothing of the x86 installation is left in its registry view and folder.
+        zt::SoftwareInView x86(KEY_WOW64_32KEY);
+        EXPECT_FALSE(zt::KeyExists(x86.Root(), "ORVEL\\ZET3\\Setup\\" + names.printer));
+        EXPECT_FALSE(zt::KeyExists(x86.Root(), "ORVEL\\ZET3\\Package"));
+        EXPECT_FALSE(zt::ValueExists(x86.Root(), "Microsoft\\Windows\\CurrentVersion\\Run", names.printer.c_str()));
+    }
+    char x86Files[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, x86Files);
+    EXPECT_FALSE(zt::FileExists(std::string(x86Files) + "\\ORVEL\\Zetwatch"));
+
+    ASSERT_TRUE(zt::RunMsiexec("/x", zt::CurrentPackage(), "", &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
+}
+#endif
 
 // Folders that a test makes, removed (innermost first) at the end of its scope.
 struct MadeFolders {
@@ -215,14 +318,19 @@ struct MadeFolders {
 
 TEST(Package, FailedInstallIsRolledBackToNothing)
 {
-    enum Cause { BadName, PrinterOnOtherDriver, ParamFileBlocked };
+    enum Cause { BadValue, KeptValue, PrinterOnOtherDriver, ParamFileBlocked };
     struct Case {
         const char* what;
         Cause cause;
+        const char* namePrefix; // before the unique printer name
+        const char* more;       // further properties
     } cases[] = {
-        {"the installer refuses the printer name", BadName},
-        {"the printer exists with another driver", PrinterOnOtherDriver},
-        {"the printer was added, then its parameter file could not be written", ParamFileBlocked},
+        {"a comma in the printer name", BadValue, "bad,", ""},
+        {"a Run key of the installing account", BadValue, "", "RUN=hkcu"},
+        // Wine's msiexec drops quote marks from its command line; a kept value keeps them.
+        {"a quote mark in the kept printer name", KeptValue, "bad\"", ""},
+        {"the printer exists with another driver", PrinterOnOtherDriver, "", ""},
+        {"the printer was added, then its parameter file could not be written", ParamFileBlocked, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -230,12 +338,15 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         zt::TestPrinter existing;
         PrinterNames names = UniqueNames();
         MadeFolders made;
-        if (c.cause == BadName) {
-            names.printer = "bad," + names.printer;
+        names.printer = c.namePrefix + names.printer;
+        std::unique_ptr<zt::TempValue> kept;
+        if (c.cause == KeptValue) {
+            kept.reset(new zt::TempValue(HKEY_LOCAL_MACHINE, kSavedKey, "Printer", names.printer));
+            ASSERT_TRUE(kept->Ok());
         } else if (c.cause == PrinterOnOtherDriver) {
             ASSERT_TRUE(existing.Ok());
             names.printer = existing.Name();
-        } else {
+        } else if (c.cause == ParamFileBlocked) {
             // A folder stands where the parameter file goes.
             const std::string dir = zt::PackageDir();
             for (const std::string& path : {dir.substr(0, dir.find_last_of('\\')), dir,
@@ -243,10 +354,20 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
                 made.Make(path);
             ASSERT_EQ(3u, made.paths.size());
         }
+        // A kept printer name is used when none is given.
+        const std::string properties = c.cause == KeptValue ? Property("DRIVER", names.driver) : names.Properties();
         const SystemSnapshot before = SystemSnapshot::Take();
 
         DWORD code = 0;
-        EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(), names.Properties(), &code));
+        zt::TempFile log{"ztpkl", ".log"};
+        EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(),
+                                   properties + " " + c.more + " /l*v \"" + log.Path() + "\"", &code));
+        if (c.cause == PrinterOnOtherDriver) {
+            // The installer's reason is in the log: it names the printer's own driver.
+            std::string logText;
+            EXPECT_TRUE(zt::ReadFileBytes(log.Path(), &logText));
+            EXPECT_NE(std::string::npos, logText.find(existing.Driver()));
+        }
         EXPECT_TRUE(zt::IsRolledBack(code)) << code;
         EXPECT_TRUE(zt::InstalledProducts().empty());
         EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));

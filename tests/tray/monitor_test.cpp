@@ -346,6 +346,40 @@ TEST_F(MonitorTest, MonitoringSwitchedOffClosesAtNextCheckKeepingStartupEntries)
     EXPECT_TRUE(zt::FileExists(m_attached.Path()));
 }
 
+// The system's close requests: at log-off or shut-down, and when an installer's restart
+// manager asks, the monitor ends as on WM_CLOSE and its start-up entries stay; an end of
+// session that was called off changes nothing.
+TEST_F(MonitorTest, EndOfSessionEndsTheMonitorKeepingItsStartupEntries)
+{
+    struct Case {
+        const char* what;
+        WPARAM ending;
+        UINT reason;
+    } cases[] = {
+        {"log-off", TRUE, ENDSESSION_LOGOFF},
+        {"restart manager", TRUE, ENDSESSION_CLOSEAPP},
+        {"called off", FALSE, 0},
+    };
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), RunData(kit));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MonitorProcess monitor;
+        HWND window = StartMonitor(kit, &monitor);
+        ASSERT_NE(nullptr, window);
+        const LPARAM reason = static_cast<LPARAM>(static_cast<LONG>(c.reason));
+        EXPECT_NE(0, SendMessageA(window, WM_QUERYENDSESSION, 0, reason));
+        SendMessageA(window, WM_ENDSESSION, c.ending, reason);
+        EXPECT_EQ(c.ending != FALSE, monitor.WaitExit(c.ending ? 15000 : 500));
+        if (!c.ending) {
+            EXPECT_TRUE(Close(window, &monitor));
+        }
+        EXPECT_EQ(nullptr, zt::MonitorWindow(kit.Printer()));
+        EXPECT_TRUE(user.Exists());
+    }
+}
+
 TEST_F(MonitorTest, DeletedPrinterClosesAndRemovesStartupEntries)
 {
     zt::TestDriverKit kit;

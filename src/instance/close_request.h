@@ -1,0 +1,30 @@
+// The close request that reaches the monitors of one install folder in every session: a
+// manual-reset event in the global namespace, named after the folder of the monitor's
+// program. Each running monitor waits on it; an installer that is about to remove the
+// folder's files sets it, waits for the monitors to end, and resets it. The instance table
+// cannot serve here: each session has its own, and an installer run by a deployment agent
+// sees only its own session's.
+#pragma once
+
+#include <windows.h>
+
+// "Global\ZetV3Close.<8 hex digits>": a hash of the folder's full path in upper case,
+// without a trailing backslash. false when the buffer is too small.
+bool CloseRequestName(const char* folder, char* name, size_t size);
+
+// What a monitor holds while it watches: the event and its registered wait.
+struct CloseRequestWatch {
+    HANDLE hEvent = nullptr;
+    HANDLE hWait = nullptr;
+};
+
+// Opens (or creates) the event of the folder of this program and has WM_CLOSE posted to
+// `window` once it is set. The event lets every account wait on it and only the system and
+// administrators set it. false when it cannot be watched (the monitor then runs without).
+bool WatchCloseRequest(HWND window, CloseRequestWatch* watch);
+// Stops watching and closes the handles; waits for a callback that runs. Safe to repeat.
+void StopWatchingCloseRequest(CloseRequestWatch* watch);
+
+// Asks the monitors whose program lies in `folder` to close, in every session, and waits
+// up to `timeoutMs` for those processes to end. true when none is left running.
+bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs);
