@@ -16,37 +16,51 @@ namespace {
 constexpr DWORD kSetupTimeoutMs = 5 * 60 * 1000;
 
 // Sends one message of the given kind to Windows Installer (the log, and the user
-// interface for errors).
+// interface for errors). The text is the record's field, not its template: brackets in it
+// are not taken for property references.
 void Report(MSIHANDLE install, INSTALLMESSAGE kind, const std::string& text)
 {
     PMSIHANDLE record = MsiCreateRecord(1);
-    MsiRecordSetStringA(record, 0, text.c_str());
+    MsiRecordSetStringA(record, 0, "[1]");
+    MsiRecordSetStringA(record, 1, text.c_str());
     MsiProcessMessage(install, kind, record);
 }
 
-std::string ActionData(MSIHANDLE install)
+// The action's data in wide characters: a value that the ANSI code page cannot hold
+// reaches zetsetup as it is, and zetsetup refuses it, instead of as a lookalike name.
+std::wstring ActionData(MSIHANDLE install)
 {
     DWORD size = 0;
-    char empty[1] = "";
-    if (MsiGetPropertyA(install, "CustomActionData", empty, &size) != ERROR_MORE_DATA)
-        return "";
-    std::vector<char> data(size + 1);
+    wchar_t empty[1] = L"";
+    if (MsiGetPropertyW(install, L"CustomActionData", empty, &size) != ERROR_MORE_DATA)
+        return L"";
+    std::vector<wchar_t> data(size + 1);
     size = static_cast<DWORD>(data.size());
-    if (MsiGetPropertyA(install, "CustomActionData", data.data(), &size) != ERROR_SUCCESS)
+    if (MsiGetPropertyW(install, L"CustomActionData", data.data(), &size) != ERROR_SUCCESS)
+        return L"";
+    return std::wstring(data.data(), size);
+}
+
+std::string Ansi(const std::wstring& text)
+{
+    int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
         return "";
-    return std::string(data.data(), size);
+    std::vector<char> ansi(static_cast<size_t>(bytes));
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi.data(), bytes, nullptr, nullptr);
+    return ansi.data();
 }
 
 // Runs the command line with its standard output and error into one pipe; *output
 // receives all of it. false when the program could not be started or did not end in time.
-bool RunCaptured(const std::string& commandLine, std::string* output, DWORD* exitCode)
+bool RunCaptured(const std::wstring& commandLine, std::string* output, DWORD* exitCode)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
         return false;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si;
+    STARTUPINFOW si;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -54,10 +68,10 @@ bool RunCaptured(const std::string& commandLine, std::string* output, DWORD* exi
     si.hStdError = writeEnd;
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof(pi));
-    std::vector<char> text(commandLine.begin(), commandLine.end());
-    text.push_back('\0');
+    std::vector<wchar_t> text(commandLine.begin(), commandLine.end());
+    text.push_back(L'\0');
     const BOOL started =
-        CreateProcessA(nullptr, text.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+        CreateProcessW(nullptr, text.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
     CloseHandle(writeEnd); // the child holds its own copy: the pipe ends with the child
     if (!started) {
         CloseHandle(readEnd);
@@ -79,11 +93,11 @@ bool RunCaptured(const std::string& commandLine, std::string* output, DWORD* exi
 
 extern "C" UINT WINAPI RunSetup(MSIHANDLE install)
 {
-    const std::string commandLine = ActionData(install);
+    const std::wstring commandLine = ActionData(install);
     std::string output;
     DWORD exitCode = 1;
     if (commandLine.empty() || !RunCaptured(commandLine, &output, &exitCode)) {
-        Report(install, INSTALLMESSAGE_ERROR, "The kit's installer could not be run: " + commandLine);
+        Report(install, INSTALLMESSAGE_ERROR, "The kit's installer could not be run: " + Ansi(commandLine));
         return ERROR_INSTALL_FAILURE;
     }
     std::string failures;

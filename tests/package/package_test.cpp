@@ -318,7 +318,7 @@ struct MadeFolders {
 
 TEST(Package, FailedInstallIsRolledBackToNothing)
 {
-    enum Cause { BadValue, KeptValue, PrinterOnOtherDriver, ParamFileBlocked };
+    enum Cause { BadValue, KeptValue, KeptOutsideCodePage, PrinterOnOtherDriver, ParamFileBlocked };
     struct Case {
         const char* what;
         Cause cause;
@@ -329,6 +329,8 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         {"a Run key of the installing account", BadValue, "", "RUN=hkcu"},
         // Wine's msiexec drops quote marks from its command line; a kept value keeps them.
         {"a quote mark in the kept printer name", KeptValue, "bad\"", ""},
+        // Refused by the kit's installer, not installed as a lookalike "??????? ..." printer.
+        {"a kept printer name that the code page cannot hold", KeptOutsideCodePage, "", ""},
         {"the printer exists with another driver", PrinterOnOtherDriver, "", ""},
         {"the printer was added, then its parameter file could not be written", ParamFileBlocked, "", ""},
     };
@@ -340,9 +342,17 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         MadeFolders made;
         names.printer = c.namePrefix + names.printer;
         std::unique_ptr<zt::TempValue> kept;
-        if (c.cause == KeptValue) {
+        // Wine's rollback of a failed deferred step also removes a kept value that was there
+        // before (Windows would restore it): that row compares with the system before it.
+        const SystemSnapshot beforeKept = SystemSnapshot::Take();
+        if (c.cause == KeptValue || c.cause == KeptOutsideCodePage) {
             kept.reset(new zt::TempValue(HKEY_LOCAL_MACHINE, kSavedKey, "Printer", names.printer));
             ASSERT_TRUE(kept->Ok());
+            if (c.cause == KeptOutsideCodePage) {
+                ASSERT_TRUE(zt::SetWideString(HKEY_LOCAL_MACHINE, kSavedKey, L"Printer",
+                                              L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440 " +
+                                                  std::wstring(names.printer.begin(), names.printer.end())));
+            }
         } else if (c.cause == PrinterOnOtherDriver) {
             ASSERT_TRUE(existing.Ok());
             names.printer = existing.Name();
@@ -355,22 +365,26 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
             ASSERT_EQ(3u, made.paths.size());
         }
         // A kept printer name is used when none is given.
-        const std::string properties = c.cause == KeptValue ? Property("DRIVER", names.driver) : names.Properties();
+        const std::string properties =
+            c.cause == KeptValue || c.cause == KeptOutsideCodePage ? Property("DRIVER", names.driver)
+                                                                   : names.Properties();
         const SystemSnapshot before = SystemSnapshot::Take();
 
         DWORD code = 0;
         zt::TempFile log{"ztpkl", ".log"};
         EXPECT_TRUE(zt::RunMsiexec("/i", zt::CurrentPackage(),
                                    properties + " " + c.more + " /l*v \"" + log.Path() + "\"", &code));
-        if (c.cause == PrinterOnOtherDriver) {
-            // The installer's reason is in the log: it names the printer's own driver.
+        if (c.cause == PrinterOnOtherDriver || c.cause == KeptOutsideCodePage) {
+            // The installer's reason is in the log: the printer's own driver, or the option
+            // whose value the code page cannot hold.
             std::string logText;
             EXPECT_TRUE(zt::ReadFileBytes(log.Path(), &logText));
-            EXPECT_NE(std::string::npos, logText.find(existing.Driver()));
+            EXPECT_NE(std::string::npos,
+                      logText.find(c.cause == PrinterOnOtherDriver ? existing.Driver() : "zetsetup: --printer"));
         }
         EXPECT_TRUE(zt::IsRolledBack(code)) << code;
         EXPECT_TRUE(zt::InstalledProducts().empty());
-        EXPECT_EQ("", Residue(before, SystemSnapshot::Take()));
+        EXPECT_EQ("", Residue(c.cause == KeptOutsideCodePage ? beforeKept : before, SystemSnapshot::Take()));
     }
 }
 
