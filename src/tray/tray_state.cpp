@@ -72,9 +72,15 @@ int CMainFrame::OnPrinterChange()
         TraceMsg("CMainFrame::OnPrinterChange : notification failed");
         m_watch.Stop();
     }
-    if ((changes & PRINTER_CHANGE_DELETE_PRINTER) && !ChkDelPrn()) {
-        PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-        return 1;
+    if (changes & PRINTER_CHANGE_DELETE_PRINTER) {
+        // The watch's own handle keeps a deleted printer pending: it goes first.
+        m_watch.Stop();
+        if (!ChkDelPrn()) {
+            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+            return 1;
+        }
+        StartStateWatch();
+        return 0;
     }
     if (m_fShowState || m_fNotify)
         ReadPrinterStateNow();

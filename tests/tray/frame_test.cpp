@@ -252,6 +252,30 @@ TEST_F(AuxMenuTest, ItemsNeedValueAndTextAndKeepTheirBitmap)
     EXPECT_NE(nullptr, m_frame.m_pAuxItems[0].m_hBitmap);
     EXPECT_EQ(nullptr, m_frame.m_pAuxItems[1].m_hBitmap);
     EXPECT_EQ(0u, m_frame.m_pAuxItems[6].m_nCommand);
+
+    // Each item carries its text, and first in its data what screen readers read of it,
+    // with the access key marked: the first letter that no earlier item took.
+    const wchar_t* const names[] = {L"&Tool A", L"T&ool B"};
+    for (int i = 0; i < 2; ++i) {
+        char text[64] = "";
+        MENUITEMINFOA info;
+        memset(&info, 0, sizeof(info));
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_STRING | MIIM_DATA | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = sizeof(text);
+        ASSERT_TRUE(GetMenuItemInfoA(m_popup, 920 + i, FALSE, &info));
+        EXPECT_STREQ(m_frame.m_pAuxItems[i].m_szText, text);
+        EXPECT_TRUE(info.fType & MFT_OWNERDRAW);
+        const auto* name = reinterpret_cast<const CAuxMenuItem::AccessName*>(info.dwItemData);
+        ASSERT_NE(nullptr, name);
+        EXPECT_EQ(0xAA0DF00Du, name->signature);
+        EXPECT_EQ(wcslen(names[i]), name->chars);
+        EXPECT_STREQ(names[i], name->text);
+    }
+    EXPECT_EQ(MAKELRESULT(1, MNC_EXECUTE), m_frame.OnMenuChar('t', m_popup));
+    EXPECT_EQ(MAKELRESULT(2, MNC_EXECUTE), m_frame.OnMenuChar('O', m_popup));
+    EXPECT_EQ(0, m_frame.OnMenuChar('x', m_popup));
 }
 
 TEST_F(AuxMenuTest, DependentItemShownOnlyWithItsKey)

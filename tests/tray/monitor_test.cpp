@@ -4,8 +4,12 @@
 
 #include <algorithm>
 
+#include <windows.h>
+#include <winspool.h>
+
 #include "driverkit.h"
 #include "mainframe.h"
+#include "printer_status.h"
 #include "monitor_util.h"
 #include "runvalue.h"
 #include "targets.h"
@@ -497,6 +501,47 @@ TEST_F(MonitorTest, RightClickShowsMenuAndChordCloses)
         in.ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(3, input, sizeof(INPUT));
     EXPECT_TRUE(closed);
+}
+
+// A shown notification balloon of the shell (any process): its text into *found.
+BOOL CALLBACK FindBalloon(HWND window, LPARAM found)
+{
+    const LONG kBalloonStyle = 0x40; // TTS_BALLOON
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof(cls));
+    if (strcmp(cls, "tooltips_class32") != 0 || !(GetWindowLongA(window, GWL_STYLE) & kBalloonStyle) ||
+        !IsWindowVisible(window))
+        return TRUE;
+    char buffer[512] = "";
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+    *reinterpret_cast<std::string*>(found) = buffer;
+    return FALSE;
+}
+
+std::string BalloonText()
+{
+    std::string text;
+    EnumWindows(FindBalloon, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+TEST_F(MonitorTest, PrinterInTroubleRaisesANotification)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    ASSERT_TRUE(zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_PAPER_OUT));
+    MonitorProcess monitor;
+    HWND window = StartMonitor(kit, &monitor);
+    ASSERT_NE(nullptr, window);
+    const char* text = "";
+    ClassifyPrinter(PRINTER_STATUS_PAPER_OUT, 0, 0, &text);
+    // After 10 s in Error, and about 2 s for the shell to show it.
+    std::string shown;
+    EXPECT_TRUE(zt::WaitFor([&] { return !(shown = BalloonText()).empty(); }, 20000));
+    EXPECT_NE(std::string::npos, shown.find(text)) << shown;
+    EXPECT_TRUE(Close(window, &monitor));
+    zt::SetPrinterState(kit.Printer(), 0);
 }
 
 } // namespace
