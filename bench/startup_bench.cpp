@@ -8,7 +8,9 @@
 // idle, and reads its private and working-set memory. Prints the medians and the ratios
 // of the monitor to each floor. The monitor starts with an empty instance table, and once
 // more with a full one (498 records of other printers: its own record takes the last
-// place), side by side.
+// place), side by side. Last, 50 monitors of 50 printers idle on one desktop, with the
+// printer's state read and shown, and with both state switches off by policy: the share
+// of one core that they use together.
 #include <windows.h>
 #include <psapi.h>
 
@@ -17,6 +19,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,7 @@
 #include "initinstance.h"
 #include "instance_check.h"
 #include "scoped.h"
+#include "targets.h"
 #include "testsupport.h"
 
 namespace {
@@ -109,6 +113,81 @@ HWND MonitorWindow(const std::string& printer)
     return FindRunningWindow(printer.c_str(), "", INSTANCE_KIND_MONITOR);
 }
 
+// The processor time a process used so far, in milliseconds.
+double CpuMs(HANDLE process)
+{
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user))
+        return 0;
+    ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+    ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
+    return (k.QuadPart + u.QuadPart) / 10000.0;
+}
+
+// Starts one monitor per printer, lets them settle, and returns the share of one core (in
+// per cent) that they used together over `idleMs` of idling; -1 when one did not start.
+double IdleShare(const std::vector<std::string>& printers, DWORD idleMs)
+{
+    const std::string exe = zt::BinPath("zettray.exe");
+    std::vector<std::unique_ptr<zt::ChildProcess>> monitors;
+    double share = -1;
+    bool started = true;
+    for (const std::string& printer : printers) {
+        monitors.emplace_back(new zt::ChildProcess);
+        started = started && monitors.back()->Start(exe, "/P \"" + printer + "\" /EF \"HKCU\"") &&
+                  WaitForInputIdle(monitors.back()->Handle(), 30000) == 0;
+    }
+    if (started) {
+        Sleep(5000); // the first checks and reads
+        double before = 0;
+        for (auto& m : monitors)
+            before += CpuMs(m->Handle());
+        Sleep(idleMs);
+        double after = 0;
+        for (auto& m : monitors)
+            after += CpuMs(m->Handle());
+        share = 100.0 * (after - before) / idleMs;
+    }
+    for (const std::string& printer : printers) {
+        HWND window = MonitorWindow(printer);
+        if (window)
+            PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    for (auto& m : monitors) {
+        if (!m->Wait(15000))
+            m->Kill();
+    }
+    return share;
+}
+
+// 50 monitors idle with the state on and off; prints the two shares of one core.
+int IdleOfMany(const zt::TestDriverKit& kit, int count, DWORD idleMs)
+{
+    std::vector<std::string> printers;
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+        printers.push_back(zt::UniqueName("ztidle"));
+        ok = zt::AddSpoolerPrinter(printers.back(), "LPT1:", kit.Driver());
+    }
+    double on = ok ? IdleShare(printers, idleMs) : -1;
+    zt::SetDword(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY, TARGET_STATE_SHOW, 0);
+    zt::SetDword(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY, TARGET_STATE_NOTIFY, 0);
+    double off = ok ? IdleShare(printers, idleMs) : -1;
+    zt::DeleteKeyTree(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY);
+    for (const std::string& printer : printers) {
+        zt::DeletePrinterByName(printer);
+        zt::RemoveTargetsNamed(printer);
+    }
+    if (on < 0 || off < 0) {
+        fprintf(stderr, "the idle monitors could not be started\n");
+        return 1;
+    }
+    printf("\n%d monitors idle on one desktop, %lu s:   state on  state off\n", count,
+           static_cast<unsigned long>(idleMs / 1000));
+    printf("%-36s %9.2f %9.2f\n", "processor, % of one core", on, off);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -184,5 +263,10 @@ int main(int argc, char** argv)
     printf("\n%-36s %9s %9s %8s\n", "zettray, instance table:", "empty", "full", "full/emp");
     printf("%-36s %9.1f %9.1f %8.2f\n", "start-up work, ms (less the delay)", Median(start[MONITOR]),
            Median(start[MONITOR_FULL]), Median(ratios));
-    return 0;
+    fflush(stdout);
+    const char* many = getenv("BENCH_MONITORS");
+    const char* idle = getenv("BENCH_IDLE_S");
+    int count = many ? atoi(many) : 50;
+    int idleS = idle ? atoi(idle) : 30;
+    return count > 0 ? IdleOfMany(kit, count, static_cast<DWORD>(idleS > 0 ? idleS : 30) * 1000) : 0;
 }
