@@ -29,16 +29,20 @@ BadgeLook LookOf(PrinterCondition condition)
 // state's glyph.
 bool OnGlyph(PrinterCondition condition, double x, double y, double r)
 {
-    double half = r * 0.16 + 0.35; // half the stroke width
+    // Half the stroke width: at least a pixel's worth, so that a 16-pixel icon's badge
+    // still shows its glyph.
+    double half = r * 0.16 + 0.2;
+    if (half < 0.7)
+        half = 0.7;
     switch (condition) {
     case PRINTER_ERROR:
-        return fabs(x) < r * 0.5 && fabs(y) < r * 0.5 && (fabs(x - y) < half * 1.4 || fabs(x + y) < half * 1.4);
+        return fabs(x) < r * 0.62 && fabs(y) < r * 0.62 && (fabs(x - y) < half * 1.3 || fabs(x + y) < half * 1.3);
     case PRINTER_OFFLINE:
-        return fabs(y) < half && fabs(x) < r * 0.55;
+        return fabs(y) < half && fabs(x) < r * 0.65;
     case PRINTER_PAUSED:
-        return fabs(y) < r * 0.5 && (fabs(x - r * 0.3) < half || fabs(x + r * 0.3) < half);
+        return fabs(y) < r * 0.55 && (fabs(x - r * 0.32) < half || fabs(x + r * 0.32) < half);
     default: // Warning: a bar and a dot
-        return fabs(x) < half && ((y > -r * 0.6 && y < r * 0.12) || (y > r * 0.3 && y < r * 0.62));
+        return fabs(x) < half && ((y > -r * 0.62 && y < r * 0.12) || (y > r * 0.3 && y < r * 0.64));
     }
 }
 
