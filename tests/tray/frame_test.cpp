@@ -148,6 +148,21 @@ TEST_F(FrameTest, NewNotificationAreaGetsTheIconAgain)
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
 }
 
+TEST_F(FrameTest, MenuClosedGivesTheFocusBackToTheIcon)
+{
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
+    ASSERT_EQ(1, m_frame.SetTrayIcon(0, 1));
+    m_frame.m_fIconInstall = 1; // no deleted-printer check
+    m_frame.m_hMenu = CreateMenu();
+    AppendMenuA(m_frame.m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), "tray");
+    // Version 4: the button alone does nothing, WM_CONTEXTMENU opens the menu.
+    m_frame.OnTrayNotify(MAKEWPARAM(10, 20), MAKELPARAM(WM_RBUTTONDOWN, 0));
+    EXPECT_NE(static_cast<DWORD>(NIM_SETFOCUS), m_shell.calls.back());
+    m_frame.OnTrayNotify(MAKEWPARAM(10, 20), MAKELPARAM(WM_CONTEXTMENU, 0));
+    EXPECT_EQ(static_cast<DWORD>(NIM_SETFOCUS), m_shell.calls.back());
+    m_frame.CleanUp();
+}
+
 // The menu that BuildAuxMenu leaves: "-" for a separator, else the command number.
 std::vector<std::string> MenuLayout(HMENU menu)
 {
