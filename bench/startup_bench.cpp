@@ -8,7 +8,9 @@
 // idle, and reads its private and working-set memory. Prints the medians and the ratios
 // of the monitor to each floor. The monitor starts with an empty instance table, and once
 // more with a full one (498 records of other printers: its own record takes the last
-// place), side by side.
+// place), side by side. Last, 50 monitors of 50 printers idle on one desktop, with the
+// printer's state read and shown, and with both state switches off by policy: the share
+// of one core that they use together.
 #include <windows.h>
 #include <psapi.h>
 
@@ -17,6 +19,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,7 @@
 #include "initinstance.h"
 #include "instance_check.h"
 #include "scoped.h"
+#include "targets.h"
 #include "testsupport.h"
 
 namespace {
@@ -109,6 +113,132 @@ HWND MonitorWindow(const std::string& printer)
     return FindRunningWindow(printer.c_str(), "", INSTANCE_KIND_MONITOR);
 }
 
+// Processor time so far, in milliseconds, of the monitors of these printers and, apart,
+// of the prefix's wineserver (which does much of a Wine program's work). Wine reports no
+// times of other processes, so they are read where Linux keeps them: /proc/<pid>/stat
+// (utime and stime, in ticks of 10 ms).
+struct CpuMs {
+    double monitors = 0;
+    double server = 0;
+};
+
+CpuMs MonitorsCpuMs(const std::vector<std::string>& printers)
+{
+    CpuMs total;
+    const char* prefix = getenv("WINEPREFIX");
+    const std::string ownPrefix = std::string("WINEPREFIX=") + (prefix ? prefix : "");
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA("Z:\\proc\\*", &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return total;
+    do {
+        if (entry.cFileName[0] < '0' || entry.cFileName[0] > '9')
+            continue;
+        const std::string dir = std::string("Z:\\proc\\") + entry.cFileName;
+        std::string cmdline, env, stat;
+        if (!zt::ReadFileBytes(dir + "\\cmdline", &cmdline))
+            continue;
+        bool monitor = false;
+        if (cmdline.find("zettray.exe") != std::string::npos) {
+            for (const std::string& printer : printers)
+                monitor = monitor || cmdline.find(printer) != std::string::npos;
+        }
+        bool server = cmdline.find("wineserver") != std::string::npos && prefix &&
+                      zt::ReadFileBytes(dir + "\\environ", &env) &&
+                      env.find(ownPrefix + std::string(1, '\0')) != std::string::npos;
+        if ((!monitor && !server) || !zt::ReadFileBytes(dir + "\\stat", &stat))
+            continue;
+        size_t close = stat.rfind(')');
+        unsigned long utime = 0, stime = 0;
+        if (close != std::string::npos &&
+            sscanf(stat.c_str() + close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) == 2)
+            (monitor ? total.monitors : total.server) += (utime + stime) * 10.0;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return total;
+}
+
+// Posts WM_CLOSE to a monitor window of one of the processes in *pids.
+BOOL CALLBACK CloseMonitorOf(HWND window, LPARAM pids)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const auto* list = reinterpret_cast<const std::vector<DWORD>*>(pids);
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof(cls));
+    if (std::find(list->begin(), list->end(), pid) != list->end() && strcmp(cls, FRAME_WINDOW_CLASS) == 0)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+// Starts one monitor per printer, lets them settle, and returns the share of one core (in
+// per cent) that they, and apart the wineserver, used over `idleMs` of idling; -1 when one
+// did not start.
+CpuMs IdleShare(const std::vector<std::string>& printers, DWORD idleMs)
+{
+    const std::string exe = zt::BinPath("zettray.exe");
+    std::vector<std::unique_ptr<zt::ChildProcess>> monitors;
+    CpuMs share;
+    share.monitors = -1;
+    bool started = true;
+    for (const std::string& printer : printers) {
+        monitors.emplace_back(new zt::ChildProcess);
+        started = started && monitors.back()->Start(exe, "/P \"" + printer + "\" /EF \"HKCU\"") &&
+                  WaitForInputIdle(monitors.back()->Handle(), 30000) == 0;
+    }
+    if (started) {
+        Sleep(5000); // the first checks and reads
+        CpuMs before = MonitorsCpuMs(printers);
+        Sleep(idleMs);
+        CpuMs after = MonitorsCpuMs(printers);
+        share.monitors = 100.0 * (after.monitors - before.monitors) / idleMs;
+        share.server = 100.0 * (after.server - before.server) / idleMs;
+    }
+    // Every monitor window of the started processes is asked to close.
+    std::vector<DWORD> pids;
+    for (auto& m : monitors)
+        pids.push_back(m->Pid());
+    EnumWindows(CloseMonitorOf, reinterpret_cast<LPARAM>(&pids));
+    for (auto& m : monitors) {
+        if (!m->Wait(15000))
+            m->Kill();
+    }
+    return share;
+}
+
+// 50 monitors idle with the state on and off; prints the two shares of one core.
+int IdleOfMany(const zt::TestDriverKit& kit, int count, DWORD idleMs)
+{
+    std::vector<std::string> printers;
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+        printers.push_back(zt::UniqueName("ztidle"));
+        ok = zt::AddSpoolerPrinter(printers.back(), "LPT1:", kit.Driver());
+    }
+    CpuMs on, off;
+    on.monitors = off.monitors = -1;
+    if (ok)
+        on = IdleShare(printers, idleMs);
+    zt::SetDword(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY, TARGET_STATE_SHOW, 0);
+    zt::SetDword(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY, TARGET_STATE_NOTIFY, 0);
+    if (ok)
+        off = IdleShare(printers, idleMs);
+    zt::DeleteKeyTree(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY);
+    for (const std::string& printer : printers) {
+        zt::DeletePrinterByName(printer);
+        zt::RemoveTargetsNamed(printer);
+    }
+    if (on.monitors < 0 || off.monitors < 0) {
+        fprintf(stderr, "the idle monitors could not be started\n");
+        return 1;
+    }
+    printf("\n%d monitors idle on one desktop, %lu s:   state on  state off\n", count,
+           static_cast<unsigned long>(idleMs / 1000));
+    printf("%-36s %9.2f %9.2f\n", "processor, % of one core: monitors", on.monitors, off.monitors);
+    printf("%-36s %9.2f %9.2f\n", "  and the wineserver", on.server, off.server);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -184,5 +314,10 @@ int main(int argc, char** argv)
     printf("\n%-36s %9s %9s %8s\n", "zettray, instance table:", "empty", "full", "full/emp");
     printf("%-36s %9.1f %9.1f %8.2f\n", "start-up work, ms (less the delay)", Median(start[MONITOR]),
            Median(start[MONITOR_FULL]), Median(ratios));
-    return 0;
+    fflush(stdout);
+    const char* many = getenv("BENCH_MONITORS");
+    const char* idle = getenv("BENCH_IDLE_S");
+    int count = many ? atoi(many) : 50;
+    int idleS = idle ? atoi(idle) : 30;
+    return count > 0 ? IdleOfMany(kit, count, static_cast<DWORD>(idleS > 0 ? idleS : 30) * 1000) : 0;
 }

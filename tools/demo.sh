@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The first-run demo: installs a sample printer with zetsetup inside a Wine virtual desktop
 # (under Xvfb), opens the monitor's tray menu, its Printer Status and Monitoring Preferences
-# windows and the first sample tool, takes a screenshot of each into <build>/demo/,
+# windows and the first sample tool, and the printer out of paper and offline (its badged
+# icon with the notification, and its tooltip), takes a screenshot of each into <build>/demo/,
 # uninstalls, and prints the monitor's trace log. It does so twice: at 100 % display scale
 # (96 DPI) and at 150 % (144 DPI, Wine's LogPixels). It uses a Wine prefix of its own
 # (<build>/demo/wineprefix) and stops its own wineserver.
@@ -10,9 +11,9 @@ build=$(cd "${1:-build}" && pwd)
 tools=$(cd "$(dirname "$0")" && pwd)
 demo=$build/demo
 printer="Zetwatch Demo Printer"
-timeout_s=100 # for each scale
+timeout_s=140 # for each scale
 scales="100 150"
-shots="1 2 3 4"
+shots="1 2 3 4 5 6"
 
 "$tools/deps.sh" imagemagick # import, for the screenshots
 

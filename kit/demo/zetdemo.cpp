@@ -3,13 +3,16 @@
 // Status and Monitoring Preferences windows and the first sample tool, and uninstalls
 // again. Between the steps it asks the script outside Wine for a screenshot: it creates
 // <work>\shotN.request and waits for <work>\shotN.done. It also checks on the screen that
-// the menu's tool bitmaps are drawn at the display's scale.
+// the menu's tool bitmaps are drawn at the display's scale. Last it gives the printer a
+// paper-out and offline state and shows the badged icon with its notification and its
+// tooltip, and sets the printer ready again.
 //
 //   zetdemo --printer NAME --setup PATH\zetsetup.exe --work DIR
 //
 // It writes its progress to <work>\demo.log, the installer's output to install.txt and
 // uninstall.txt, and at its end <work>\finished with its exit code.
 #include <windows.h>
+#include <winspool.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -119,7 +122,8 @@ HWND OpenTrayMenu(HWND monitor)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
         const POINT target = PointAtTray();
-        PostMessageA(monitor, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+        // The shell's callback for a right-click, with the point where the menu goes.
+        PostMessageA(monitor, WM_TRAYNOTIFY, MAKEWPARAM(target.x, target.y), MAKELPARAM(WM_CONTEXTMENU, 0));
         HWND menu = nullptr;
         if (!Poll([&] { return (menu = VisibleMenu()) != nullptr; }, kWindowTimeoutMs))
             return nullptr;
@@ -185,6 +189,109 @@ bool ShowWindowShot(HWND monitor, UINT command, const std::string& title, int n)
     return shown && shot;
 }
 
+// Makes the spooler report a state for the printer: Wine's spooler reads the status bits
+// from the printer's registry key and keeps "work offline" as an attribute.
+bool SetPrinterState(const std::string& printer, DWORD status, bool offline)
+{
+    HKEY key = nullptr;
+    std::string path = "System\\CurrentControlSet\\Control\\Print\\Printers\\" + printer;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    bool ok = RegSetValueExA(key, "Status", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&status), sizeof(status)) ==
+              ERROR_SUCCESS;
+    RegCloseKey(key);
+    HANDLE handle = nullptr;
+    PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if (!OpenPrinterA(const_cast<char*>(printer.c_str()), &handle, &access))
+        return false;
+    DWORD needed = 0;
+    GetPrinterA(handle, 2, nullptr, 0, &needed);
+    std::string block(needed, '\0');
+    if (needed && GetPrinterA(handle, 2, reinterpret_cast<BYTE*>(&block[0]), needed, &needed)) {
+        auto* info = reinterpret_cast<PRINTER_INFO_2A*>(&block[0]);
+        info->Attributes = offline ? (info->Attributes | PRINTER_ATTRIBUTE_WORK_OFFLINE)
+                                   : (info->Attributes & ~PRINTER_ATTRIBUTE_WORK_OFFLINE);
+        info->pSecurityDescriptor = nullptr;
+        ok = SetPrinterA(handle, 2, reinterpret_cast<BYTE*>(&block[0]), 0) && ok;
+    } else {
+        ok = false;
+    }
+    ClosePrinter(handle);
+    return ok;
+}
+
+struct TipSearch {
+    bool balloon;
+    const std::string* printer;
+    HWND found;
+};
+
+BOOL CALLBACK FindTip(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<TipSearch*>(param);
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof(cls));
+    if (strcmp(cls, "tooltips_class32") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    bool isBalloon = (GetWindowLongA(window, GWL_STYLE) & 0x40 /* TTS_BALLOON */) != 0;
+    char text[512] = "";
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+    if (isBalloon != search->balloon || (!search->balloon && !strstr(text, search->printer->c_str())))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A visible tooltip window of the shell: a notification balloon, or a plain tooltip that
+// names the printer.
+HWND ShownTip(bool balloon, const std::string& printer)
+{
+    TipSearch search = {balloon, &printer, nullptr};
+    EnumWindows(FindTip, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Points at the tray icon until its tooltip shows: the icons sit at the right end of the
+// taskbar. True when it showed.
+bool HoverTrayIcon(const std::string& printer)
+{
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT rect;
+    if (!taskbar || !GetWindowRect(taskbar, &rect))
+        return false;
+    const int y = rect.top + (rect.bottom - rect.top) / 2;
+    const int reach = ScaleForDpi(120, SystemDpi());
+    for (int x = rect.right - 3; x > rect.right - reach; x -= 4) {
+        SetCursorPos(x, y);
+        Sleep(50);
+        SetCursorPos(x + 1, y);
+        if (Poll([&] { return ShownTip(false, printer) != nullptr; }, 800))
+            return true;
+    }
+    return false;
+}
+
+// The printer out of paper and offline: the badged icon with its notification after 10 s,
+// then its tooltip; screenshots 5 and 6.
+bool ShowPrinterState(const std::string& printer)
+{
+    Log("setting paper out and offline");
+    if (!SetPrinterState(printer, PRINTER_STATUS_PAPER_OUT, true)) {
+        Log("the printer's state could not be set");
+        return false;
+    }
+    bool ok = Poll([&] { return ShownTip(true, printer) != nullptr; }, 25000);
+    if (!ok)
+        Log("no notification appeared");
+    ok = Screenshot(5, "the badged icon with its notification") && ok;
+    if (!HoverTrayIcon(printer))
+        Log("no tooltip appeared over the icon");
+    ok = Screenshot(6, "the icon's tooltip") && ok;
+    Log("setting the printer ready again");
+    return SetPrinterState(printer, 0, false) && ok;
+}
+
 int Demo(const std::string& printer, const std::string& setup)
 {
     DWORD code = 0;
@@ -218,6 +325,8 @@ int Demo(const std::string& printer, const std::string& setup)
     if (!ShowWindowShot(monitor, ID_MONITOR_PREFS, "Monitoring Preferences - " + printer, 3))
         result = 1;
     if (!ShowWindowShot(monitor, ID_AUX_FIRST, "Printer Tool - " + printer, 4))
+        result = 1;
+    if (!ShowPrinterState(printer))
         result = 1;
 
     Log("uninstalling");

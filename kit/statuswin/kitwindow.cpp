@@ -277,9 +277,15 @@ LRESULT CKitWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         PostQuitMessage(0);
         return 0;
     default:
+        if (message >= WM_APP && message <= 0xBFFF) {
+            OnAppMessage(message);
+            return 0;
+        }
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
+
+void CKitWindow::OnAppMessage(UINT) {}
 
 int RunKitMessageLoop(HWND window)
 {

@@ -63,6 +63,8 @@ protected:
     // default IDOK and IDCANCEL close the window.
     virtual void OnCommand(UINT id, UINT code);
     virtual void OnTimer(UINT_PTR id);
+    // A message of WM_APP and above, posted by the window's own helpers.
+    virtual void OnAppMessage(UINT message);
     // The window was laid out again for another scale (Metrics() holds the new one).
     virtual void OnScaleChanged();
 

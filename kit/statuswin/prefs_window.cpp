@@ -1,6 +1,7 @@
 #include "prefs_window.h"
 
 #include "display_scale.h"
+#include "driver_config.h"
 #include "lang_resolver.h"
 #include "scoped.h"
 
@@ -16,12 +17,23 @@ const int kImageGap = 8;          // dialog units between the buttons
 const int kNoteLines = 4;         // the note's room, in lines of text
 const char* const kImageNames[TRAY_IMAGE_COUNT] = {"Image 1", "Image 2", "Image 3"};
 
+struct StateSwitch {
+    const char* value;
+    const char* label;
+    UINT id;
+};
+const StateSwitch kStateSwitches[2] = {
+    {TARGET_STATE_SHOW, "Show the printer's state on the icon", IDC_PREFS_SHOW_STATE},
+    {TARGET_STATE_NOTIFY, "Tell me when the printer needs attention", IDC_PREFS_NOTIFY},
+};
+
 // Where the window's parts go, in pixels, for the window's font and scale.
 struct PrefsLayout {
     int imagesTitleY; // "Image in the notification area:"
     int imagesY;      // the image buttons
     int imageHeight;
     int showY;        // the check box
+    int stateY;       // the two state switches
     int noteY;
     int noteHeight;
     int clientHeight;
@@ -36,7 +48,8 @@ PrefsLayout LayOutPrefs(const KitMetrics& m)
     int textButton = KitY(m, KIT_BUTTON_HEIGHT);
     layout.imageHeight = iconButton > textButton ? iconButton : textButton;
     layout.showY = layout.imagesY + layout.imageHeight + KitY(m, 6);
-    layout.noteY = layout.showY + KitY(m, KIT_ROW_PITCH);
+    layout.stateY = layout.showY + KitY(m, KIT_ROW_PITCH);
+    layout.noteY = layout.stateY + 2 * KitY(m, KIT_ROW_PITCH);
     layout.noteHeight = KitY(m, kNoteLines * 8);
     layout.clientHeight = layout.noteY + layout.noteHeight + KitY(m, KIT_MARGIN) + KitY(m, KIT_BUTTON_HEIGHT) +
                           KitY(m, KIT_MARGIN);
@@ -46,7 +59,8 @@ PrefsLayout LayOutPrefs(const KitMetrics& m)
 } // namespace
 
 CPrefsWindow::CPrefsWindow(const PrinterIdentity& identity)
-    : m_identity(identity), m_szTarget{}, m_hasTarget(false), m_settings{0, 0}, m_hIcons{}
+    : m_identity(identity), m_szTarget{}, m_hasTarget(false), m_settings{0, 0}, m_stateSwitch{1, 1},
+      m_stateByPolicy{0, 0}, m_hIcons{}
 {
 }
 
@@ -63,6 +77,12 @@ HWND CPrefsWindow::Create(HINSTANCE instance)
     m_hasTarget = FindOrCreateTarget(m_identity, m_szTarget) == 1;
     if (m_hasTarget)
         ReadTraySettings(m_szTarget, &m_settings);
+    char profile[ZT_TEXT] = "";
+    GetProfilePath(profile, m_identity.driver, m_identity.model);
+    for (int i = 0; i < 2; ++i) {
+        m_stateSwitch[i] = ReadStateSwitch(kStateSwitches[i].value, m_hasTarget ? m_szTarget : "", profile,
+                                           m_identity.model, &m_stateByPolicy[i]);
+    }
     char title[KIT_TITLE_SIZE];
     FormatKitTitle(PREFS_TITLE_PREFIX, m_identity, title, sizeof(title));
     return CKitWindow::Create(instance, PREFS_WINDOW_CLASS, title);
@@ -116,6 +136,8 @@ bool CPrefsWindow::OnCreate()
     if (!show)
         return false;
     SendMessageA(show, BM_SETCHECK, m_settings.enable ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (!AddStateSwitches(layout.stateY))
+        return false;
     AddControl("STATIC", "", SS_LEFT | SS_NOPREFIX, left, layout.noteY, width, layout.noteHeight, IDC_PREFS_NOTE);
 
     HWND ok = AddBottomButton("OK", IDC_PREFS_OK, 1, true);
@@ -124,10 +146,29 @@ bool CPrefsWindow::OnCreate()
     if (!m_hasTarget) {
         EnableWindow(show, FALSE);
         EnableWindow(ok, FALSE);
+        for (const StateSwitch& each : kStateSwitches)
+            EnableWindow(Item(each.id), FALSE);
         for (int i = 0; i < TRAY_IMAGE_COUNT; ++i)
             EnableWindow(Item(IDC_PREFS_IMAGE_FIRST + i), FALSE);
     }
     UpdateNote();
+    return true;
+}
+
+bool CPrefsWindow::AddStateSwitches(int y)
+{
+    const KitMetrics& m = Metrics();
+    int left = KitX(m, KIT_MARGIN);
+    for (int i = 0; i < 2; ++i) {
+        HWND box = AddButton(kStateSwitches[i].label, BS_AUTOCHECKBOX, left, y + i * KitY(m, KIT_ROW_PITCH),
+                             ClientWidth() - 2 * left, KitY(m, KIT_TEXT_HEIGHT + 2), kStateSwitches[i].id);
+        if (!box)
+            return false;
+        SendMessageA(box, BM_SETCHECK, m_stateSwitch[i] ? BST_CHECKED : BST_UNCHECKED, 0);
+        // What the administrator decided cannot be changed here.
+        if (m_stateByPolicy[i])
+            EnableWindow(box, FALSE);
+    }
     return true;
 }
 
@@ -209,7 +250,15 @@ int CPrefsWindow::Apply()
     bool show = ShowIconChecked();
     // An enabled value other than 1 is left as it is while the icon stays on.
     int enable = show ? (m_settings.enable ? TRAY_KEEP : 1) : 0;
-    if (!WriteTraySettings(m_szTarget, CheckedImage(), enable)) {
+    // A switch is written only when changed here, so that the profile's default holds
+    // until the user decides.
+    int switches[2];
+    for (int i = 0; i < 2; ++i) {
+        int checked = SendMessageA(Item(kStateSwitches[i].id), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+        switches[i] = (m_stateByPolicy[i] || checked == m_stateSwitch[i]) ? TRAY_KEEP : checked;
+    }
+    if (!WriteTraySettings(m_szTarget, CheckedImage(), enable) ||
+        !WriteStateSwitches(m_szTarget, switches[0], switches[1])) {
         MessageBoxA(Handle(), "The settings could not be saved.", KIT_CAPTION, MB_OK | MB_ICONERROR);
         return 0;
     }

@@ -18,6 +18,8 @@
 constexpr UINT IDC_PREFS_IMAGE_FIRST = 1201;
 constexpr UINT IDC_PREFS_SHOW_ICON = 1210; // the "show the icon" check box
 constexpr UINT IDC_PREFS_NOTE = 1211;      // how to switch the monitor on again, or a failure
+constexpr UINT IDC_PREFS_SHOW_STATE = 1212; // "Show the printer's state on the icon"
+constexpr UINT IDC_PREFS_NOTIFY = 1213;     // "Tell me when the printer needs attention"
 constexpr UINT IDC_PREFS_OK = IDOK;
 constexpr UINT IDC_PREFS_CANCEL = IDCANCEL;
 
@@ -48,10 +50,14 @@ private:
     void UpdateNote();
     int CheckedImage() const;
     bool ShowIconChecked() const;
+    // The two state switches' check boxes, each disabled when the policy sets it.
+    bool AddStateSwitches(int y);
 
     PrinterIdentity m_identity;
     char m_szTarget[ZT_TEXT];
     bool m_hasTarget;
     TraySettings m_settings;
+    int m_stateSwitch[2];   // show, notify: 1 on, 0 off
+    int m_stateByPolicy[2]; // 1 where the policy decides
     HICON m_hIcons[TRAY_IMAGE_COUNT];
 };

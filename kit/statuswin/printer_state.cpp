@@ -8,43 +8,10 @@
 
 #include "cmdinfo.h"
 #include "printer.h"
+#include "printer_status.h"
 #include "scoped.h"
 
 namespace {
-
-struct StatusWord {
-    DWORD flag;
-    const char* word;
-};
-
-// Ordered by flag value.
-const StatusWord kStatusWords[] = {
-    {PRINTER_STATUS_PAUSED, "Paused"},
-    {PRINTER_STATUS_ERROR, "Error"},
-    {PRINTER_STATUS_PENDING_DELETION, "Deleting"},
-    {PRINTER_STATUS_PAPER_JAM, "Paper jam"},
-    {PRINTER_STATUS_PAPER_OUT, "Out of paper"},
-    {PRINTER_STATUS_MANUAL_FEED, "Manual feed"},
-    {PRINTER_STATUS_PAPER_PROBLEM, "Paper problem"},
-    {PRINTER_STATUS_OFFLINE, "Offline"},
-    {PRINTER_STATUS_IO_ACTIVE, "Communicating"},
-    {PRINTER_STATUS_BUSY, "Busy"},
-    {PRINTER_STATUS_PRINTING, "Printing"},
-    {PRINTER_STATUS_OUTPUT_BIN_FULL, "Output bin full"},
-    {PRINTER_STATUS_NOT_AVAILABLE, "Not available"},
-    {PRINTER_STATUS_WAITING, "Waiting"},
-    {PRINTER_STATUS_PROCESSING, "Processing"},
-    {PRINTER_STATUS_INITIALIZING, "Initializing"},
-    {PRINTER_STATUS_WARMING_UP, "Warming up"},
-    {PRINTER_STATUS_TONER_LOW, "Toner low"},
-    {PRINTER_STATUS_NO_TONER, "No toner"},
-    {PRINTER_STATUS_PAGE_PUNT, "Page too complex"},
-    {PRINTER_STATUS_USER_INTERVENTION, "User intervention required"},
-    {PRINTER_STATUS_OUT_OF_MEMORY, "Out of memory"},
-    {PRINTER_STATUS_DOOR_OPEN, "Door open"},
-    {PRINTER_STATUS_SERVER_UNKNOWN, "Server unknown"},
-    {PRINTER_STATUS_POWER_SAVE, "Power save"},
-};
 
 // Appends ", " (unless `out` is empty) and the word.
 int AppendWord(char* out, size_t size, const char* word)
@@ -108,6 +75,11 @@ DWORD QueryPrinterState(const char* printerName, PrinterState* out)
     if (!SafeCopy(out->port, info->pPortName))
         out->port[0] = '\0';
     out->status = info->Status;
+    // The status bits as the monitor reads them: level 6 is where a spooler that keeps
+    // level 2's status at 0 reports them.
+    PRINTER_INFO_6 level6 = {0};
+    if (GetPrinterA(printer.Get(), 6, reinterpret_cast<BYTE*>(&level6), sizeof(level6), &needed))
+        out->status = level6.dwStatus;
     out->attributes = info->Attributes;
     out->jobs = info->cJobs;
     return ERROR_SUCCESS;
@@ -120,10 +92,12 @@ int PrinterStatusText(DWORD status, DWORD attributes, char* out, size_t size)
     out[0] = '\0';
     int whole = 1;
     DWORD known = 0;
-    for (const StatusWord& entry : kStatusWords) {
-        known |= entry.flag;
-        if (status & entry.flag)
-            whole &= AppendWord(out, size, entry.word);
+    size_t count = 0;
+    const PrinterStatusBit* bits = PrinterStatusBits(&count);
+    for (size_t i = 0; i < count; ++i) {
+        known |= bits[i].flag;
+        if (status & bits[i].flag)
+            whole &= AppendWord(out, size, bits[i].text);
     }
     if ((attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) && !(status & PRINTER_STATUS_OFFLINE))
         whole &= AppendWord(out, size, "Offline");

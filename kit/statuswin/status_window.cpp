@@ -14,8 +14,10 @@ HWND CStatusWindow::Create(HINSTANCE instance)
     char title[KIT_TITLE_SIZE];
     FormatKitTitle(STATUS_TITLE_PREFIX, m_identity, title, sizeof(title));
     HWND hwnd = CKitWindow::Create(instance, STATUS_WINDOW_CLASS, title);
-    if (hwnd)
-        SetTimer(hwnd, STATUS_REFRESH_TIMER, STATUS_REFRESH_PERIOD, nullptr);
+    if (!hwnd)
+        return nullptr;
+    bool watched = m_watch.Start(m_identity.printer, hwnd, WM_STATUS_CHANGED, m_pChangeApi);
+    SetTimer(hwnd, STATUS_REFRESH_TIMER, watched ? STATUS_REREAD_PERIOD : STATUS_REFRESH_PERIOD, nullptr);
     return hwnd;
 }
 
@@ -67,6 +69,20 @@ void CStatusWindow::Refresh()
     SetItemText(IDC_STATUS_STATE, text);
     SafeFormat(text, sizeof(text), "%lu", static_cast<unsigned long>(state.jobs));
     SetItemText(IDC_STATUS_JOBS, text);
+}
+
+void CStatusWindow::OnAppMessage(UINT message)
+{
+    if (message != WM_STATUS_CHANGED)
+        return;
+    bool failed = false;
+    m_watch.TakeChanges(&failed);
+    if (failed) {
+        // The notification broke down: poll instead.
+        m_watch.Stop();
+        SetTimer(Handle(), STATUS_REFRESH_TIMER, STATUS_REFRESH_PERIOD, nullptr);
+    }
+    Refresh();
 }
 
 void CStatusWindow::OnTimer(UINT_PTR id)

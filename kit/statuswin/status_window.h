@@ -6,6 +6,7 @@
 
 #include "kitwindow.h"
 #include "printer_state.h"
+#include "printer_watch.h"
 
 #define STATUS_WINDOW_CLASS "ZetPrinterStatusWClass"
 #define STATUS_TITLE_PREFIX "Printer Status - "
@@ -19,8 +20,12 @@ constexpr UINT IDC_STATUS_STATE = 1105;
 constexpr UINT IDC_STATUS_JOBS = 1106;
 constexpr UINT IDC_STATUS_CLOSE = IDOK;
 
+// The window reads the printer again when the spooler tells of a change, and at least
+// once a minute then; where the spooler tells nothing, every 3 seconds.
 constexpr UINT_PTR STATUS_REFRESH_TIMER = 1;
 constexpr UINT STATUS_REFRESH_PERIOD = 3000;
+constexpr UINT STATUS_REREAD_PERIOD = 60000;
+constexpr UINT WM_STATUS_CHANGED = WM_APP + 1;
 
 class CStatusWindow : public CKitWindow {
 public:
@@ -31,11 +36,16 @@ public:
     // Reads the spooler again and updates port, driver, status and jobs.
     void Refresh();
 
+    // The spooler's change notification calls (tests replace them before Create).
+    const PrinterChangeApi* m_pChangeApi = SpoolerChangeApi();
+
 protected:
     SIZE ClientSize() const override;
     bool OnCreate() override;
     void OnTimer(UINT_PTR id) override;
+    void OnAppMessage(UINT message) override;
 
 private:
     PrinterIdentity m_identity;
+    CPrinterWatch m_watch;
 };

@@ -68,6 +68,17 @@ int WriteTraySettings(const char* targetPath, int selected, int enable)
     return ok ? 1 : 0;
 }
 
+int WriteStateSwitches(const char* targetPath, int show, int notify)
+{
+    ScopedRegKey key;
+    if (!targetPath || !*targetPath ||
+        RegOpenKeyExA(HKEY_CURRENT_USER, targetPath, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    bool ok = SetDwordValue(key.Get(), TARGET_STATE_SHOW, show);
+    ok = SetDwordValue(key.Get(), TARGET_STATE_NOTIFY, notify) && ok;
+    return ok ? 1 : 0;
+}
+
 HWND NotifyMonitor(const PrinterIdentity& identity, bool close)
 {
     HWND monitor = FindRunningWindow(identity.printer, identity.port, INSTANCE_KIND_MONITOR);

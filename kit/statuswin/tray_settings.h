@@ -37,6 +37,10 @@ int ReadTraySettings(const char* targetPath, TraySettings* out);
 // negative). 1 when the target opened and every write succeeded, else 0.
 int WriteTraySettings(const char* targetPath, int selected, int enable);
 
+// Writes the two state switches (TARGET_STATE_SHOW, TARGET_STATE_NOTIFY; 1 on, 0 off), each
+// unless it is TRAY_KEEP. 1 when the target opened and every write succeeded.
+int WriteStateSwitches(const char* targetPath, int show, int notify);
+
 // Tells the printer's running monitor (its live kind-3 window of the monitor's class)
 // about a change: WM_REFRESHICON to show the image now selected, or WM_CLOSE when the icon
 // was switched off. The window posted to, or null when no monitor runs for the printer.

@@ -14,6 +14,8 @@ CMainFrame* g_pMainFrame = nullptr;
 
 namespace {
 
+const UINT kDpiChangedMessage = 0x02E0; // WM_DPICHANGED, Windows 8.1 and later
+
 const char* const kFrameTexts[TEXT_COUNT] = {
     "ORVEL Zetwatch",
     "\nUnable to open Printer Status window for this printer.",
@@ -24,9 +26,10 @@ const char* const kFrameTexts[TEXT_COUNT] = {
 
 } // namespace
 
-CAuxMenuItem::CAuxMenuItem() : m_nCommand(0), m_hBitmap(nullptr)
+CAuxMenuItem::CAuxMenuItem() : m_nCommand(0), m_hBitmap(nullptr), m_access{0, 0, nullptr}, m_nAccessKey(-1)
 {
     memset(m_szText, 0, sizeof(m_szText));
+    memset(m_wszName, 0, sizeof(m_wszName));
 }
 
 CAuxMenuItem::~CAuxMenuItem() = default;
@@ -61,6 +64,8 @@ CMainFrame::~CMainFrame()
         delete[] m_pAuxItems;
         m_pAuxItems = nullptr;
     }
+    if (m_hStateIcon)
+        DestroyIcon(m_hStateIcon);
     for (HICON& icon : m_hIcon) {
         if (icon) {
             DestroyIcon(icon);
@@ -178,6 +183,9 @@ int CMainFrame::StartUp()
     if (!menuReady)
         return 0;
 
+    LoadStateSwitches();
+    StartStateWatch();
+
     if (m_szProfilePath[0]) {
         m_nPrinterCheckInterval =
             GetPrivateProfileIntA(m_szModelID, PROFILE_INI_END_TIME, 0, m_szProfilePath);
@@ -196,11 +204,20 @@ void CMainFrame::OnTimer(UINT_PTR id)
         TraceMsg("CMainFrame::OnTimer : Mask check");
         KillTimer(m_hWnd, TIMER_MASK_CHECK);
         m_nMaskCheckTimer = 0;
+        // The state is read on the check's own handle: on every check while no change
+        // notification runs, else once a minute.
+        bool readState = m_szPrinterName[0] && (m_fShowState || m_fNotify) &&
+                         (!m_watch.Active() || ++m_nChecksSinceRead >= STATE_REREAD_CHECKS);
         CCtrlSetReg ctrl;
-        if (ctrl.IsZetInvalid(m_szPrinterName) == 1)
+        if (ctrl.IsZetInvalid(m_szPrinterName, readState ? &m_stateReader : nullptr) == 1) {
             PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-        else
-            m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, MASK_CHECK_PERIOD, nullptr);
+            return;
+        }
+        if (readState) {
+            m_nChecksSinceRead = 0;
+            ApplyPrinterState();
+        }
+        m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, MASK_CHECK_PERIOD, nullptr);
     } else if (id == TIMER_PRINTER_CHECK) {
         TraceMsg("CMainFrame::OnTimer : Printer check");
         KillTimer(m_hWnd, TIMER_PRINTER_CHECK);
@@ -209,12 +226,25 @@ void CMainFrame::OnTimer(UINT_PTR id)
             m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);
         else
             PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    } else if (id == TIMER_ATTENTION) {
+        KillTimer(m_hWnd, TIMER_ATTENTION);
+        m_nAttentionTimer = 0;
+        // Still in trouble after the delay? Read again before telling.
+        if (m_szPrinterName[0])
+            ReadPrinterStateNow();
+        if (m_fInTrouble)
+            ShowAttentionBalloon();
     }
 }
 
 int CMainFrame::CleanUp()
 {
     StopWatchingCloseRequest(&m_closeWatch);
+    m_watch.Stop();
+    if (m_nAttentionTimer) {
+        KillTimer(m_hWnd, TIMER_ATTENTION);
+        m_nAttentionTimer = 0;
+    }
     if (m_nMaskCheckTimer) {
         KillTimer(m_hWnd, TIMER_MASK_CHECK);
         m_nMaskCheckTimer = 0;
@@ -263,6 +293,12 @@ LRESULT CMainFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_MEASUREITEM:
         MeasureAuxItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
         break;
+    case WM_MENUCHAR: {
+        LRESULT item = OnMenuChar(LOWORD(wParam), reinterpret_cast<HMENU>(lParam));
+        if (item)
+            return item;
+        break;
+    }
     case WM_COMMAND: {
         UINT command = LOWORD(wParam);
         if (command == ID_PRINTER_STATUS)
@@ -280,7 +316,15 @@ LRESULT CMainFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         OnTrayNotify(wParam, lParam);
         break;
     case WM_REFRESHICON:
-        RefreshTrayIcon();
+        OnRefreshIcon();
+        break;
+    case WM_PRINTERCHANGE:
+        OnPrinterChange();
+        break;
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+    case kDpiChangedMessage:
+        OnDisplayScaleChanged();
         break;
     default:
         if (message != 0 && message == m_uTaskbarCreated)

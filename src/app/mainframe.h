@@ -11,15 +11,24 @@
 #include "close_request.h"
 #include "instance_check.h"
 #include "printer.h"
+#include "printer_status.h"
+#include "printer_watch.h"
 
 // The shell's tray icon callback to the frame's window (WM_REFRESHICON, which other
 // programs send, is with the monitor's window class in instance_check.h).
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 100; // 1124: mouse message in lParam
+// The printer-change waiter's call to the frame: read the printer's state again.
+constexpr UINT WM_PRINTERCHANGE = WM_USER + 101;
 
 // Timers: both are one-shot in effect (killed on arrival, restarted after the check).
 constexpr UINT_PTR TIMER_PRINTER_CHECK = 2;
 constexpr UINT_PTR TIMER_MASK_CHECK = 4;
 constexpr UINT MASK_CHECK_PERIOD = 3000;
+// The state's notification waits this long in Error or Offline (one-shot timer).
+constexpr UINT_PTR TIMER_ATTENTION = 5;
+constexpr DWORD ATTENTION_DELAY = 10000;
+// With a change notification the state is still read on every twentieth check (60 s).
+constexpr int STATE_REREAD_CHECKS = 20;
 
 // Menu commands.
 constexpr UINT ID_PRINTER_STATUS = 900;
@@ -39,10 +48,10 @@ constexpr int TRAY_ICON_COUNT = 3;     // images for TrayIconSelected 0, 1, 2
 constexpr UINT IDI_TRAY_FIRST = 700;   // icons 700, 701, 702
 constexpr UINT IDM_TRAY_MENU = 801;    // the popup menu (its first submenu is shown)
 
-// The tray record's size: the first form, ending with a 64-byte tip (88 bytes in a 32-bit
-// program, 104 in a 64-bit one).
-constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
-constexpr int TRAY_TIP_CHARS = 63;
+// The tray record's size: the form with the 128-byte tip, the notification texts and the
+// icon's version (shells ignore a notification in the 88-byte first form).
+constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V3_SIZE;
+constexpr int TRAY_TIP_CHARS = 127;
 
 // Attempts and pause when the notification area is not ready yet at log-on.
 constexpr int TRAY_ADD_ATTEMPTS = 11; // the first try and up to 10 retries
@@ -69,6 +78,17 @@ public:
     UINT m_nCommand;       // 920 + slot; 0 until used
     HBITMAP m_hBitmap;     // bitmap resource of the command, may be null
     char m_szText[260];    // string resource of the command
+
+    // The menu item's data: what screen readers read of an owner-drawn item (the layout of
+    // MSAAMENUINFO: its signature, the name's length and the name, "&" before the access
+    // key), then the access key's offset in m_szText (-1: none).
+    struct AccessName {
+        DWORD signature;
+        DWORD chars;
+        WCHAR* text;
+    } m_access;
+    WCHAR m_wszName[262];
+    int m_nAccessKey;
 };
 
 // The shell call that adds, changes and deletes the tray icon; tests replace it to make
@@ -106,11 +126,36 @@ public:
     int DisableTrayIcon();
     // The shell's notification area was re-created: show the icon again.
     int OnTaskbarCreated();
+    // The display scale may have changed: images at the shell's new small-icon size. 1
+    // when they were loaded again.
+    int OnDisplayScaleChanged();
+
+    // The printer's state on the icon, in its tooltip and in a notification.
+    // Reads the two switches (target, profile, policy).
+    void LoadStateSwitches();
+    // Starts watching the printer's state: by change notification, else by the checks.
+    void StartStateWatch();
+    // Reads the state from an open printer now (level 6, and level 2 when due) and shows it.
+    void ReadPrinterState(HANDLE printer);
+    // Opens the printer and reads its state.
+    void ReadPrinterStateNow();
+    // The change waiter's message: a deleted printer closes the monitor, else the state is
+    // read again. 1 when the monitor is closing.
+    int OnPrinterChange();
+    // The tooltip: the printer key, then the state and the document count when not Ready.
+    void ComposeTrayTip(char* tip, size_t size) const;
+    // WM_REFRESHICON: the switches, the state and the image read again.
+    void OnRefreshIcon();
+    // Shows the notification for the state now (once per episode).
+    int ShowAttentionBalloon();
 
     // Popup menu and auxiliary tools.
     int BuildAuxMenu(HMENU popup);
     void MeasureAuxItem(MEASUREITEMSTRUCT* item);
     void DrawAuxItem(const DRAWITEMSTRUCT* item);
+    // WM_MENUCHAR: the tool item of `menu` whose access key is `key`, as the result that
+    // runs it; 0 when none.
+    LRESULT OnMenuChar(UINT key, HMENU menu);
     int OnTrayNotify(WPARAM wParam, LPARAM mouseMessage);
     void OnAux(UINT command);
     int GetDepExeName(char* buffer, DWORD size);
@@ -161,6 +206,27 @@ public:
     // while running.
     CloseRequestWatch m_closeWatch;
 
+    // The printer's state: the switches, the last sample and what it shows.
+    int m_fShowState = 1;
+    int m_fNotify = 1;
+    CPrinterStatusReader m_stateReader;
+    PrinterCondition m_condition = PRINTER_READY; // as read
+    PrinterCondition m_shownCondition = PRINTER_READY; // as the icon shows it
+    const char* m_pszStateText = "";
+    DWORD m_dwShownJobs = 0;
+    HICON m_hStateIcon = nullptr;     // the composed image in use, or null
+    bool m_fInTrouble = false;        // in Error or Offline since the episode began
+    bool m_fBalloonShown = false;     // this episode's notification was shown
+    DWORD m_dwAttentionDelay = ATTENTION_DELAY;
+    UINT_PTR m_nAttentionTimer = 0;
+    int m_nChecksSinceRead = 0;
+    CPrinterWatch m_watch;
+    const PrinterChangeApi* m_pChangeApi = SpoolerChangeApi();
+    // The shell's notify-icon version in use (4, 3, or 0 when the shell took neither).
+    UINT m_uTrayVersion = 0;
+    // A left click's NIN_SELECT follows its WM_LBUTTONUP: the click is not a selection.
+    bool m_fMouseSelect = false;
+
 private:
     // The printer key: the printer name, or the port name when the printer name is empty.
     const char* KeyName() const;
@@ -170,9 +236,16 @@ private:
     int ProfileSelectedIcon() const;
     // Adds the icon, retrying while the notification area is not ready.
     BOOL AddTrayIconWithRetry();
+    // Asks the shell for the newest notify-icon version it knows.
+    void SetTrayVersion();
     void SetMessageTexts();
     int PrepareMenu();
     UINT MenuDpi() const;
+    // The image for the selected icon and the shown state (a composed one while badged).
+    HICON TrayImage(int index);
+    // Applies the sample: tooltip and badge when they change, the notification's episode.
+    void ApplyPrinterState();
+    void ShowTrayMenu(POINT anchor);
 };
 
 // The one frame of the process, reached by the window procedure.

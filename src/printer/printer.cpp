@@ -1,5 +1,6 @@
 #include "printer.h"
 
+#include "printer_status.h"
 #include "scoped.h"
 
 #include <stdlib.h>
@@ -49,7 +50,7 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
 
 CCtrlSetReg::~CCtrlSetReg() = default;
 
-int CCtrlSetReg::IsZetInvalid(const char* printerName)
+int CCtrlSetReg::IsZetInvalid(const char* printerName, CPrinterStatusReader* reader)
 {
     if (!printerName || !*printerName)
         return 0;
@@ -72,6 +73,8 @@ int CCtrlSetReg::IsZetInvalid(const char* printerName)
         TraceInt("result", static_cast<long>(rc));
         TraceInt("value", static_cast<long>(value));
         result = (rc == ERROR_SUCCESS && value == 1) ? 1 : 0;
+        if (reader && result == 0)
+            reader->Read(handle);
 
         TraceMsg("Enter : ClosePrinter");
         ClosePrinter(handle);

@@ -52,6 +52,8 @@ private:
     const PRINTER_INFO_2A* m_info = nullptr;
 };
 
+class CPrinterStatusReader;
+
 // Tells whether the program must not serve a printer. Callers make a local instance around
 // each call; the class keeps no state.
 class CCtrlSetReg {
@@ -60,8 +62,9 @@ public:
     // 1 when the printer cannot be opened or its printer data "ZETSetting" reads as 1
     // (a 4-byte buffer preset to 0, the type ignored: a 1-byte 0x01 reads as 1, a value
     // wider than 4 bytes fails the query); 0 otherwise, and 0 at once for a null or empty
-    // name. Every call with a name writes its trace lines.
-    int IsZetInvalid(const char* printerName);
+    // name. Every call with a name writes its trace lines. With a reader, a printer that
+    // may be served also has its state read on the same handle.
+    int IsZetInvalid(const char* printerName, CPrinterStatusReader* reader = nullptr);
 };
 
 // 1 when printerName is what the ANSI code page makes of the name of a printer that the

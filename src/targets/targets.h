@@ -33,6 +33,12 @@
 // defaults under keys of the same names in the model's section.
 #define TARGET_TRAY_ENABLE "TrayIconEnable"
 #define TARGET_TRAY_SELECTED "TrayIconSelected"
+// The printer's state on the icon and its notification, both on unless switched off: a
+// target's values, else the same keys of the driver's profile; the values of the policy
+// key under HKLM override both.
+#define TARGET_STATE_SHOW "TrayIconShowState"
+#define TARGET_STATE_NOTIFY "TrayIconNotify"
+#define STATE_POLICY_KEY "SOFTWARE\\Policies\\ORVEL\\ZET3"
 
 // The printer library's export that writes a new target's default values. Arguments:
 // printer name ("" for a port-list target), driver name as the spooler reports it ("" when
@@ -98,3 +104,10 @@ int RemoveTargetReg(const char* path);
 // and what is left in it then stay.
 int DeleteRegTree(const char* path);
 
+
+// A state switch (TARGET_STATE_SHOW or TARGET_STATE_NOTIFY): the target's value (HKCU
+// path; "" for none), else the key of the model's section in the profile INI file ("" for
+// none), else on; a value of the policy key overrides them all, and *byPolicy (optional)
+// tells whether it did. 1 on, 0 off.
+int ReadStateSwitch(const char* name, const char* targetPath, const char* profilePath, const char* modelId,
+                    int* byPolicy = nullptr);

@@ -2,8 +2,11 @@
 // the frame with a bitmap and a text from the resource library) and the tray icon's
 // mouse handling.
 #include <windows.h>
+#include <ole2.h>
+#include <oleacc.h>
 
 #include <ctype.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -85,9 +88,68 @@ SIZE BitmapSize(HBITMAP bitmap)
     return SIZE{info.bmWidth, info.bmHeight};
 }
 
+static_assert(sizeof(CAuxMenuItem::AccessName) == sizeof(MSAAMENUINFO) &&
+                  offsetof(CAuxMenuItem::AccessName, text) == offsetof(MSAAMENUINFO, pszWText),
+              "the item data starts as screen readers read it");
+
+// The access key of a tool item: the first letter or digit of its text that no earlier
+// item took (`taken` holds the keys taken, in upper case). Its offset, or -1.
+int ChooseAccessKey(const char* text, char* taken, size_t takenSize)
+{
+    for (const char* p = text; *p; p = CharNextA(p)) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c >= 0x80 || !isalnum(c))
+            continue;
+        char key = static_cast<char>(toupper(c));
+        if (strchr(taken, key))
+            continue;
+        size_t used = strlen(taken);
+        if (used + 1 < takenSize) {
+            taken[used] = key;
+            taken[used + 1] = '\0';
+        }
+        return static_cast<int>(p - text);
+    }
+    return -1;
+}
+
+// Fills the item's data for screen readers: its text as wide characters, with "&" before
+// the access key (and every "&" of the text doubled).
+void SetAccessName(CAuxMenuItem* item)
+{
+    char marked[2 * 260 + 2];
+    size_t out = 0;
+    for (int i = 0; item->m_szText[i] && out + 3 < sizeof(marked); ++i) {
+        if (i == item->m_nAccessKey || item->m_szText[i] == '&')
+            marked[out++] = '&';
+        marked[out++] = item->m_szText[i];
+    }
+    marked[out] = '\0';
+    const int room = static_cast<int>(sizeof(item->m_wszName) / sizeof(WCHAR));
+    int chars = MultiByteToWideChar(CP_ACP, 0, marked, -1, item->m_wszName, room);
+    if (chars <= 0) {
+        item->m_wszName[room - 1] = L'\0';
+        chars = static_cast<int>(lstrlenW(item->m_wszName)) + 1;
+    }
+    item->m_access.signature = MSAA_MENU_SIG;
+    item->m_access.chars = static_cast<DWORD>(chars - 1);
+    item->m_access.text = item->m_wszName;
+}
+
+// True in high-contrast mode: bitmaps are drawn without their light background then.
+bool HighContrast()
+{
+    HIGHCONTRASTA contrast;
+    memset(&contrast, 0, sizeof(contrast));
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
 // Copies a bitmap of `own` size into `place`, stretched when the menu is not at 100 %:
-// whole multiples keep sharp pixel blocks, other scales are smoothed.
-void DrawBitmap(HDC dc, HBITMAP bitmap, SIZE own, const RECT& place)
+// whole multiples keep sharp pixel blocks, other scales are smoothed. With `clear`, the
+// colour of its top-left pixel (its background) is left out.
+void DrawBitmap(HDC dc, HBITMAP bitmap, SIZE own, const RECT& place, bool clear)
 {
     HDC mem = CreateCompatibleDC(dc);
     if (!mem)
@@ -96,7 +158,10 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, SIZE own, const RECT& place)
         ScopedSelect select(mem, bitmap);
         int width = place.right - place.left;
         int height = place.bottom - place.top;
-        if (width == own.cx && height == own.cy) {
+        if (clear) {
+            GdiTransparentBlt(dc, place.left, place.top, width, height, mem, 0, 0, own.cx, own.cy,
+                              GetPixel(mem, 0, 0));
+        } else if (width == own.cx && height == own.cy) {
             BitBlt(dc, place.left, place.top, width, height, mem, 0, 0, SRCCOPY);
         } else {
             bool whole = width % own.cx == 0 && height % own.cy == 0;
@@ -205,6 +270,7 @@ int CMainFrame::BuildAuxMenu(HMENU popup)
 
     int visible = 0;
     int nextSeparator = 0;
+    char takenKeys[AUX_ITEM_COUNT + 1] = "";
     for (int slot = 0; slot < m_nAuxItemCount; ++slot) {
         UINT command = ID_AUX_FIRST + slot;
         char name[16];
@@ -231,7 +297,18 @@ int CMainFrame::BuildAuxMenu(HMENU popup)
         item.m_hBitmap = LoadBitmapA(m_hResDll, MAKEINTRESOURCEA(command));
         item.m_nCommand = command;
         SafeAppend(item.m_szText, text);
-        AppendMenuA(popup, MF_OWNERDRAW, command, reinterpret_cast<LPCSTR>(item.m_szText));
+        item.m_nAccessKey = ChooseAccessKey(item.m_szText, takenKeys, sizeof(takenKeys));
+        SetAccessName(&item);
+        // Owner-drawn, with its text too, and the screen readers' data first in its data.
+        MENUITEMINFOA info;
+        memset(&info, 0, sizeof(info));
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_DATA;
+        info.fType = MFT_OWNERDRAW;
+        info.wID = command;
+        info.dwTypeData = item.m_szText;
+        info.dwItemData = reinterpret_cast<ULONG_PTR>(&item.m_access);
+        InsertMenuItemA(popup, static_cast<UINT>(GetMenuItemCount(popup)), TRUE, &info);
     }
     return 1;
 }
@@ -269,6 +346,23 @@ void CMainFrame::MeasureAuxItem(MEASUREITEMSTRUCT* record)
     record->itemHeight = static_cast<UINT>(size.cy);
 }
 
+LRESULT CMainFrame::OnMenuChar(UINT key, HMENU menu)
+{
+    if (!menu || key >= 0x80 || !isalnum(static_cast<int>(key)))
+        return 0;
+    char wanted = static_cast<char>(toupper(static_cast<int>(key)));
+    int count = GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position) {
+        int slot = AuxSlot(this, GetMenuItemID(menu, position));
+        if (slot < 0)
+            continue;
+        const CAuxMenuItem& item = m_pAuxItems[slot];
+        if (item.m_nAccessKey >= 0 && toupper(static_cast<unsigned char>(item.m_szText[item.m_nAccessKey])) == wanted)
+            return MAKELRESULT(position, MNC_EXECUTE);
+    }
+    return 0;
+}
+
 void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
 {
     if (!record || record->CtlType != ODT_MENU)
@@ -294,49 +388,107 @@ void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
     SIZE bitmap = BitmapSize(item.m_hBitmap);
     AuxItemPlace place = PlaceAuxItem(AuxMenuMetricsForDpi(MenuDpi()), rc, bitmap, text);
     if (bitmap.cx > 0)
-        DrawBitmap(dc, item.m_hBitmap, bitmap, place.bitmap);
+        DrawBitmap(dc, item.m_hBitmap, bitmap, place.bitmap, HighContrast());
 
-    COLORREF oldText = SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    COLORREF textColour = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
+    COLORREF oldText = SetTextColor(dc, textColour);
     COLORREF oldBack = SetBkColor(dc, fill);
     TextOutA(dc, place.text.x, place.text.y, item.m_szText, length);
+    // The access key underlined, unless the menu was opened with the mouse.
+    if (item.m_nAccessKey >= 0 && !(record->itemState & ODS_NOACCEL)) {
+        SIZE before = {0, 0};
+        SIZE key = {0, 0};
+        GetTextExtentPoint32A(dc, item.m_szText, item.m_nAccessKey, &before);
+        GetTextExtentPoint32A(dc, item.m_szText + item.m_nAccessKey, 1, &key);
+        TEXTMETRICA metrics;
+        if (GetTextMetricsA(dc, &metrics)) {
+            RECT line = {place.text.x + before.cx, place.text.y + metrics.tmAscent + 1,
+                         place.text.x + before.cx + key.cx, place.text.y + metrics.tmAscent + 2};
+            HBRUSH pen = CreateSolidBrush(textColour);
+            if (pen) {
+                FillRect(dc, &line, pen);
+                DeleteObject(pen);
+            }
+        }
+    }
     SetTextColor(dc, oldText);
     SetBkColor(dc, oldBack);
 }
 
-int CMainFrame::OnTrayNotify(WPARAM, LPARAM mouseMessage)
+int CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
-    UINT mouse = static_cast<UINT>(mouseMessage);
-    if (mouse == WM_LBUTTONDBLCLK) {
+    // Version 4 sends the message in the low word and the icon's anchor point in wParam;
+    // older versions the message alone.
+    UINT message = LOWORD(lParam);
+    POINT anchor = {0, 0};
+    if (m_uTrayVersion >= NOTIFYICON_VERSION_4) {
+        anchor.x = static_cast<short>(LOWORD(wParam));
+        anchor.y = static_cast<short>(HIWORD(wParam));
+    } else {
+        GetCursorPos(&anchor);
+    }
+    switch (message) {
+    case WM_LBUTTONUP:
+        m_fMouseSelect = true;
+        return 0;
+    case NIN_SELECT:
+        // After a mouse click it is that click, which does nothing; from the keyboard
+        // (Space) it opens the status window.
+        if (m_fMouseSelect) {
+            m_fMouseSelect = false;
+            return 0;
+        }
+        break;
+    case WM_LBUTTONDBLCLK:
+    case NIN_KEYSELECT:
+    case NIN_BALLOONUSERCLICK:
+        break;
+    case WM_CONTEXTMENU:
+        if (!m_uTrayVersion)
+            return 0;
         if (!ChkDelPrn()) {
             PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
             return 1;
         }
-        OnPrinterStatus();
+        ShowTrayMenu(anchor);
+        return 0;
+    case WM_RBUTTONDOWN:
+        // Without a version the shell sends no WM_CONTEXTMENU: the button opens the menu.
+        if (m_uTrayVersion)
+            return 0;
+        if (!ChkDelPrn()) {
+            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+            return 1;
+        }
+        ShowTrayMenu(anchor);
+        return 0;
+    default:
         return 0;
     }
-    if (mouse != WM_RBUTTONDOWN)
-        return 0;
-
     if (!ChkDelPrn()) {
         PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
         return 1;
     }
+    OnPrinterStatus();
+    return 0;
+}
+
+void CMainFrame::ShowTrayMenu(POINT anchor)
+{
     SetForegroundWindow(m_hWnd);
     SetFocus(m_hWnd);
-    // Ctrl+Shift+Space held during the right click closes the monitor.
+    // Ctrl+Shift+Space held while the menu is asked for closes the monitor.
     if ((GetAsyncKeyState(VK_CONTROL) & 0x8000) && (GetAsyncKeyState(VK_SHIFT) & 0x8000) &&
         (GetAsyncKeyState(VK_SPACE) & 0x8000)) {
         PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-        return 0;
+        return;
     }
 
-    POINT cursor = {0, 0};
-    GetCursorPos(&cursor);
-    // The menu opens at the cursor: its tool items are measured and drawn at that scale.
-    m_nMenuDpi = DpiAtPoint(cursor);
+    // The menu opens at the icon: its tool items are measured and drawn at that scale.
+    m_nMenuDpi = DpiAtPoint(anchor);
     HMENU popup = m_hMenu ? GetSubMenu(m_hMenu, 0) : nullptr;
     if (!popup)
-        return 0;
+        return;
     HWND owner = m_hWnd;
     while (owner && (GetWindowLongA(owner, GWL_STYLE) & WS_CHILD)) {
         HWND parent = GetParent(owner);
@@ -345,9 +497,11 @@ int CMainFrame::OnTrayNotify(WPARAM, LPARAM mouseMessage)
         owner = parent;
     }
     DrawMenuBar(owner);
-    TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, owner, nullptr);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, anchor.x, anchor.y, 0, owner, nullptr);
     SendMessageA(m_hWnd, WM_NULL, 0, 0);
-    return 0;
+    // The keyboard focus goes back to the notification area.
+    if (m_uTrayVersion && m_nid.hWnd)
+        m_pfnNotifyIcon(NIM_SETFOCUS, &m_nid);
 }
 
 void CMainFrame::OnAux(UINT command)

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "lang_resolver.h"
+#include "library.h"
 #include "mainframe.h"
 #include "scoped.h"
 #include "strutil.h"
@@ -78,10 +79,10 @@ int CMainFrame::LoadTraySettings()
 
 int CMainFrame::SetTrayIcon(int index, int add)
 {
-    SafeCopyEllipsis(m_nid.szTip, TRAY_TIP_CHARS + 1, KeyName());
+    ComposeTrayTip(m_nid.szTip, sizeof(m_nid.szTip));
     int image = ValidIconIndex(index);
     if (!add) {
-        m_nid.hIcon = m_hIcon[image];
+        m_nid.hIcon = TrayImage(image);
         m_pfnNotifyIcon(NIM_MODIFY, &m_nid);
         return 1;
     }
@@ -101,12 +102,31 @@ int CMainFrame::SetTrayIcon(int index, int add)
         m_hIcon[i] = static_cast<HICON>(LoadImageA(m_hResDll, MAKEINTRESOURCEA(IDI_TRAY_FIRST + i), IMAGE_ICON,
                                                    width, height, LR_DEFAULTCOLOR));
     }
-    m_nid.hIcon = m_hIcon[image];
-    if (AddTrayIconWithRetry())
+    m_nid.hIcon = TrayImage(image);
+    if (AddTrayIconWithRetry()) {
+        SetTrayVersion();
         return 1;
+    }
     // The icon was never set up: the clean-up must not delete it.
     m_nid.hWnd = nullptr;
     return 0;
+}
+
+void CMainFrame::SetTrayVersion()
+{
+    // Version 4 hands over the icon's anchor point with each callback; version 3 is the
+    // one older shells know. Either sends WM_CONTEXTMENU and NIN_SELECT / NIN_KEYSELECT,
+    // so that the keyboard reaches the icon.
+    NOTIFYICONDATAA version = m_nid;
+    m_uTrayVersion = 0;
+    const UINT versions[] = {NOTIFYICON_VERSION_4, NOTIFYICON_VERSION};
+    for (UINT wanted : versions) {
+        version.uVersion = wanted;
+        if (m_pfnNotifyIcon(NIM_SETVERSION, &version)) {
+            m_uTrayVersion = wanted;
+            return;
+        }
+    }
 }
 
 BOOL CMainFrame::AddTrayIconWithRetry()
@@ -164,15 +184,51 @@ int CMainFrame::DisableTrayIcon()
     return rc == ERROR_SUCCESS ? 1 : 0;
 }
 
+int CMainFrame::OnDisplayScaleChanged()
+{
+    // Only a shown icon of another size than the shell's small icons now needs new images.
+    int width = GetSystemMetrics(SM_CXSMICON);
+    ICONINFO info;
+    BITMAP bm;
+    if (!m_nid.hWnd || !m_hIcon[0] || !GetIconInfo(m_hIcon[0], &info))
+        return 0;
+    bool same = GetObjectA(info.hbmMask, sizeof(bm), &bm) && bm.bmWidth == width;
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    if (same)
+        return 0;
+    // The images again from the resource library, at the new size, and the badge on them.
+    m_hResDll = LoadResourceLibrary(m_szResDllPath);
+    if (!m_hResDll)
+        return 0;
+    int height = GetSystemMetrics(SM_CYSMICON);
+    for (int i = 0; i < TRAY_ICON_COUNT; ++i) {
+        HICON fresh = static_cast<HICON>(LoadImageA(m_hResDll, MAKEINTRESOURCEA(IDI_TRAY_FIRST + i), IMAGE_ICON,
+                                                    width, height, LR_DEFAULTCOLOR));
+        if (!fresh)
+            continue;
+        if (m_hIcon[i])
+            DestroyIcon(m_hIcon[i]);
+        m_hIcon[i] = fresh;
+    }
+    FreeLibrary(m_hResDll);
+    m_hResDll = nullptr;
+    SetTrayIcon(m_nSelectedIcon, 0);
+    return 1;
+}
+
 int CMainFrame::OnTaskbarCreated()
 {
     // The icon exists only while it was set up by StartUp (the record holds the window).
     // The resource library is gone by now: add the icon again with the handles held.
     if (!m_nid.hWnd)
         return 0;
-    m_nid.hIcon = m_hIcon[ValidIconIndex(m_nSelectedIcon)];
-    if (m_pfnNotifyIcon(NIM_ADD, &m_nid))
+    m_nid.hIcon = TrayImage(ValidIconIndex(m_nSelectedIcon));
+    if (m_pfnNotifyIcon(NIM_ADD, &m_nid)) {
+        SetTrayVersion();
         return 1;
+    }
     // Still there (the shell kept it): bring its image up to date instead.
     return m_pfnNotifyIcon(NIM_MODIFY, &m_nid) ? 1 : 0;
 }

@@ -112,12 +112,19 @@ TEST_F(PrefsFromMonitor, ChosenImageIsSavedAndTheMonitorRefreshes)
     EXPECT_TRUE(GetWindowLongA(image, GWL_STYLE) & BS_ICON);
     EXPECT_NE(0, SendMessageA(image, BM_GETIMAGE, IMAGE_ICON, 0)) << "icon 702 of the resource library";
 
+    // The state switches are on by default; only the one changed is stored.
+    EXPECT_TRUE(zt::IsChecked(m_window, IDC_PREFS_SHOW_STATE));
+    EXPECT_TRUE(zt::IsChecked(m_window, IDC_PREFS_NOTIFY));
+    zt::Click(m_window, IDC_PREFS_NOTIFY);
+
     zt::Click(m_window, IDC_PREFS_IMAGE_FIRST + 2);
     EXPECT_TRUE(zt::IsChecked(m_window, IDC_PREFS_IMAGE_FIRST + 2));
     EXPECT_FALSE(zt::IsChecked(m_window, IDC_PREFS_IMAGE_FIRST));
     PressOk();
     EXPECT_EQ(2u, Value("TrayIconSelected"));
     EXPECT_EQ(1u, Value("TrayIconEnable"));
+    EXPECT_EQ(0u, Value(TARGET_STATE_NOTIFY));
+    EXPECT_FALSE(zt::ValueExists(HKEY_CURRENT_USER, m_kit.TargetKey(), TARGET_STATE_SHOW));
 
     // The monitor took the refresh: its icon shows another image now (and stays so), and it
     // runs on.

@@ -9,7 +9,10 @@
 #include <string.h>
 
 #include "driverkit.h"
+#include "fake_change.h"
 #include "printer_state.h"
+#include "status_window.h"
+#include "statuswin_testutil.h"
 #include "targets.h"
 #include "testsupport.h"
 #include "tray_settings.h"
@@ -66,6 +69,38 @@ TEST(PrinterStateQuery, ReadsTheSpooler)
     char text[260];
     PrinterStatusText(state.status, state.attributes, text, sizeof(text));
     EXPECT_STREQ("Ready", text);
+}
+
+TEST(PrinterStateQuery, WindowReadsAgainWhenTheSpoolerTellsOfAChange)
+{
+    zt::TestPrinter printer;
+    ASSERT_TRUE(printer.Ok());
+    PrinterIdentity identity;
+    memset(&identity, 0, sizeof(identity));
+    SafeCopy(identity.printer, printer.Name().c_str());
+    zt::FakeChange change;
+    {
+        CStatusWindow window(identity);
+        window.m_pChangeApi = change.Api();
+        ASSERT_NE(nullptr, window.Create(GetModuleHandleA(nullptr)));
+        ASSERT_TRUE(zt::SetPrinterState(printer.Name(), PRINTER_STATUS_PAPER_OUT));
+        change.Signal(PRINTER_CHANGE_SET_PRINTER);
+        char expected[260];
+        PrinterStatusText(PRINTER_STATUS_PAPER_OUT, 0, expected, sizeof(expected));
+        // Long before the once-a-minute reading.
+        EXPECT_TRUE(zt::WaitFor(
+            [&] {
+                MSG msg;
+                while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                    DispatchMessageA(&msg);
+                return zt::ItemText(window.Handle(), IDC_STATUS_STATE) == expected;
+            },
+            5000));
+    }
+    zt::SetPrinterState(printer.Name(), 0);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }
 
 TEST(PrinterStateQuery, MissingPrinterGivesTheError)

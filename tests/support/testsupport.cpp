@@ -388,6 +388,34 @@ bool SetPrinterDword(const std::string& printerName, const char* valueName, DWOR
     return SetPrinterRaw(printerName, valueName, REG_DWORD, &value, sizeof(value));
 }
 
+bool SetPrinterState(const std::string& printerName, DWORD status, bool workOffline)
+{
+    if (!SetDword(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Printers\\" + printerName,
+                  "Status", status))
+        return false;
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &printer, &access))
+        return false;
+    bool ok = false;
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> block(needed ? needed : 1);
+    if (needed && GetPrinterA(printer, 2, block.data(), needed, &needed)) {
+        auto* info = reinterpret_cast<PRINTER_INFO_2A*>(block.data());
+        bool offline = (info->Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) != 0;
+        if (offline == workOffline) {
+            ok = true;
+        } else {
+            info->Attributes ^= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+            info->pSecurityDescriptor = nullptr;
+            ok = SetPrinterA(printer, 2, block.data(), 0) != FALSE;
+        }
+    }
+    ClosePrinter(printer);
+    return ok;
+}
+
 TestPrinter::TestPrinter(std::string printerName, std::string portName, std::string driverName)
     : m_printer(std::move(printerName)), m_port(std::move(portName)), m_driver(std::move(driverName))
 {

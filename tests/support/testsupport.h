@@ -158,6 +158,9 @@ bool PrinterExists(const std::string& printerName);
 // Printer data (SetPrinterDataA) of type REG_DWORD, or raw bytes of any type.
 bool SetPrinterDword(const std::string& printerName, const char* valueName, DWORD value);
 bool SetPrinterRaw(const std::string& printerName, const char* valueName, DWORD type, const void* data, DWORD size);
+// Makes the spooler report a state: the status bits (which Wine's spooler reads from the
+// printer's registry key) and the "work offline" attribute (set through the spooler).
+bool SetPrinterState(const std::string& printerName, DWORD status, bool workOffline = false);
 
 // A driver and a printer with unique names added for the lifetime of the object.
 class TestPrinter {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "driverkit.h"
+#include "fake_change.h"
 #include "mainframe.h"
 #include "reg_view.h"
 #include "runvalue.h"
@@ -242,6 +243,62 @@ TEST(MainFrame, MaskCheckRestartsWhileThePrinterServes)
     frame.OnTimer(TIMER_MASK_CHECK);
     EXPECT_EQ(0u, frame.m_nMaskCheckTimer);
     EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
+}
+
+TEST(MainFrame, ChangeNotificationReadsAgainAndSeesADeletedPrinter)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    zt::FakeChange change;
+    TestFrame frame(kit.Printer());
+    frame.m_pChangeApi = change.Api();
+    frame.StartStateWatch();
+    ASSERT_TRUE(frame.m_watch.Active());
+    MSG msg;
+    auto posted = [&] { return zt::WaitFor([&] { return TakeMessage(frame.m_hWnd, WM_PRINTERCHANGE, &msg); }, 5000); };
+
+    // A change is read at once, not at the next check.
+    ASSERT_TRUE(zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_PAPER_OUT));
+    change.Signal(PRINTER_CHANGE_SET_PRINTER);
+    ASSERT_TRUE(posted());
+    EXPECT_EQ(0, frame.OnPrinterChange());
+    EXPECT_EQ(PRINTER_ERROR, frame.m_condition);
+    // While notifications come, the checks leave the state alone until the twentieth.
+    zt::SetPrinterState(kit.Printer(), 0);
+    for (int i = 1; i < STATE_REREAD_CHECKS; ++i)
+        frame.OnTimer(TIMER_MASK_CHECK);
+    EXPECT_EQ(PRINTER_ERROR, frame.m_condition);
+    frame.OnTimer(TIMER_MASK_CHECK);
+    EXPECT_EQ(PRINTER_READY, frame.m_condition);
+
+    // The printer deleted: the monitor closes at once, its start-up entry removed.
+    zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), "\"zettray.exe\" /P \"" + kit.Printer() + "\"");
+    ASSERT_TRUE(kit.DeletePrinter());
+    change.Signal(PRINTER_CHANGE_DELETE_PRINTER);
+    ASSERT_TRUE(posted());
+    EXPECT_EQ(1, frame.OnPrinterChange());
+    EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
+    EXPECT_FALSE(user.Exists());
+}
+
+TEST(MainFrame, FailedChangeNotificationHandsTheReadingToTheChecks)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    zt::FakeChange change;
+    TestFrame frame(kit.Printer());
+    frame.m_pChangeApi = change.Api();
+    frame.StartStateWatch();
+    ASSERT_TRUE(frame.m_watch.Active());
+    change.Signal(0, FALSE);
+    MSG msg;
+    ASSERT_TRUE(zt::WaitFor([&] { return TakeMessage(frame.m_hWnd, WM_PRINTERCHANGE, &msg); }, 5000));
+    EXPECT_EQ(0, frame.OnPrinterChange());
+    EXPECT_FALSE(frame.m_watch.Active());
+    ASSERT_TRUE(zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_DOOR_OPEN));
+    frame.OnTimer(TIMER_MASK_CHECK);
+    EXPECT_EQ(PRINTER_ERROR, frame.m_condition) << "read on the next check";
+    zt::SetPrinterState(kit.Printer(), 0);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "library.h"
 #include "mainframe.h"
 #include "monitor_util.h"
+#include "targets.h"
 #include "testsupport.h"
 
 namespace {
@@ -24,6 +25,7 @@ struct FakeShell {
     bool refuseAllAdds = false;
     std::vector<DWORD> calls;
     std::vector<HICON> icons;
+    std::vector<NOTIFYICONDATAA> records;
 };
 FakeShell* g_shell = nullptr;
 
@@ -31,6 +33,7 @@ BOOL WINAPI FakeNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
 {
     g_shell->calls.push_back(message);
     g_shell->icons.push_back(data->hIcon);
+    g_shell->records.push_back(*data);
     if (message == NIM_ADD && (g_shell->refuseAllAdds || g_shell->refuseAdds-- > 0))
         return FALSE;
     return TRUE;
@@ -66,8 +69,11 @@ TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
     ASSERT_NE(nullptr, m_frame.m_hResDll);
     m_shell.refuseAdds = 3;
     EXPECT_EQ(1, m_frame.SetTrayIcon(1, 1));
-    EXPECT_EQ(4u, m_shell.calls.size()) << "three refusals, then the add that worked";
-    EXPECT_EQ(m_frame.m_hIcon[1], m_shell.icons.back());
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_ADD, NIM_ADD, NIM_SETVERSION}), m_shell.calls)
+        << "three refusals, then the add that worked, then the newest version";
+    EXPECT_EQ(4u, m_shell.records.back().uVersion);
+    EXPECT_EQ(4u, m_frame.m_uTrayVersion);
+    EXPECT_EQ(m_frame.m_hIcon[1], m_shell.icons[3]);
     EXPECT_NE(nullptr, m_frame.m_hIcon[0]);
     EXPECT_NE(m_frame.m_hIcon[0], m_frame.m_hIcon[1]);
     // At the shell's small-icon size.
@@ -79,9 +85,9 @@ TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
     DeleteObject(icon.hbmColor);
     DeleteObject(icon.hbmMask);
     EXPECT_EQ(TRAY_RECORD_SIZE, m_frame.m_nid.cbSize);
-    // The first form of the record ends with its 64-byte tip: 88 bytes in a 32-bit
-    // program, 104 in a 64-bit one (handles are 8 bytes there).
-    EXPECT_EQ(offsetof(NOTIFYICONDATAA, szTip) + 64, m_frame.m_nid.cbSize);
+    // The record reaches up to the icon's version and notification texts (shells ignore
+    // a notification in the 88-byte first form).
+    EXPECT_EQ(offsetof(NOTIFYICONDATAA, guidItem) + sizeof(GUID), m_frame.m_nid.cbSize);
     EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), m_frame.m_nid.uFlags);
     EXPECT_EQ(1124u, m_frame.m_nid.uCallbackMessage);
     EXPECT_STREQ("Laser A", m_frame.m_nid.szTip);
@@ -101,10 +107,13 @@ TEST_F(FrameTest, TrayAddGivesUpAfterTenRetries)
 TEST_F(FrameTest, ImageOutsideTheThreeShowsTheFirstAndTipIsCut)
 {
     m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
-    SafeCopyText(m_frame.m_szPrinterName, std::string(100, 'p'));
+    SafeCopyText(m_frame.m_szPrinterName, std::string(127, 'p'));
     ASSERT_EQ(1, m_frame.SetTrayIcon(2, 1));
     EXPECT_EQ(m_frame.m_hIcon[2], m_shell.icons.back());
-    EXPECT_EQ(std::string(60, 'p') + "...", m_frame.m_nid.szTip);
+    EXPECT_EQ(std::string(127, 'p'), m_frame.m_nid.szTip);
+    SafeCopyText(m_frame.m_szPrinterName, std::string(200, 'p'));
+    m_frame.SetTrayIcon(2, 0);
+    EXPECT_EQ(std::string(124, 'p') + "...", m_frame.m_nid.szTip);
     for (int index : {3, -1, 1000}) {
         EXPECT_EQ(1, m_frame.SetTrayIcon(index, 0));
         EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
@@ -129,13 +138,29 @@ TEST_F(FrameTest, NewNotificationAreaGetsTheIconAgain)
     m_shell.calls.clear();
     m_shell.icons.clear();
     EXPECT_EQ(1, m_frame.OnTaskbarCreated());
-    ASSERT_EQ(1u, m_shell.calls.size());
+    ASSERT_EQ(2u, m_shell.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), m_shell.calls[0]);
+    EXPECT_EQ(static_cast<DWORD>(NIM_SETVERSION), m_shell.calls[1]);
     EXPECT_EQ(m_frame.m_hIcon[2], m_shell.icons[0]);
     // The shell still has it: the image is brought up to date instead.
     m_shell.refuseAllAdds = true;
     EXPECT_EQ(1, m_frame.OnTaskbarCreated());
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
+}
+
+TEST_F(FrameTest, MenuClosedGivesTheFocusBackToTheIcon)
+{
+    m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
+    ASSERT_EQ(1, m_frame.SetTrayIcon(0, 1));
+    m_frame.m_fIconInstall = 1; // no deleted-printer check
+    m_frame.m_hMenu = CreateMenu();
+    AppendMenuA(m_frame.m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), "tray");
+    // Version 4: the button alone does nothing, WM_CONTEXTMENU opens the menu.
+    m_frame.OnTrayNotify(MAKEWPARAM(10, 20), MAKELPARAM(WM_RBUTTONDOWN, 0));
+    EXPECT_NE(static_cast<DWORD>(NIM_SETFOCUS), m_shell.calls.back());
+    m_frame.OnTrayNotify(MAKEWPARAM(10, 20), MAKELPARAM(WM_CONTEXTMENU, 0));
+    EXPECT_EQ(static_cast<DWORD>(NIM_SETFOCUS), m_shell.calls.back());
+    m_frame.CleanUp();
 }
 
 // The menu that BuildAuxMenu leaves: "-" for a separator, else the command number.
@@ -242,6 +267,30 @@ TEST_F(AuxMenuTest, ItemsNeedValueAndTextAndKeepTheirBitmap)
     EXPECT_NE(nullptr, m_frame.m_pAuxItems[0].m_hBitmap);
     EXPECT_EQ(nullptr, m_frame.m_pAuxItems[1].m_hBitmap);
     EXPECT_EQ(0u, m_frame.m_pAuxItems[6].m_nCommand);
+
+    // Each item carries its text, and first in its data what screen readers read of it,
+    // with the access key marked: the first letter that no earlier item took.
+    const wchar_t* const names[] = {L"&Tool A", L"T&ool B"};
+    for (int i = 0; i < 2; ++i) {
+        char text[64] = "";
+        MENUITEMINFOA info;
+        memset(&info, 0, sizeof(info));
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_STRING | MIIM_DATA | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = sizeof(text);
+        ASSERT_TRUE(GetMenuItemInfoA(m_popup, 920 + i, FALSE, &info));
+        EXPECT_STREQ(m_frame.m_pAuxItems[i].m_szText, text);
+        EXPECT_TRUE(info.fType & MFT_OWNERDRAW);
+        const auto* name = reinterpret_cast<const CAuxMenuItem::AccessName*>(info.dwItemData);
+        ASSERT_NE(nullptr, name);
+        EXPECT_EQ(0xAA0DF00Du, name->signature);
+        EXPECT_EQ(wcslen(names[i]), name->chars);
+        EXPECT_STREQ(names[i], name->text);
+    }
+    EXPECT_EQ(MAKELRESULT(1, MNC_EXECUTE), m_frame.OnMenuChar('t', m_popup));
+    EXPECT_EQ(MAKELRESULT(2, MNC_EXECUTE), m_frame.OnMenuChar('O', m_popup));
+    EXPECT_EQ(0, m_frame.OnMenuChar('x', m_popup));
 }
 
 TEST_F(AuxMenuTest, DependentItemShownOnlyWithItsKey)
@@ -600,6 +649,182 @@ TEST_F(FrameTest, RefreshRereadsTheImageAndIgnoresAMissingTarget)
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), m_shell.calls.back());
     EXPECT_EQ(reinterpret_cast<HICON>(0x22), m_shell.icons.back());
     m_frame.m_hIcon[2] = nullptr;
+}
+
+// The icon's pixel at (x, y), as BGRA with alpha.
+DWORD IconPixel(HICON icon, int x, int y, int* size = nullptr)
+{
+    ICONINFO info;
+    if (!GetIconInfo(icon, &info))
+        return 0xDEADu;
+    BITMAP bm;
+    GetObjectA(info.hbmColor, sizeof(bm), &bm);
+    BITMAPINFO bi;
+    memset(&bi, 0, sizeof(bi));
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = bm.bmWidth;
+    bi.bmiHeader.biHeight = -bm.bmHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> pixels(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, info.hbmColor, 0, bm.bmHeight, pixels.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    if (size)
+        *size = bm.bmWidth;
+    return pixels[static_cast<size_t>(y) * bm.bmWidth + x];
+}
+
+// A frame on a real printer whose state the test sets, with the kit's images.
+class StateTest : public FrameTest {
+protected:
+    void SetUp() override
+    {
+        FrameTest::SetUp();
+        ASSERT_TRUE(m_printer.Ok());
+        SafeCopyText(m_frame.m_szPrinterName, m_printer.Name());
+        m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
+        ASSERT_EQ(1, m_frame.SetTrayIcon(0, 1));
+    }
+    // Gives the printer a state and lets the frame read it.
+    void Set(DWORD status, bool offline = false)
+    {
+        ASSERT_TRUE(zt::SetPrinterState(m_printer.Name(), status, offline));
+        m_frame.ReadPrinterStateNow();
+    }
+    size_t Balloons() const
+    {
+        size_t count = 0;
+        for (const NOTIFYICONDATAA& r : m_shell.records)
+            count += (r.uFlags & NIF_INFO) ? 1 : 0;
+        return count;
+    }
+    zt::TestPrinter m_printer;
+};
+
+struct ShownCase {
+    DWORD status;
+    bool offline;
+    bool badge;
+};
+
+TEST_F(StateTest, BadgeAndTipFollowTheState)
+{
+    const ShownCase cases[] = {
+        {PRINTER_STATUS_PAPER_OUT, false, true},
+        {0, true, true},
+        {PRINTER_STATUS_PAUSED | PRINTER_STATUS_TONER_LOW, false, true},
+        {PRINTER_STATUS_TONER_LOW, false, true},
+        {PRINTER_STATUS_PRINTING, false, false},
+        {PRINTER_STATUS_POWER_SAVE, false, false},
+        {PRINTER_STATUS_DOOR_OPEN, false, true},
+    };
+    HICON base = m_frame.m_hIcon[0];
+    int size = 0;
+    DWORD corner = IconPixel(base, 0, 0, &size);
+    ASSERT_GT(size, 0);
+    HICON before = nullptr;
+    for (const ShownCase& c : cases) {
+        SCOPED_TRACE(c.status);
+        Set(c.status, c.offline);
+        HICON shown = m_frame.m_nid.hIcon;
+        EXPECT_EQ(shown, m_shell.icons.back());
+        const char* text = "";
+        ClassifyPrinter(c.status, c.offline ? PRINTER_ATTRIBUTE_WORK_OFFLINE : 0, 0, &text);
+        if (c.badge) {
+            EXPECT_NE(base, shown);
+            EXPECT_NE(IconPixel(base, size - size / 4, size - size / 4),
+                      IconPixel(shown, size - size / 4, size - size / 4));
+            EXPECT_EQ(corner, IconPixel(shown, 0, 0)) << "the image stays as it was outside the badge";
+        } else {
+            EXPECT_EQ(base, shown);
+        }
+        EXPECT_EQ(m_printer.Name() + (text[0] ? std::string(" - ") + text : ""), m_frame.m_nid.szTip);
+        // The image it replaced is gone.
+        ICONINFO info;
+        if (before && before != shown && before != base) {
+            EXPECT_FALSE(GetIconInfo(before, &info));
+        }
+        before = shown;
+    }
+    Set(0);
+    EXPECT_EQ(base, m_frame.m_nid.hIcon);
+    EXPECT_EQ(m_printer.Name(), m_frame.m_nid.szTip) << "Ready: the name alone";
+}
+
+struct EpisodeCase {
+    DWORD status;
+    bool offline;
+    int notify;
+    DWORD icon; // NIIF_* of the notification the delay ends in; 0: none
+};
+
+TEST_F(StateTest, NotificationOncePerEpisodeOfTrouble)
+{
+    const EpisodeCase cases[] = {
+        {PRINTER_STATUS_PAPER_OUT, false, 1, NIIF_ERROR},
+        {PRINTER_STATUS_PAPER_JAM, false, 1, 0},
+        {0, true, 1, 0}, // Offline after Error: the same episode
+        {PRINTER_STATUS_POWER_SAVE, false, 1, 0},
+        {0, true, 1, NIIF_WARNING},
+        {PRINTER_STATUS_PAUSED, false, 1, 0},
+        {PRINTER_STATUS_TONER_LOW | PRINTER_STATUS_PRINTING, false, 1, 0},
+        {PRINTER_STATUS_ERROR, false, 0, 0},
+    };
+    for (const EpisodeCase& c : cases) {
+        SCOPED_TRACE(c.status);
+        m_frame.m_fNotify = c.notify;
+        Set(c.status, c.offline);
+        size_t before = Balloons();
+        m_frame.OnTimer(TIMER_ATTENTION);
+        ASSERT_EQ(before + (c.icon ? 1 : 0), Balloons());
+        if (c.icon) {
+            const NOTIFYICONDATAA& r = m_shell.records.back();
+            EXPECT_EQ(static_cast<UINT>(NIF_INFO), r.uFlags);
+            EXPECT_EQ(c.icon, r.dwInfoFlags & NIIF_ICON_MASK);
+            EXPECT_EQ(m_printer.Name(), r.szInfoTitle);
+            EXPECT_NE(nullptr, strstr(r.szInfo, m_frame.m_pszStateText));
+        }
+    }
+    Set(0);
+}
+
+struct SwitchCase {
+    int profile; // -1: no such key
+    int target;
+    int policy;
+    int on;
+};
+
+TEST_F(FrameTest, StateSwitchesFromTargetProfileAndPolicy)
+{
+    const SwitchCase cases[] = {
+        {-1, -1, -1, 1}, {0, -1, -1, 0}, {0, 1, -1, 1}, {1, 0, -1, 0}, {-1, 1, 0, 0}, {0, 0, 1, 1},
+    };
+    zt::TempFile profile{"ztprof", ".ini"};
+    zt::ScratchKey target(HKEY_CURRENT_USER, "software\\zettray-tests\\" + zt::UniqueName("target"));
+    SafeCopyText(m_frame.m_szProfilePath, profile.Path());
+    SafeCopyText(m_frame.m_szModelID, "M");
+    SafeCopyText(m_frame.m_szTargetKey, target.Path());
+    for (const SwitchCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.profile << c.target << c.policy);
+        std::string ini = "[M]\r\n";
+        if (c.profile >= 0)
+            ini += std::string(TARGET_STATE_NOTIFY) + "=" + std::to_string(c.profile) + "\r\n";
+        ASSERT_TRUE(zt::WriteFileBytes(profile.Path(), ini));
+        zt::DeleteValue(HKEY_CURRENT_USER, target.Path(), TARGET_STATE_NOTIFY);
+        if (c.target >= 0)
+            zt::SetDword(HKEY_CURRENT_USER, target.Path(), TARGET_STATE_NOTIFY, static_cast<DWORD>(c.target));
+        zt::DeleteKeyTree(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY);
+        if (c.policy >= 0)
+            zt::SetDword(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY, TARGET_STATE_NOTIFY, static_cast<DWORD>(c.policy));
+        m_frame.LoadStateSwitches();
+        EXPECT_EQ(c.on, m_frame.m_fNotify);
+        EXPECT_EQ(1, m_frame.m_fShowState);
+    }
+    zt::DeleteKeyTree(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY);
 }
 
 } // namespace

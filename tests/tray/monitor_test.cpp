@@ -4,8 +4,12 @@
 
 #include <algorithm>
 
+#include <windows.h>
+#include <winspool.h>
+
 #include "driverkit.h"
 #include "mainframe.h"
+#include "printer_status.h"
 #include "monitor_util.h"
 #include "runvalue.h"
 #include "targets.h"
@@ -149,15 +153,22 @@ TEST_F(MonitorTest, StatusProgramReceivesParameterFile)
     ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 1));
     PostMessageA(window, WM_COMMAND, ID_MONITOR_PREFS, 0);
     ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 2));
-    PostMessageA(window, WM_TRAYNOTIFY, 0, WM_LBUTTONDBLCLK);
-    ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 3));
+    // Each gesture that opens the status window, once: a double-click, Space or Enter on
+    // the icon, a click on the notification; a click's own selection opens nothing.
+    const UINT gestures[] = {WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT, NIN_SELECT, NIN_KEYSELECT,
+                             NIN_BALLOONUSERCLICK};
+    for (UINT gesture : gestures)
+        PostMessageA(window, WM_TRAYNOTIFY, 0, MAKELPARAM(gesture, 0));
+    ASSERT_TRUE(zt::WaitForRecords(m_record.Path(), 6));
+    Sleep(500);
 
     std::vector<Record> records = zt::ReadRecords(m_record.Path());
+    ASSERT_EQ(6u, records.size());
     const std::string lines = "/P \"" + kit.Printer() + "\"\r\n/D \"" + kit.Driver() + "\"\r\n/O \"LPT1:\"\r\n/M \"" +
                               kit.Model() + "\"\r\n";
-    const std::string expectedFile[] = {lines, lines + "/E\r\n", lines};
+    const std::string expectedFile[] = {lines, lines + "/E\r\n", lines, lines, lines, lines};
     const std::string program = "\"" + kit.InstallDir() + "J_R10RN1.EXE\" /F \"J_R";
-    for (size_t i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < records.size(); ++i) {
         SCOPED_TRACE(i);
         const Record& r = records[i];
         EXPECT_EQ(0u, r.commandLine.find(program)) << r.commandLine;
@@ -483,8 +494,17 @@ TEST_F(MonitorTest, RightClickShowsMenuAndChordCloses)
     HWND window = StartMonitor(kit, &monitor);
     ASSERT_NE(nullptr, window);
 
+    // The menu opens once per gesture: on WM_CONTEXTMENU (right-click, Shift+F10, the
+    // Menu key), at the icon's anchor point.
     PostMessageA(window, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+    Sleep(500);
+    EXPECT_FALSE(PopupMenuShown(monitor.Pid()));
+    PostMessageA(window, WM_TRAYNOTIFY, MAKEWPARAM(40, 30), MAKELPARAM(WM_CONTEXTMENU, 0));
     EXPECT_TRUE(zt::WaitFor([&] { return PopupMenuShown(monitor.Pid()); }, 10000));
+    RECT menu = {0, 0, 0, 0};
+    GetWindowRect(zt::FindProcessWindow(monitor.Pid(), "", "#32768"), &menu);
+    EXPECT_EQ(40, menu.left);
+    EXPECT_EQ(30, menu.top);
     PostMessageA(window, WM_CANCELMODE, 0, 0);
     EXPECT_TRUE(zt::WaitFor([&] { return !PopupMenuShown(monitor.Pid()); }, 10000));
     EXPECT_TRUE(monitor.Running());
@@ -504,7 +524,7 @@ TEST_F(MonitorTest, RightClickShowsMenuAndChordCloses)
     for (int attempt = 0; attempt < 5 && !closed; ++attempt) {
         SendInput(3, input, sizeof(INPUT));
         Sleep(50);
-        PostMessageA(window, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+        PostMessageA(window, WM_TRAYNOTIFY, 0, MAKELPARAM(WM_CONTEXTMENU, 0));
         closed = monitor.WaitExit(3000);
         if (!closed && PopupMenuShown(monitor.Pid())) {
             PostMessageA(window, WM_CANCELMODE, 0, 0);
@@ -515,6 +535,47 @@ TEST_F(MonitorTest, RightClickShowsMenuAndChordCloses)
         in.ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(3, input, sizeof(INPUT));
     EXPECT_TRUE(closed);
+}
+
+// A shown notification balloon of the shell (any process): its text into *found.
+BOOL CALLBACK FindBalloon(HWND window, LPARAM found)
+{
+    const LONG kBalloonStyle = 0x40; // TTS_BALLOON
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof(cls));
+    if (strcmp(cls, "tooltips_class32") != 0 || !(GetWindowLongA(window, GWL_STYLE) & kBalloonStyle) ||
+        !IsWindowVisible(window))
+        return TRUE;
+    char buffer[512] = "";
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+    *reinterpret_cast<std::string*>(found) = buffer;
+    return FALSE;
+}
+
+std::string BalloonText()
+{
+    std::string text;
+    EnumWindows(FindBalloon, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+TEST_F(MonitorTest, PrinterInTroubleRaisesANotification)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    ASSERT_TRUE(zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_PAPER_OUT));
+    MonitorProcess monitor;
+    HWND window = StartMonitor(kit, &monitor);
+    ASSERT_NE(nullptr, window);
+    const char* text = "";
+    ClassifyPrinter(PRINTER_STATUS_PAPER_OUT, 0, 0, &text);
+    // After 10 s in Error, and about 2 s for the shell to show it.
+    std::string shown;
+    EXPECT_TRUE(zt::WaitFor([&] { return !(shown = BalloonText()).empty(); }, 20000));
+    EXPECT_NE(std::string::npos, shown.find(text)) << shown;
+    EXPECT_TRUE(Close(window, &monitor));
+    zt::SetPrinterState(kit.Printer(), 0);
 }
 
 } // namespace

@@ -1,0 +1,62 @@
+// What a printer's status bits mean: the one table from each spooler status bit to the
+// printer's state and a short text, shared by the monitor and the kit's status window,
+// and the reader that keeps a printer's last status between checks.
+#pragma once
+
+#include <windows.h>
+
+#include <stddef.h>
+
+// A printer's state, from the least to the most urgent: a higher value wins.
+enum PrinterCondition {
+    PRINTER_READY = 0,   // power save, pending deletion, or nothing set
+    PRINTER_BUSY = 1,    // printing, processing, warming up... or documents waiting
+    PRINTER_WARNING = 2, // toner low, manual feed
+    PRINTER_PAUSED = 3,  // above Warning: a toner warning never hides a paused printer
+    PRINTER_OFFLINE = 4, // offline, not available, server unknown, "work offline"
+    PRINTER_ERROR = 5,   // paper jam, paper out, door open...
+};
+
+// One status bit of the table, in the order of the bits' values.
+struct PrinterStatusBit {
+    DWORD flag;                 // PRINTER_STATUS_*
+    PrinterCondition condition; // what the bit makes of the printer
+    const char* text;           // e.g. "Out of paper"
+};
+
+// The table: *count receives the number of rows.
+const PrinterStatusBit* PrinterStatusBits(size_t* count);
+
+// The state of a status, an attribute set (PRINTER_ATTRIBUTE_WORK_OFFLINE counts as
+// Offline) and a document count (documents make a Ready printer Busy), with the text of
+// the bit that decided it ("" for Ready). Bits outside the table are ignored.
+PrinterCondition ClassifyPrinter(DWORD status, DWORD attributes, DWORD jobs, const char** text);
+// 1 for the states that deserve a notification: Error and Offline.
+int ConditionNeedsAttention(PrinterCondition condition);
+
+// What the monitor knows of its printer between checks.
+struct PrinterStatusSample {
+    DWORD status;     // level 6
+    DWORD attributes; // level 2
+    DWORD jobs;       // level 2
+};
+
+// Reads a printer's status cheaply: level 6 (the status bits) on every read, level 2
+// (attributes, document count) on the first read, when the status bits changed and on
+// every tenth read.
+class CPrinterStatusReader {
+public:
+    static constexpr int FULL_READ_EVERY = 10;
+
+    // Reads from an open printer; true when the sample changed. A failed level-6 read
+    // falls back to level 2's status; a failed read leaves the sample as it was.
+    bool Read(HANDLE printer);
+    const PrinterStatusSample& Sample() const { return m_sample; }
+    // Forgets the sample: the next read is a full one.
+    void Reset();
+
+private:
+    PrinterStatusSample m_sample = {0, 0, 0};
+    int m_readsSinceFull = 0;
+    bool m_read = false;
+};
