@@ -46,9 +46,8 @@ bool OnGlyph(PrinterCondition condition, double x, double y, double r)
     }
 }
 
-// The icon's colour pixels with their alpha, as 32-bit BGRA rows top-down; false when the
-// icon cannot be read. An image without alpha takes it from its mask.
-bool ReadIconPixels(const ICONINFO& info, int size, std::vector<DWORD>* pixels)
+// The header of a square 32-bit BGRA image of `size` pixels, rows top-down.
+BITMAPINFO TopDownBgra(int size)
 {
     BITMAPINFO bi;
     ZeroMemory(&bi, sizeof(bi));
@@ -58,6 +57,14 @@ bool ReadIconPixels(const ICONINFO& info, int size, std::vector<DWORD>* pixels)
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
+// The icon's colour pixels with their alpha, as 32-bit BGRA rows top-down; false when the
+// icon cannot be read. An image without alpha takes it from its mask.
+bool ReadIconPixels(const ICONINFO& info, int size, std::vector<DWORD>* pixels)
+{
+    BITMAPINFO bi = TopDownBgra(size);
     pixels->assign(static_cast<size_t>(size) * size, 0);
     HDC dc = GetDC(nullptr);
     bool ok = GetDIBits(dc, info.hbmColor, 0, size, pixels->data(), &bi, DIB_RGB_COLORS) == size;
@@ -78,14 +85,7 @@ bool ReadIconPixels(const ICONINFO& info, int size, std::vector<DWORD>* pixels)
 // alpha, for shells that draw the mask.
 HICON IconFromPixels(const std::vector<DWORD>& pixels, int size)
 {
-    BITMAPINFO bi;
-    ZeroMemory(&bi, sizeof(bi));
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = size;
-    bi.bmiHeader.biHeight = -size;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = TopDownBgra(size);
     void* bits = nullptr;
     HBITMAP color = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!color)
