@@ -33,12 +33,12 @@ int FindOrCreateTarget(const PrinterIdentity& identity, char* outPath)
     memset(path, 0, sizeof(path));
     outPath[0] = '\0';
     int portList = IdentityUsesPort(identity);
-    if (FindTargetReg(IdentityKey(identity), portList, path) != 0) {
-        if (!portList && !PrinterOpens(identity.printer))
-            return 0;
-        memset(path, 0, sizeof(path));
-        GetTargetReg(identity.printer, identity.port, identity.model, &portList, path);
-    }
+    if (FindTargetReg(IdentityKey(identity), portList, path) != 0 && !portList && !PrinterOpens(identity.printer))
+        return 0;
+    // Through the monitor's own lookup also when the target exists: one that its maker
+    // left without its tray settings gets the defaults, instead of showing as switched off.
+    memset(path, 0, sizeof(path));
+    GetTargetReg(identity.printer, identity.port, identity.model, &portList, path);
     SafeCopy(outPath, ZT_TEXT, path);
     return path[0] ? 1 : 0;
 }

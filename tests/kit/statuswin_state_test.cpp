@@ -190,6 +190,12 @@ TEST(TargetLookup, CreatedWithTheLibraryDefaultsAndFoundAgain)
     char again[ZT_TEXT];
     ASSERT_EQ(1, FindOrCreateTarget(identity, again));
     EXPECT_STREQ(path, again);
+
+    // A target whose maker ended before its defaults were written gets them again.
+    ASSERT_TRUE(zt::DeleteValue(HKEY_CURRENT_USER, path, TRAY_ICON_ENABLE_VALUE));
+    ASSERT_EQ(1, FindOrCreateTarget(identity, again));
+    ASSERT_EQ(1, ReadTraySettings(path, &settings));
+    EXPECT_EQ(1u, settings.enable);
 }
 
 TEST(TargetLookup, NoneMadeForAPrinterTheSpoolerDoesNotKnow)
