@@ -791,6 +791,76 @@ TEST_F(StateTest, NotificationOncePerEpisodeOfTrouble)
     Set(0);
 }
 
+// The process's GDI objects and kernel handles. Where the system keeps no count (Wine
+// returns 0 for both), the live ones are counted slot by slot: there a GDI handle's low
+// word names its table slot, and kernel handles are multiples of four.
+void CountResources(DWORD* gdi, DWORD* handles)
+{
+    *gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    DWORD slots = 0;
+    for (ULONG_PTR slot = 1; *gdi == 0 && slot < 0x10000; ++slot)
+        slots += GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) ? 1 : 0;
+    *gdi = *gdi ? *gdi : slots;
+    *handles = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), handles) && *handles)
+        return;
+    DWORD flags;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4)
+        *handles += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
+}
+
+TEST_F(StateTest, ImagesReplacedOverManyChangesAreReleased)
+{
+    // Every badge in turn, the plain image between them, and now and then a new display
+    // scale, which loads the images again and composes the badge on them.
+    const ShownCase cycle[] = {
+        {PRINTER_STATUS_PAPER_OUT, false, true}, {0, true, true},
+        {PRINTER_STATUS_PAUSED, false, true},    {PRINTER_STATUS_TONER_LOW, false, true},
+        {0, false, false},
+    };
+    SafeCopyText(m_frame.m_szResDllPath, zt::BinPath("zetres.dll"));
+    int size = 0;
+    IconPixel(m_frame.m_hIcon[0], 0, 0, &size);
+    const int corner = size - size / 4;
+    // An image of another size than the shell's small icons stands for the old scale.
+    HICON large = static_cast<HICON>(LoadImageA(m_frame.m_hResDll, MAKEINTRESOURCEA(IDI_TRAY_FIRST), IMAGE_ICON,
+                                                size * 2, size * 2, LR_DEFAULTCOLOR));
+    ASSERT_TRUE(large);
+    FreeLibrary(m_frame.m_hResDll); // as at the end of start-up
+    m_frame.m_hResDll = nullptr;
+
+    DWORD gdi = 0, handles = 0, gdiAfter = 0, handlesAfter = 0;
+    HICON shown = m_frame.m_nid.hIcon;
+    for (int change = 0; change < 1000 + 5; ++change) {
+        if (change == 5)
+            CountResources(&gdi, &handles); // after one round, with the caches filled
+        const ShownCase& c = cycle[change % 5];
+        Set(c.status, c.offline);
+        if (change % 50 == 3) {
+            HICON stale = CopyIcon(large);
+            DestroyIcon(m_frame.m_hIcon[0]);
+            m_frame.m_hIcon[0] = stale;
+            ASSERT_EQ(1, m_frame.OnDisplayScaleChanged());
+            ICONINFO info;
+            EXPECT_FALSE(GetIconInfo(stale, &info)) << "the image of the old scale is gone";
+            EXPECT_NE(IconPixel(m_frame.m_hIcon[0], corner, corner), IconPixel(m_frame.m_nid.hIcon, corner, corner))
+                << "the badge is composed again";
+        }
+        // The image shown before is gone unless it is one of the images held.
+        bool held = shown == m_frame.m_nid.hIcon;
+        for (HICON icon : m_frame.m_hIcon)
+            held = held || shown == icon;
+        ICONINFO info;
+        ASSERT_TRUE(held || !GetIconInfo(shown, &info)) << change;
+        shown = m_frame.m_nid.hIcon;
+    }
+    CountResources(&gdiAfter, &handlesAfter);
+    EXPECT_EQ(gdi, gdiAfter);
+    EXPECT_EQ(handles, handlesAfter);
+    DestroyIcon(large);
+    Set(0);
+}
+
 struct SwitchCase {
     int profile; // -1: no such key
     int target;
