@@ -108,6 +108,8 @@ void StartMonitorAtLogOn(const std::string& printer, zt::ChildProcess* monitor)
 {
     ASSERT_TRUE(zt::StartFromMachineRun(printer, monitor));
     EXPECT_TRUE(zt::WaitFor([&] { return zt::MonitorWindow(printer) != nullptr; }, kMonitorTimeoutMs));
+    // Its start done (its window comes before its target): it waits in its message loop.
+    EXPECT_EQ(0u, WaitForInputIdle(monitor->Handle(), kMonitorTimeoutMs));
 }
 
 // The monitor has ended: the removal or upgrade closed it.
