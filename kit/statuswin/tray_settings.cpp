@@ -19,6 +19,19 @@ bool SetDwordValue(HKEY key, const char* name, int value)
            ERROR_SUCCESS;
 }
 
+// Writes the two values of the target (a negative value is left as it is). 1 when both
+// were written, 0 when the target cannot be opened or a value not be written.
+int WriteTwoValues(const char* targetPath, const char* first, int firstValue, const char* second, int secondValue)
+{
+    ScopedRegKey key;
+    if (!targetPath || !*targetPath ||
+        RegOpenKeyExA(HKEY_CURRENT_USER, targetPath, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    bool ok = SetDwordValue(key.Get(), first, firstValue);
+    ok = SetDwordValue(key.Get(), second, secondValue) && ok;
+    return ok ? 1 : 0;
+}
+
 bool PrinterOpens(const char* printerName)
 {
     ScopedPrinter printer;
@@ -59,24 +72,12 @@ int ReadTraySettings(const char* targetPath, TraySettings* out)
 
 int WriteTraySettings(const char* targetPath, int selected, int enable)
 {
-    ScopedRegKey key;
-    if (!targetPath || !*targetPath ||
-        RegOpenKeyExA(HKEY_CURRENT_USER, targetPath, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
-        return 0;
-    bool ok = SetDwordValue(key.Get(), TRAY_ICON_SELECTED_VALUE, selected);
-    ok = SetDwordValue(key.Get(), TRAY_ICON_ENABLE_VALUE, enable) && ok;
-    return ok ? 1 : 0;
+    return WriteTwoValues(targetPath, TRAY_ICON_SELECTED_VALUE, selected, TRAY_ICON_ENABLE_VALUE, enable);
 }
 
 int WriteStateSwitches(const char* targetPath, int show, int notify)
 {
-    ScopedRegKey key;
-    if (!targetPath || !*targetPath ||
-        RegOpenKeyExA(HKEY_CURRENT_USER, targetPath, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
-        return 0;
-    bool ok = SetDwordValue(key.Get(), TARGET_STATE_SHOW, show);
-    ok = SetDwordValue(key.Get(), TARGET_STATE_NOTIFY, notify) && ok;
-    return ok ? 1 : 0;
+    return WriteTwoValues(targetPath, TARGET_STATE_SHOW, show, TARGET_STATE_NOTIFY, notify);
 }
 
 HWND NotifyMonitor(const PrinterIdentity& identity, bool close)

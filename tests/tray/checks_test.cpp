@@ -245,22 +245,35 @@ TEST(MainFrame, MaskCheckRestartsWhileThePrinterServes)
     EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
 }
 
-TEST(MainFrame, ChangeNotificationReadsAgainAndSeesADeletedPrinter)
-{
+// A frame of the kit's printer whose change notification is the test's stand-in.
+class WatchedFrame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(kit.Ok());
+        frame.m_pChangeApi = change.Api();
+        frame.StartStateWatch();
+        ASSERT_TRUE(frame.m_watch.Active());
+    }
+    // The waiter thread posted its message.
+    bool Posted()
+    {
+        MSG msg;
+        return zt::WaitFor([&] { return TakeMessage(frame.m_hWnd, WM_PRINTERCHANGE, &msg); }, 5000);
+    }
     zt::TestDriverKit kit;
-    ASSERT_TRUE(kit.Ok());
     zt::FakeChange change;
-    TestFrame frame(kit.Printer());
-    frame.m_pChangeApi = change.Api();
-    frame.StartStateWatch();
-    ASSERT_TRUE(frame.m_watch.Active());
+    TestFrame frame{kit.Printer()};
+};
+
+TEST_F(WatchedFrame, ChangeNotificationReadsAgainAndSeesADeletedPrinter)
+{
     MSG msg;
-    auto posted = [&] { return zt::WaitFor([&] { return TakeMessage(frame.m_hWnd, WM_PRINTERCHANGE, &msg); }, 5000); };
 
     // A change is read at once, not at the next check.
     ASSERT_TRUE(zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_PAPER_OUT));
     change.Signal(PRINTER_CHANGE_SET_PRINTER);
-    ASSERT_TRUE(posted());
+    ASSERT_TRUE(Posted());
     EXPECT_EQ(0, frame.OnPrinterChange());
     EXPECT_EQ(PRINTER_ERROR, frame.m_condition);
     // While notifications come, the checks leave the state alone until the twentieth.
@@ -275,24 +288,16 @@ TEST(MainFrame, ChangeNotificationReadsAgainAndSeesADeletedPrinter)
     zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), "\"zettray.exe\" /P \"" + kit.Printer() + "\"");
     ASSERT_TRUE(kit.DeletePrinter());
     change.Signal(PRINTER_CHANGE_DELETE_PRINTER);
-    ASSERT_TRUE(posted());
+    ASSERT_TRUE(Posted());
     EXPECT_EQ(1, frame.OnPrinterChange());
     EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
     EXPECT_FALSE(user.Exists());
 }
 
-TEST(MainFrame, FailedChangeNotificationHandsTheReadingToTheChecks)
+TEST_F(WatchedFrame, FailedChangeNotificationHandsTheReadingToTheChecks)
 {
-    zt::TestDriverKit kit;
-    ASSERT_TRUE(kit.Ok());
-    zt::FakeChange change;
-    TestFrame frame(kit.Printer());
-    frame.m_pChangeApi = change.Api();
-    frame.StartStateWatch();
-    ASSERT_TRUE(frame.m_watch.Active());
     change.Signal(0, FALSE);
-    MSG msg;
-    ASSERT_TRUE(zt::WaitFor([&] { return TakeMessage(frame.m_hWnd, WM_PRINTERCHANGE, &msg); }, 5000));
+    ASSERT_TRUE(Posted());
     EXPECT_EQ(0, frame.OnPrinterChange());
     EXPECT_FALSE(frame.m_watch.Active());
     ASSERT_TRUE(zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_DOOR_OPEN));
