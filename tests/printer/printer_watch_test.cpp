@@ -89,13 +89,4 @@ TEST_F(WatchTest, SignalsBeforeTheTakeShareOneMessage)
     EXPECT_EQ(1, PostedAfter(3)) << "posts again after the take";
 }
 
-TEST_F(WatchTest, NoChangeHandleMeansPolling)
-{
-    m_change.Refuse();
-    EXPECT_FALSE(m_watch.Start(m_printer.Name().c_str(), m_window, kMessage, m_change.Api()));
-    EXPECT_FALSE(m_watch.Active());
-    EXPECT_EQ(0, m_change.Closed());
-    EXPECT_FALSE(m_watch.Start(zt::UniqueName("ztgone").c_str(), m_window, kMessage, m_change.Api()));
-}
-
 } // namespace

@@ -30,7 +30,6 @@ public:
         SetEvent(m_event);
     }
     // No change handle, as Wine's spooler gives none.
-    void Refuse() { m_refuse = true; }
     LONG Takes() const { return InterlockedCompareExchange(const_cast<volatile LONG*>(&m_takes), 0, 0); }
     LONG Freed() const { return m_freed; }
     LONG Closed() const { return m_closed; }
@@ -38,7 +37,7 @@ public:
 private:
     static HANDLE WINAPI First(HANDLE, DWORD, DWORD, LPVOID)
     {
-        return s_current->m_refuse ? INVALID_HANDLE_VALUE : s_current->m_event;
+        return s_current->m_event;
     }
     static BOOL WINAPI Next(HANDLE change, PDWORD cause, LPVOID, LPVOID* info)
     {
@@ -68,7 +67,6 @@ private:
     volatile DWORD m_cause = 0;
     volatile BOOL m_ok = TRUE;
     volatile bool m_lost = false;
-    bool m_refuse = false;
     volatile LONG m_takes = 0;
     volatile LONG m_freed = 0;
     volatile LONG m_closed = 0;
