@@ -1,26 +1,23 @@
-// Built into a copy of the monitor for the slow-printer trials of stress.cpp: the spooler
-// takes SLOW_PRINTER_DELAY_MS to open a printer whose name begins with SLOW_PRINTER_PREFIX,
-// as a printer on a slow or unreachable print server does (a connection, an RPC time-out).
-// Every other printer opens as usual.
+// Built into a copy of the monitor for the slow-printer trials of stress.cpp and the
+// slow-server figure of the benchmark: the spooler takes SLOW_PRINTER_DELAY_MS to open a
+// printer whose name begins with SLOW_PRINTER_PREFIX, and SLOW_SERVER_DELAY_MS for every
+// call on a printer whose name begins with SLOW_SERVER_PREFIX, as printers on a slow or
+// unreachable print server do. Every other printer answers as usual.
 #include <windows.h>
 
-#include <string.h>
-
-#include "printer.h"
+#include "fake_spooler.h"
 #include "slow_printer.h"
 
 namespace {
 
-BOOL WINAPI SlowOpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults)
-{
-    if (name && _strnicmp(name, SLOW_PRINTER_PREFIX, strlen(SLOW_PRINTER_PREFIX)) == 0)
-        Sleep(SLOW_PRINTER_DELAY_MS);
-    return OpenPrinterA(name, printer, defaults);
-}
-
 // Set before WinMain runs.
 struct SlowSpooler {
-    SlowSpooler() { g_pfnOpenPrinterA = SlowOpenPrinterA; }
+    SlowSpooler()
+    {
+        spooler.Fail(SLOW_PRINTER_PREFIX, zt::SPOOL_OPEN, 0, SLOW_PRINTER_DELAY_MS);
+        spooler.Fail(SLOW_SERVER_PREFIX, zt::SPOOL_EVERY, 0, SLOW_SERVER_DELAY_MS);
+    }
+    zt::FakeSpooler spooler;
 } g_slowSpooler;
 
 } // namespace

@@ -40,19 +40,22 @@ int CMainFrame::IsPrinterPresent()
     // the port means gone; a spooler that cannot list its ports now is asked next time.
     if (!m_szPrinterName[0]) {
         TraceMsg("enter : PortExists");
-        int state = PortExists(m_szPortName, m_pfnEnumPorts);
+        int state = PortExists(m_szPortName);
         TraceMsg("exit : PortExists");
         TraceInt("result", state);
-        return state == PORT_GONE ? 0 : 1;
+        return state;
     }
-    HANDLE printer = nullptr;
+    ScopedPrinter printer;
+    DWORD error = 0;
     TraceMsg("enter : OV_OpenPrinter");
-    BOOL result = OV_OpenPrinter(m_szPrinterName, &printer, nullptr);
+    int presence = OpenPrinterPresence(m_szPrinterName, &printer, &error);
     TraceMsg("exit : OV_OpenPrinter");
-    TraceInt("result", result);
-    if (printer)
-        ClosePrinter(printer);
-    return result ? 1 : 0;
+    TraceInt("result", presence == PRESENCE_HERE ? 1 : 0);
+    // Only the spooler's "no such printer" is a deletion; anything else is asked again at
+    // the next check.
+    if (presence == PRESENCE_UNKNOWN)
+        TraceInt("CMainFrame::ChkDelPrn : not reachable", static_cast<long>(error));
+    return presence;
 }
 
 int CMainFrame::ChkDelPrn()
@@ -62,9 +65,16 @@ int CMainFrame::ChkDelPrn()
     if (m_fIconInstall == 1)
         return 1;
 
-    if (IsPrinterPresent())
+    int presence = IsPrinterPresent();
+    NotePresence(presence);
+    if (presence != PRESENCE_GONE)
         return 1;
+    RemoveStartupEntries();
+    return 0;
+}
 
+void CMainFrame::RemoveStartupEntries()
+{
     // The printer is gone: stop checking, and remove its start-up entries.
     if (m_nPrinterCheckTimer) {
         KillTimer(m_hWnd, TIMER_PRINTER_CHECK);
@@ -75,5 +85,4 @@ int CMainFrame::ChkDelPrn()
     RemoveFromRunKey(HKEY_CURRENT_USER, valueName);
     TraceMsg("Delete Reg HKLM\\run");
     RemoveFromMachineRunKeys(valueName);
-    return 0;
 }

@@ -20,7 +20,7 @@ int CMainFrame::DuplicationChk()
         ScopedMutexLock lock;
         TraceMsg("enter : MultiExecuteCheck");
         result = MultiExecuteCheck(m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR, INSTANCE_PLACEHOLDER_HWND,
-                                   &other, &m_table, &lock);
+                                   &other, &m_table, &lock, m_szDriverName);
         TraceMsg("exit : MultiExecuteCheck");
         TraceInt("result", result);
 

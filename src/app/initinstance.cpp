@@ -69,7 +69,12 @@ int InitInstance(const char* cmdLine, CMainFrame* frame, HINSTANCE instance, con
     TraceInt("cmdInfo.m_fRemove", cmdInfo.m_fRemove);
     TraceInt("cmdInfo.m_fIconInstall", cmdInfo.m_fIconInstall);
 
-    bool printerGone = cmdInfo.m_szPrinterName[0] && !cmdInfo.CompletePrinterInfo();
+    // Only a printer that the spooler says does not exist is gone; one that it cannot
+    // reach now is started and watched until it answers.
+    int printerInfo = cmdInfo.m_szPrinterName[0] ? cmdInfo.CompletePrinterInfo() : 1;
+    bool printerGone = printerInfo == 0;
+    if (printerInfo == PRINTER_INFO_UNKNOWN)
+        TraceMsg("InitInstance : the printer cannot be reached now; starting all the same");
     bool nothingNamed = !cmdInfo.m_szPrinterName[0] && !cmdInfo.m_szPortName[0];
     if (printerGone && IsUnfitPrinterImage(cmdInfo.m_szPrinterName)) {
         TraceMsg("InitInstance : the printer's name cannot be held by the ANSI code page; ending");

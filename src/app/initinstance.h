@@ -13,10 +13,11 @@ constexpr DWORD STARTUP_DELAY_FROM_RUN_MS = 100;
 constexpr DWORD STARTUP_DELAY_OTHER_MONITOR_MS = 1500;
 
 // Reads the command line (the text after the program name), waits the start-up delay and
-// decides. With no printer to monitor (a named printer that cannot be opened, or neither a
-// printer nor a port name) it removes the start-up entry and deletes the /A parameter file
-// when the raw command line holds "/A " or "/a ", and returns 0. Returns 0 as well when no
-// model identifier is known. Otherwise it creates the frame's hidden window and runs its
+// decides. With no printer to monitor (a named printer that the spooler says does not
+// exist, or neither a printer nor a port name) it removes the start-up entry and deletes
+// the /A parameter file when the raw command line holds "/A " or "/a ", and returns 0. A
+// printer that the spooler cannot reach now is started all the same. Returns 0 as well
+// when no model identifier is known. Otherwise it creates the frame's hidden window and runs its
 // StartUp: 1 only when the monitor runs and the caller must enter the message loop. A
 // printer that can never be served (StartUp -1) loses its start-up entry, its /A file and
 // its tray icon setting; the frame is cleaned up whenever StartUp did not return 1.

@@ -148,12 +148,16 @@ int CMainFrame::StartUp()
         return 0;
     }
 
+    // A printer that cannot be reached now is watched all the same: it may answer later.
+    bool unreachable = false;
     {
         CCtrlSetReg ctrl;
-        if (ctrl.IsZetInvalid(m_szPrinterName) == 1) {
+        int invalid = ctrl.IsZetInvalid(m_szPrinterName);
+        if (invalid == 1) {
             TraceMsg("Zet is invalid.\n");
             return -1;
         }
+        unreachable = invalid == ZET_UNREACHABLE;
     }
 
     if (!GetProfilePath(m_szProfilePath, m_szDriverName, m_szModelID) || !m_szProfilePath[0])
@@ -184,6 +188,8 @@ int CMainFrame::StartUp()
         return 0;
 
     LoadStateSwitches();
+    if (unreachable)
+        NotePresence(PRESENCE_UNKNOWN);
     StartStateWatch();
 
     if (m_szProfilePath[0]) {
@@ -209,11 +215,14 @@ void CMainFrame::OnTimer(UINT_PTR id)
         bool readState = m_szPrinterName[0] && (m_fShowState || m_fNotify) &&
                          (!m_watch.Active() || ++m_nChecksSinceRead >= STATE_REREAD_CHECKS);
         CCtrlSetReg ctrl;
-        if (ctrl.IsZetInvalid(m_szPrinterName, readState ? &m_stateReader : nullptr) == 1) {
+        int invalid = ctrl.IsZetInvalid(m_szPrinterName, readState ? &m_stateReader : nullptr);
+        if (invalid == 1) {
             PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
             return;
         }
-        if (readState) {
+        if (m_szPrinterName[0])
+            NotePresence(invalid == ZET_UNREACHABLE ? PRESENCE_UNKNOWN : PRESENCE_HERE);
+        if (readState && invalid == 0) {
             m_nChecksSinceRead = 0;
             ApplyPrinterState();
         }

@@ -115,9 +115,16 @@ public:
 
     // Instance table (one copy per printer).
     int DuplicationChk();
-    // Deleted-printer check: 1 present (or not checked), 0 gone and start-up entries removed.
-    // A monitor without a printer name checks that its port is still there.
+    // Deleted-printer check: 1 present, not reachable now, or not checked; 0 gone (the
+    // spooler says so) and start-up entries removed. A monitor without a printer name
+    // checks that its port is still there.
     int ChkDelPrn();
+    // Stops the printer check and removes the printer's start-up entries (HKCU, and HKLM in
+    // both views) with the files they quote: the printer is gone.
+    void RemoveStartupEntries();
+    // What the latest open told of the printer (PRESENCE_*): while it cannot be reached, the
+    // icon says so; when it answers again, its state shows again.
+    void NotePresence(int presence);
 
     // Tray icon.
     int LoadTraySettings();
@@ -197,8 +204,6 @@ public:
     UINT m_uTaskbarCreated;
     ShellNotifyIconFn m_pfnNotifyIcon;
     DWORD m_dwTrayRetryDelay;
-    // The port listing that a port-only monitor's deleted-printer check reads.
-    EnumPortsFn m_pfnEnumPorts = EnumPortsA;
     // The DPI that the popup menu's tool items are measured and drawn at: that of the
     // monitor where the menu last opened; 0 until then (the system's).
     UINT m_nMenuDpi = 0;
@@ -211,6 +216,8 @@ public:
     int m_fNotify = 1;
     CPrinterStatusReader m_stateReader;
     PrinterCondition m_condition = PRINTER_READY; // as read
+    bool m_fUnreachable = false;                  // the latest open could not reach it
+    const char* m_pszConditionText = "";          // the text of m_condition
     PrinterCondition m_shownCondition = PRINTER_READY; // as the icon shows it
     const char* m_pszStateText = "";
     DWORD m_dwShownJobs = 0;
@@ -230,7 +237,7 @@ public:
 private:
     // The printer key: the printer name, or the port name when the printer name is empty.
     const char* KeyName() const;
-    // 1 when the printer opens (or, without a printer name, the spooler lists the port).
+    // PRESENCE_* of the printer (or, without a printer name, of its port), traced.
     int IsPrinterPresent();
     // The profile's default tray image for the model.
     int ProfileSelectedIcon() const;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <winspool.h>
 
 #include "library.h"
 
@@ -29,29 +28,6 @@ public:
 
 private:
     HKEY m_key = nullptr;
-};
-
-// Spooler printer handle.
-class ScopedPrinter {
-public:
-    ScopedPrinter() = default;
-    ~ScopedPrinter() { Close(); }
-    ScopedPrinter(const ScopedPrinter&) = delete;
-    ScopedPrinter& operator=(const ScopedPrinter&) = delete;
-
-    HANDLE Get() const { return m_handle; }
-    HANDLE* Put() { Close(); return &m_handle; }
-    bool IsOpen() const { return m_handle != nullptr; }
-    void Close()
-    {
-        if (m_handle) {
-            ClosePrinter(m_handle);
-            m_handle = nullptr;
-        }
-    }
-
-private:
-    HANDLE m_handle = nullptr;
 };
 
 // Kernel handle closed with CloseHandle (null and INVALID_HANDLE_VALUE mean none).

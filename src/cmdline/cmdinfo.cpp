@@ -286,11 +286,13 @@ int CCmdInfo::CompletePrinterInfo()
     if (!m_szPrinterName[0])
         return 0;
     ScopedPrinter printer;
-    if (!OV_OpenPrinter(m_szPrinterName, printer.Put(), nullptr) || !printer.IsOpen())
-        return 0;
+    int presence = OpenPrinterPresence(m_szPrinterName, &printer);
+    if (presence != PRESENCE_HERE)
+        return presence == PRESENCE_GONE ? 0 : PRINTER_INFO_UNKNOWN;
+    // An open printer whose information cannot be read now is not a missing one.
     PrinterInfo2 info;
     if (!info.Read(printer.Get(), true))
-        return 0;
+        return PRINTER_INFO_UNKNOWN;
     if (!m_szDriverName[0] && info.Get()->pDriverName)
         SetText(m_szDriverName, info.Get()->pDriverName);
     if (!m_szPortName[0] && info.Get()->pPortName)

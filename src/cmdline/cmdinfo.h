@@ -39,6 +39,8 @@ constexpr int CMD_LENGTH_CAP = 100000;   // a written length saturates here (bey
 
 #define PARAM_FILE_PREFIX "J_R"
 
+constexpr int PRINTER_INFO_UNKNOWN = 2; // CompletePrinterInfo: the spooler cannot tell now
+
 class CCmdLine {
 public:
     // m_szCmdLine all zero.
@@ -84,7 +86,10 @@ public:
     // (CompletePrinterInfo, ReadModelID). Always 1.
     int ParseCommandLine();
     // Fills an empty m_szDriverName and m_szPortName from the spooler's level-2 data of the
-    // printer m_szPrinterName. 1 when the printer was opened and its data read, else 0.
+    // printer m_szPrinterName. 1 when the printer was opened and its data read; 0 when the
+    // printer name is empty or the spooler says that no such printer exists;
+    // PRINTER_INFO_UNKNOWN when the spooler cannot tell now (the printer cannot be reached,
+    // or its data cannot be read).
     int CompletePrinterInfo();
     // Fills an empty m_szModelID from HKLM "software\ORVEL\ZET3\Driver\<driver>" value
     // "ModelID". 0 when the driver name is empty; 1 when a model identifier was already

@@ -34,7 +34,7 @@ const char* NonNull(const char* text)
 
 // Chooses the key (the port name when the printer name is empty and the port name is
 // not) and its table. False when no name results (an empty "MapFileName").
-bool ChooseTable(const char* printerName, const char* portName, TableChoice* out)
+bool ChooseTable(const char* printerName, const char* portName, TableChoice* out, const char* knownDriver = nullptr)
 {
     printerName = NonNull(printerName);
     portName = NonNull(portName);
@@ -42,7 +42,7 @@ bool ChooseTable(const char* printerName, const char* portName, TableChoice* out
     out->key = usePort ? portName : printerName;
     memset(out->name, 0, sizeof(out->name));
     out->fromDriver = 0;
-    if (ChooseMapName(out->name, printerName, portName, usePort, &out->fromDriver) == 0)
+    if (ChooseMapName(out->name, printerName, portName, usePort, &out->fromDriver, knownDriver) == 0)
         return false;
     out->recordSize = out->fromDriver ? RECORD_SIZE_LONG : GetRecordSize(out->key);
     return true;
@@ -89,16 +89,21 @@ void CloseInstanceTable(InstanceTable* table)
     table->hLock = nullptr;
 }
 
-int GetDriverMapName(const char* key, char* outName, int outSize)
+int GetDriverMapName(const char* key, char* outName, int outSize, const char* knownDriver)
 {
     if (!key || !outName || outSize <= 0)
         return 0;
     ScopedPrinter printer;
-    if (!OV_OpenPrinter(key, printer.Put(), nullptr) || !printer.IsOpen())
-        return 0;
     char driver[ZT_TEXT] = {0};
-    if (!GetDriverName(printer.Get(), driver, sizeof(driver)))
+    int presence = OpenPrinterPresence(key, &printer);
+    if (presence == PRESENCE_HERE) {
+        if (!GetDriverName(printer.Get(), driver, sizeof(driver)))
+            return 0;
+    } else if (presence == PRESENCE_GONE || !knownDriver || !SafeCopy(driver, knownDriver) || !driver[0]) {
+        // A printer that the spooler cannot reach now keeps the driver it was started with:
+        // its table is the one that it takes when the spooler answers.
         return 0;
+    }
     char path[ZT_TEXT] = {0};
     if (!SafeCopy(path, DRIVER_KEY_PREFIX) || !SafeAppend(path, driver))
         return 0;
@@ -124,13 +129,14 @@ int GetDriverMapName(const char* key, char* outName, int outSize)
     return 0;
 }
 
-int ChooseMapName(char* outName, const char* printerName, const char* portName, int usePort, int* outFromDriver)
+int ChooseMapName(char* outName, const char* printerName, const char* portName, int usePort, int* outFromDriver,
+                  const char* knownDriver)
 {
     if (!outName || !printerName || !portName || !outFromDriver)
         return 0;
     const char* key = usePort ? portName : printerName;
     char driverName[ZT_TEXT] = {0};
-    if (GetDriverMapName(key, driverName, sizeof(driverName)) == 1) {
+    if (GetDriverMapName(key, driverName, sizeof(driverName), knownDriver) == 1) {
         SafeCopy(outName, ZT_TEXT, driverName);
         *outFromDriver = 1;
     } else {
@@ -167,14 +173,14 @@ HANDLE OpenStdTable(const char* key, const char* name)
 }
 
 int MultiExecuteCheck(const char* printerName, const char* portName, int kind, HWND value, HWND* outWindow,
-                      InstanceTable* outTable, ScopedMutexLock* keepLocked)
+                      InstanceTable* outTable, ScopedMutexLock* keepLocked, const char* knownDriver)
 {
     if (outWindow)
         *outWindow = nullptr;
     if (!outTable)
         return RECORD_FAILED;
     TableChoice table;
-    if (!ChooseTable(printerName, portName, &table))
+    if (!ChooseTable(printerName, portName, &table, knownDriver))
         return RECORD_FAILED;
     // The table is created (with its end marker) and searched under its lock: no other
     // copy meets a new table before its end marker, or this claim half done. A table whose

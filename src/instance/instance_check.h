@@ -48,14 +48,18 @@ void CloseInstanceTable(InstanceTable* table);
 
 // 1 when `key` opens as a printer whose driver key holds a "MapFileName" value: the
 // value's text, cut to outSize - 1 characters, is copied into outName and the rest of
-// outName is zero-filled. Else 0 and outName is unchanged. The value may be empty.
-int GetDriverMapName(const char* key, char* outName, int outSize);
+// outName is zero-filled. Else 0 and outName is unchanged. The value may be empty. When the
+// spooler cannot reach the printer now (any failure but "no such printer"), the driver
+// `knownDriver` (optional: the one the caller was started with) stands in for the
+// spooler's.
+int GetDriverMapName(const char* key, char* outName, int outSize, const char* knownDriver = nullptr);
 
 // Chooses the table name for the key (`portName` when usePort is non-zero, else
 // `printerName`) into outName, which must hold 260 bytes, and sets *outFromDriver to 1
 // for a driver's name, 0 for a standard one. Returns the name's length: 0 when any
 // pointer is null (nothing written) or when the driver's "MapFileName" is empty.
-int ChooseMapName(char* outName, const char* printerName, const char* portName, int usePort, int* outFromDriver);
+int ChooseMapName(char* outName, const char* printerName, const char* portName, int usePort, int* outFromDriver,
+                  const char* knownDriver = nullptr);
 
 // Creates (or opens) the named paging-file mapping of `size` bytes with the access list
 // above. Null when the descriptor can't be built or the creation fails. GetLastError()
@@ -80,8 +84,10 @@ HANDLE OpenStdTable(const char* key, const char* name);
 // The check runs under the table's lock. With keepLocked, the lock stays held there when a
 // table was opened (whatever the answer), so the caller can store its window under the same
 // lock; release it before closing the table.
+// knownDriver: see GetDriverMapName.
 int MultiExecuteCheck(const char* printerName, const char* portName, int kind, HWND value, HWND* outWindow,
-                      InstanceTable* outTable, ScopedMutexLock* keepLocked = nullptr);
+                      InstanceTable* outTable, ScopedMutexLock* keepLocked = nullptr,
+                      const char* knownDriver = nullptr);
 
 // Stores `window` in the kind's slot of the key's record in the table that
 // MultiExecuteCheck opened (the table is not chosen again), under the table's lock. The

@@ -4,6 +4,8 @@
 #include "scoped.h"
 
 #include <stdlib.h>
+
+#include <atomic>
 #include <string.h>
 
 #include "strutil.h"
@@ -18,22 +20,66 @@ int IsWinNT()
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT ? 1 : 0;
 }
 
-OpenPrinterAFn g_pfnOpenPrinterA = nullptr;
+namespace {
+
+const SpoolerCalls kRealSpooler = {
+    OpenPrinterA,
+    OpenPrinterW,
+    ClosePrinter,
+    GetPrinterA,
+    GetPrinterDataA,
+    EnumPortsA,
+    FindFirstPrinterChangeNotification,
+    FindNextPrinterChangeNotification,
+    FindClosePrinterChangeNotification,
+    FreePrinterNotifyInfo,
+};
+
+// Read by every thread that calls the spooler.
+std::atomic<const SpoolerCalls*> g_spooler{&kRealSpooler};
+
+} // namespace
+
+const SpoolerCalls& Spooler()
+{
+    return *g_spooler.load();
+}
+
+const SpoolerCalls& RealSpooler()
+{
+    return kRealSpooler;
+}
+
+const SpoolerCalls* SetSpoolerCalls(const SpoolerCalls* calls)
+{
+    return g_spooler.exchange(calls ? calls : &kRealSpooler);
+}
+
+void ScopedPrinter::Close()
+{
+    if (m_handle) {
+        Spooler().close(m_handle);
+        m_handle = nullptr;
+    }
+}
 
 BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTSA* defaults)
 {
-    OpenPrinterAFn openA = g_pfnOpenPrinterA ? g_pfnOpenPrinterA : OpenPrinterA;
-    BOOL result = openA(const_cast<char*>(printerName), outHandle, defaults);
+    BOOL result = Spooler().openA(const_cast<char*>(printerName), outHandle, defaults);
     if (result && outHandle && *outHandle)
         return result;
+    // What the ANSI open answered stands unless the wide open answers instead.
+    DWORD error = GetLastError();
     if (!printerName || !outHandle || !IsWinNT())
         return result;
 
     // Room for the whole name, terminator included, as wide characters.
     size_t chars = strlen(printerName) + 1;
     WCHAR* wide = static_cast<WCHAR*>(calloc(chars, sizeof(WCHAR)));
-    if (!wide)
+    if (!wide) {
+        SetLastError(error);
         return result;
+    }
     SetLastError(ERROR_SUCCESS);
     int converted = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS, printerName, -1,
                                         wide, static_cast<int>(chars));
@@ -42,10 +88,44 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
         memset(&wideDefaults, 0, sizeof(wideDefaults));
         if (defaults)
             wideDefaults.DesiredAccess = defaults->DesiredAccess;
-        result = OpenPrinterW(wide, outHandle, defaults ? &wideDefaults : nullptr);
+        result = Spooler().openW(wide, outHandle, defaults ? &wideDefaults : nullptr);
+        error = GetLastError();
     }
     free(wide);
+    SetLastError(error);
     return result;
+}
+
+int OpenPrinterPresence(const char* printerName, ScopedPrinter* printer, DWORD* error)
+{
+    if (error)
+        *error = 0;
+    if (!printerName || !*printerName) {
+        if (error)
+            *error = ERROR_INVALID_PRINTER_NAME;
+        return PRESENCE_GONE;
+    }
+    SetLastError(ERROR_SUCCESS);
+    BOOL opened = OV_OpenPrinter(printerName, printer->Put(), nullptr);
+    DWORD code = GetLastError();
+    if (opened && printer->IsOpen())
+        return PRESENCE_HERE;
+    printer->Close();
+    if (error)
+        *error = code;
+    return code == ERROR_INVALID_PRINTER_NAME ? PRESENCE_GONE : PRESENCE_UNKNOWN;
+}
+
+int PrinterOrPortPresence(const char* printerName, const char* portName, DWORD* error)
+{
+    if (error)
+        *error = 0;
+    // A printer known only by its port has no printer to open (an empty name opens none,
+    // or the print server): its port stands in.
+    if (!printerName || !*printerName)
+        return PortExists(portName);
+    ScopedPrinter printer;
+    return OpenPrinterPresence(printerName, &printer, error);
 }
 
 CCtrlSetReg::~CCtrlSetReg() = default;
@@ -57,27 +137,32 @@ int CCtrlSetReg::IsZetInvalid(const char* printerName, CPrinterStatusReader* rea
     TraceMsg("CCtrlSetReg::IsZetInvalid : start");
     TraceStr("PrinterName", printerName);
 
-    HANDLE handle = nullptr;
+    ScopedPrinter handle;
+    DWORD error = 0;
     TraceMsg("Enter : OV_OpenPrinter");
-    OV_OpenPrinter(printerName, &handle, nullptr);
+    int presence = OpenPrinterPresence(printerName, &handle, &error);
     TraceMsg("Exit : OV_OpenPrinter");
 
-    int result = 1; // a printer that cannot be opened must not be served
-    if (handle) {
+    // A printer that the spooler does not know must not be served; one that cannot be
+    // reached now is neither served nor given up.
+    int result = presence == PRESENCE_GONE ? 1 : ZET_UNREACHABLE;
+    if (presence == PRESENCE_UNKNOWN)
+        TraceInt("CCtrlSetReg::IsZetInvalid : not reachable", static_cast<long>(error));
+    if (handle.IsOpen()) {
         DWORD value = 0;
         DWORD needed = 0;
         TraceMsg("Enter : GetPrinterData");
-        DWORD rc = GetPrinterDataA(handle, const_cast<char*>("ZETSetting"), nullptr,
-                                   reinterpret_cast<BYTE*>(&value), sizeof(value), &needed);
+        DWORD rc = Spooler().getPrinterData(handle.Get(), const_cast<char*>("ZETSetting"), nullptr,
+                                            reinterpret_cast<BYTE*>(&value), sizeof(value), &needed);
         TraceMsg("Exit : GetPrinterData");
         TraceInt("result", static_cast<long>(rc));
         TraceInt("value", static_cast<long>(value));
         result = (rc == ERROR_SUCCESS && value == 1) ? 1 : 0;
         if (reader && result == 0)
-            reader->Read(handle);
+            reader->Read(handle.Get());
 
         TraceMsg("Enter : ClosePrinter");
-        ClosePrinter(handle);
+        handle.Close();
         TraceMsg("Exit : ClosePrinter");
     }
     TraceMsg("CCtrlSetReg::IsZetInvalid : exit");
@@ -89,47 +174,48 @@ namespace {
 // Reads of a port listing whose size keeps growing before the lookup gives up.
 constexpr int kPortListAttempts = 3;
 
-// PORT_LISTED or PORT_GONE for a complete listing of `count` ports.
+// PRESENCE_HERE or PRESENCE_GONE for a complete listing of `count` ports.
 int FindPort(const BYTE* block, DWORD count, const char* portName)
 {
     const PORT_INFO_1A* ports = reinterpret_cast<const PORT_INFO_1A*>(block);
     for (DWORD i = 0; i < count; ++i) {
         if (ports[i].pName && lstrcmpiA(ports[i].pName, portName) == 0)
-            return PORT_LISTED;
+            return PRESENCE_HERE;
     }
-    return PORT_GONE;
+    return PRESENCE_GONE;
 }
 
 } // namespace
 
-int PortExists(const char* portName, EnumPortsFn enumPorts)
+int PortExists(const char* portName)
 {
+    auto enumPorts = Spooler().enumPorts;
     if (!portName || !*portName)
-        return PORT_GONE;
+        return PRESENCE_GONE;
     DWORD needed = 0;
     DWORD count = 0;
     SetLastError(ERROR_SUCCESS);
     if (enumPorts(nullptr, 1, nullptr, 0, &needed, &count))
-        return count == 0 ? PORT_GONE : PORT_UNKNOWN; // no ports at all
+        return count == 0 ? PRESENCE_GONE : PRESENCE_UNKNOWN; // no ports at all
     DWORD error = GetLastError();
     for (int attempt = 0; attempt < kPortListAttempts; ++attempt) {
         // Only "the buffer is too small" tells the size; any other failure tells nothing.
         if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0)
-            return PORT_UNKNOWN;
+            return PRESENCE_UNKNOWN;
         BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
         if (!block)
-            return PORT_UNKNOWN;
+            return PRESENCE_UNKNOWN;
         DWORD size = needed;
         count = 0;
         SetLastError(ERROR_SUCCESS);
         BOOL listed = enumPorts(nullptr, 1, block, size, &needed, &count);
         error = GetLastError();
-        int result = listed ? FindPort(block, count, portName) : PORT_UNKNOWN;
+        int result = listed ? FindPort(block, count, portName) : PRESENCE_UNKNOWN;
         HeapFree(GetProcessHeap(), 0, block);
         if (listed)
             return result;
     }
-    return PORT_UNKNOWN;
+    return PRESENCE_UNKNOWN;
 }
 
 int IsUnfitPrinterImage(const char* printerName)
@@ -206,7 +292,7 @@ bool PrinterInfo2::Read(HANDLE printer, bool strictSize)
     m_info = nullptr;
     DWORD needed = 0;
     SetLastError(ERROR_SUCCESS);
-    BOOL sized = GetPrinterA(printer, 2, nullptr, 0, &needed);
+    BOOL sized = Spooler().getPrinter(printer, 2, nullptr, 0, &needed);
     if (strictSize && (sized || GetLastError() != ERROR_INSUFFICIENT_BUFFER))
         return false;
     if (needed < sizeof(PRINTER_INFO_2A))
@@ -214,7 +300,7 @@ bool PrinterInfo2::Read(HANDLE printer, bool strictSize)
     m_block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
     if (!m_block)
         return false;
-    if (!GetPrinterA(printer, 2, m_block, needed, &needed))
+    if (!Spooler().getPrinter(printer, 2, m_block, needed, &needed))
         return false;
     m_info = reinterpret_cast<const PRINTER_INFO_2A*>(m_block);
     return true;

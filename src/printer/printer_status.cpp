@@ -34,6 +34,9 @@ const PrinterStatusBit kStatusBits[] = {
     {PRINTER_STATUS_POWER_SAVE, PRINTER_READY, "Power save"},
 };
 
+// A printer that cannot be reached is shown as offline, in words of its own.
+const char kNotReachable[] = "Not reachable";
+
 } // namespace
 
 const PrinterStatusBit* PrinterStatusBits(size_t* count)
@@ -72,6 +75,13 @@ PrinterCondition ClassifyPrinter(DWORD status, DWORD attributes, DWORD jobs, con
     return condition;
 }
 
+PrinterCondition UnreachableCondition(const char** text)
+{
+    if (text)
+        *text = kNotReachable;
+    return PRINTER_OFFLINE;
+}
+
 int ConditionNeedsAttention(PrinterCondition condition)
 {
     return (condition == PRINTER_ERROR || condition == PRINTER_OFFLINE) ? 1 : 0;
@@ -89,7 +99,7 @@ bool CPrinterStatusReader::Read(HANDLE printer)
     PrinterStatusSample next = m_sample;
     PRINTER_INFO_6 level6 = {0};
     DWORD needed = 0;
-    bool haveStatus = GetPrinterA(printer, 6, reinterpret_cast<BYTE*>(&level6), sizeof(level6), &needed) != FALSE;
+    bool haveStatus = Spooler().getPrinter(printer, 6, reinterpret_cast<BYTE*>(&level6), sizeof(level6), &needed) != FALSE;
     if (haveStatus)
         next.status = level6.dwStatus;
     bool full = !m_read || !haveStatus || next.status != m_sample.status ||

@@ -31,6 +31,9 @@ const PrinterStatusBit* PrinterStatusBits(size_t* count);
 // Offline) and a document count (documents make a Ready printer Busy), with the text of
 // the bit that decided it ("" for Ready). Bits outside the table are ignored.
 PrinterCondition ClassifyPrinter(DWORD status, DWORD attributes, DWORD jobs, const char** text);
+// The state of a printer that the spooler cannot reach now (its print server does not
+// answer, access is denied...): Offline, with its text ("Not reachable").
+PrinterCondition UnreachableCondition(const char** text);
 // 1 for the states that deserve a notification: Error and Offline.
 int ConditionNeedsAttention(PrinterCondition condition);
 

@@ -116,10 +116,11 @@ void DeleteValues(HKEY key)
     }
 }
 
-// A printer-list target is stale when it names no printer that opens, or one whose level-2
-// information lacks its driver or print processor. Information that cannot be read keeps it,
-// and so does a name that the ANSI code page cannot hold: no ANSI open can tell whether
-// its printer still exists.
+// A printer-list target is stale when it names a printer that the spooler says does not
+// exist, or one whose level-2 information lacks its driver or print processor. A printer
+// that cannot be reached now keeps it, so does information that cannot be read, and so
+// does a name that the ANSI code page cannot hold: no ANSI open can tell whether its
+// printer still exists.
 bool IsStalePrinterTarget(HKEY target)
 {
     char name[ZT_TEXT];
@@ -128,9 +129,12 @@ bool IsStalePrinterTarget(HKEY target)
         return false;
     if (read != NAME_OK || name[0] == '\0')
         return true;
+    // Only the spooler's "no such printer" makes it stale: a printer whose print server
+    // does not answer now keeps its target.
     ScopedPrinter printer;
-    if (!OV_OpenPrinter(name, printer.Put(), nullptr) || !printer.IsOpen())
-        return true;
+    int presence = OpenPrinterPresence(name, &printer);
+    if (presence != PRESENCE_HERE)
+        return presence == PRESENCE_GONE;
 
     PrinterInfo2 info;
     if (!info.Read(printer.Get()))

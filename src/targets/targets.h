@@ -86,9 +86,10 @@ int CreateTargetReg(const char* key, int portList, char* outPath);
 HANDLE CreateTargetStoreLock();
 
 // Removes stale targets. A printer-list target is stale when its "Name" is missing, empty
-// or unreadable, when its printer no longer opens, or when the printer's level-2
-// information lacks a driver or a print processor (unreadable information keeps it, and so
-// does a "Name" that the ANSI code page cannot hold, read in wide characters). A
+// or unreadable, when the spooler says that its printer does not exist
+// (ERROR_INVALID_PRINTER_NAME), or when the printer's level-2 information lacks a driver or
+// a print processor (a printer that cannot be reached now keeps it, so does unreadable
+// information and a "Name" that the ANSI code page cannot hold, read in wide characters). A
 // port-list target is removed only when its "Name" is missing or empty. Each list is
 // examined entry by entry as it stood when its sweep began. 0 = both lists swept; -1 = a
 // list key cannot be opened (a missing printer list stops the sweep).

@@ -52,8 +52,20 @@ void CMainFrame::StartStateWatch()
 void CMainFrame::ReadPrinterStateNow()
 {
     ScopedPrinter printer;
-    if (OV_OpenPrinter(m_szPrinterName, printer.Put(), nullptr) && printer.IsOpen())
+    int presence = OpenPrinterPresence(m_szPrinterName, &printer);
+    if (presence != PRESENCE_GONE)
+        NotePresence(presence);
+    if (printer.IsOpen())
         ReadPrinterState(printer.Get());
+}
+
+void CMainFrame::NotePresence(int presence)
+{
+    bool unreachable = presence == PRESENCE_UNKNOWN;
+    if (unreachable == m_fUnreachable)
+        return;
+    m_fUnreachable = unreachable;
+    ApplyPrinterState();
 }
 
 void CMainFrame::ReadPrinterState(HANDLE printer)
@@ -91,10 +103,14 @@ void CMainFrame::ApplyPrinterState()
 {
     const PrinterStatusSample& sample = m_stateReader.Sample();
     const char* text = "";
-    m_condition = ClassifyPrinter(sample.status, sample.attributes, sample.jobs, &text);
+    if (m_fUnreachable)
+        m_condition = UnreachableCondition(&text);
+    else
+        m_condition = ClassifyPrinter(sample.status, sample.attributes, sample.jobs, &text);
+    m_pszConditionText = text;
 
     PrinterCondition shown = m_fShowState ? m_condition : PRINTER_READY;
-    DWORD jobs = m_fShowState ? sample.jobs : 0;
+    DWORD jobs = (m_fShowState && !m_fUnreachable) ? sample.jobs : 0;
     const char* shownText = m_fShowState ? text : "";
     if (shown != m_shownCondition || jobs != m_dwShownJobs || strcmp(shownText, m_pszStateText) != 0) {
         bool imageChanges = ConditionHasBadge(shown) || ConditionHasBadge(m_shownCondition);
@@ -167,9 +183,7 @@ int CMainFrame::ShowAttentionBalloon()
 {
     if (!m_nid.hWnd || !m_fNotify || m_fBalloonShown || !ConditionNeedsAttention(m_condition))
         return 0;
-    const char* text = "";
-    ClassifyPrinter(m_stateReader.Sample().status, m_stateReader.Sample().attributes, m_stateReader.Sample().jobs,
-                    &text);
+    const char* text = m_pszConditionText;
     NOTIFYICONDATAA balloon = m_nid;
     balloon.uFlags = NIF_INFO;
     SafeCopyEllipsis(balloon.szInfoTitle, sizeof(balloon.szInfoTitle), KeyName());

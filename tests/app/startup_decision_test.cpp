@@ -2,6 +2,8 @@
 // spooler and files. Every start uses /EF "HKCU", the short start-up delay.
 #include <gtest/gtest.h>
 
+#include "driverkit.h"
+#include "fake_spooler.h"
 #include "initinstance.h"
 #include "runvalue.h"
 #include "startup_reg.h"
@@ -23,17 +25,64 @@ protected:
     CMainFrame m_frame;
 };
 
+// Only a printer that the spooler says does not exist loses its entry; one that it cannot
+// reach now keeps it (and, with no model known here, is not started either).
 TEST_F(StartupDecision, GonePrinterWithAttachedFileLosesItsEntry)
 {
-    RunValue user(HKEY_CURRENT_USER, m_printer, RunData());
-    RunValue machine(HKEY_LOCAL_MACHINE, m_printer, RunData());
-    RunValue other(HKEY_CURRENT_USER, zt::UniqueName("ztrun"), RunData());
-    std::string cmd = "/P \"" + m_printer + "\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
-    EXPECT_EQ(0, InitInstance(cmd.c_str(), &m_frame, GetModuleHandleA(nullptr)));
-    EXPECT_FALSE(user.Exists());
-    EXPECT_TRUE(machine.Exists()) << "HKLM is left alone";
-    EXPECT_TRUE(other.Exists()) << "only the value named after the printer goes";
-    EXPECT_FALSE(zt::FileExists(m_attached.Path()));
+    struct Row {
+        DWORD error; // of the open; 0: the spooler's own answer (no such printer)
+        bool removed;
+    } rows[] = {
+        {0, true},
+        {ERROR_INVALID_PRINTER_NAME, true},
+        {RPC_S_SERVER_UNAVAILABLE, false},
+        {RPC_S_CALL_FAILED, false},
+        {ERROR_ACCESS_DENIED, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.error);
+        ASSERT_TRUE(zt::WriteFileBytes(m_attached.Path(), "/S\n"));
+        RunValue user(HKEY_CURRENT_USER, m_printer, RunData());
+        RunValue machine(HKEY_LOCAL_MACHINE, m_printer, RunData());
+        RunValue other(HKEY_CURRENT_USER, zt::UniqueName("ztrun"), RunData());
+        zt::FakeSpooler spooler;
+        if (row.error)
+            spooler.Fail(m_printer, zt::SPOOL_OPEN, row.error);
+        std::string cmd = "/P \"" + m_printer + "\" /EF \"HKCU\" /A \"" + m_attached.Path() + "\"";
+        EXPECT_EQ(0, InitInstance(cmd.c_str(), &m_frame, GetModuleHandleA(nullptr)));
+        EXPECT_EQ(!row.removed, user.Exists());
+        EXPECT_TRUE(machine.Exists()) << "HKLM is left alone";
+        EXPECT_TRUE(other.Exists()) << "only the value named after the printer goes";
+        EXPECT_EQ(!row.removed, zt::FileExists(m_attached.Path()));
+    }
+}
+
+// A printer that cannot be reached at log-on is watched all the same: the monitor starts,
+// with its entries, and its icon says that the printer cannot be reached.
+TEST_F(StartupDecision, PrinterOutOfReachStartsAndSaysSo)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    for (DWORD error : {RPC_S_SERVER_UNAVAILABLE, ERROR_ACCESS_DENIED}) {
+        SCOPED_TRACE(error);
+        RunValue user(HKEY_CURRENT_USER, kit.Printer(), RunData());
+        zt::FakeSpooler spooler;
+        spooler.Fail(kit.Printer(), zt::SPOOL_OPEN, error);
+        CMainFrame frame;
+        g_pMainFrame = &frame;
+        std::string cmd = "/P \"" + kit.Printer() + "\" /D \"" + kit.Driver() + "\" /O \"" + kit.Port() +
+                          "\" /M \"" + kit.Model() + "\" /EF \"HKCU\"";
+        EXPECT_EQ(1, InitInstance(cmd.c_str(), &frame, GetModuleHandleA(nullptr)));
+        EXPECT_TRUE(frame.m_fUnreachable);
+        EXPECT_EQ(PRINTER_OFFLINE, frame.m_condition);
+        EXPECT_EQ(kit.Printer() + " - " + frame.m_pszConditionText, frame.m_nid.szTip);
+        EXPECT_NE(0u, frame.m_nAttentionTimer) << "the notification's episode begins";
+        EXPECT_TRUE(user.Exists());
+        EXPECT_FALSE(kit.TargetKey().empty());
+        frame.CleanUp();
+        DestroyWindow(frame.m_hWnd);
+        g_pMainFrame = nullptr;
+    }
 }
 
 TEST_F(StartupDecision, AttachWithoutFollowingBlankRemovesNothing)

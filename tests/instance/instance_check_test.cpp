@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "fake_spooler.h"
 #include "instance_check.h"
 #include "instance_testutil.h"
 #include "scoped.h"
@@ -110,6 +111,30 @@ TEST(GetDriverMapName, CopiesTheValueCutAndZeroFilled)
     EXPECT_EQ(0, GetDriverMapName(dp.printer.Name().c_str(), nullptr, 10));
     EXPECT_EQ(0, GetDriverMapName(dp.printer.Name().c_str(), out, 0));
     EXPECT_EQ('\xCC', out[0]);
+
+    // A printer that the spooler cannot reach now keeps the driver it was started with; one
+    // that the spooler does not know has none.
+    ASSERT_TRUE(zt::SetString(HKEY_LOCAL_MACHINE, dp.key.Path(), "MapFileName", mapName));
+    const char* driver = dp.printer.Driver().c_str();
+    struct Row {
+        DWORD error;
+        const char* knownDriver;
+        int result;
+    } rows[] = {
+        {RPC_S_SERVER_UNAVAILABLE, driver, 1},
+        {ERROR_ACCESS_DENIED, driver, 1},
+        {RPC_S_SERVER_UNAVAILABLE, nullptr, 0},
+        {RPC_S_SERVER_UNAVAILABLE, "", 0},
+        {ERROR_INVALID_PRINTER_NAME, driver, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.error);
+        zt::FakeSpooler spooler;
+        spooler.Fail(dp.printer.Name(), zt::SPOOL_OPEN, row.error);
+        memset(out, 0xCC, sizeof(out));
+        EXPECT_EQ(row.result, GetDriverMapName(dp.printer.Name().c_str(), out, sizeof(out), row.knownDriver));
+        EXPECT_EQ(row.result ? mapName : std::string(1, '\xCC'), std::string(out, row.result ? mapName.size() : 1));
+    }
 }
 
 TEST(ChooseMapName, DriverStandardAndLongKeyTables)

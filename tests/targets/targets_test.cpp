@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "driverkit.h"
+#include "fake_spooler.h"
 #include "scoped.h"
 #include "store_fixture.h"
 #include "strutil.h"
@@ -84,6 +85,15 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     // A name that the ANSI code page (1252 here) cannot hold reads as another name there.
     const std::string unfit = TargetPath(printers, "P0000000000000007");
     ASSERT_TRUE(zt::SetWideString(HKEY_CURRENT_USER, unfit, L"Name", L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440"));
+    // Printers that the spooler cannot reach now, or will not open for this user.
+    zt::FakeSpooler spooler;
+    spooler.Fail("ztunreach", zt::SPOOL_OPEN, RPC_S_SERVER_UNAVAILABLE, 50);
+    spooler.Fail("ztbusy", zt::SPOOL_OPEN, RPC_S_CALL_FAILED);
+    spooler.Fail("ztdenied", zt::SPOOL_OPEN, ERROR_ACCESS_DENIED);
+    const char* unreached[] = {"P0000000000000008", "P0000000000000009", "P0000000000000010"};
+    ASSERT_TRUE(MakeTarget(printers, unreached[0], zt::UniqueName("ztunreach").c_str()));
+    ASSERT_TRUE(MakeTarget(printers, unreached[1], zt::UniqueName("ztbusy").c_str()));
+    ASSERT_TRUE(MakeTarget(printers, unreached[2], zt::UniqueName("ztdenied").c_str()));
     const char* ports = TARGET_PORT_LIST;
     ASSERT_TRUE(MakeTarget(ports, P0, zt::UniqueName("ZTPORT").c_str()));
     ASSERT_TRUE(MakeTarget(ports, P1, nullptr));
@@ -100,6 +110,8 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     EXPECT_FALSE(Exists(printers, "P0000000000000005"));
     EXPECT_TRUE(zt::KeyExists(HKEY_CURRENT_USER, unterminated)) << "its printer's name, stored without its NUL";
     EXPECT_TRUE(zt::KeyExists(HKEY_CURRENT_USER, unfit)) << "a name outside the code page";
+    for (const char* subkey : unreached)
+        EXPECT_TRUE(Exists(printers, subkey)) << subkey << ": its printer cannot be reached now";
     EXPECT_TRUE(Exists(ports, P0));
     EXPECT_FALSE(Exists(ports, P1));
     EXPECT_FALSE(Exists(ports, P2));

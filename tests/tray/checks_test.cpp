@@ -6,6 +6,7 @@
 
 #include "driverkit.h"
 #include "fake_change.h"
+#include "fake_spooler.h"
 #include "mainframe.h"
 #include "reg_view.h"
 #include "runvalue.h"
@@ -89,20 +90,56 @@ TEST(DuplicationChk, FirstClaimsSecondHandsOverAndTraces)
     EXPECT_EQ(1, fourth.DuplicationChk());
 }
 
-TEST(ChkDelPrn, PresentPrinterKeepsEverything)
+// Only the spooler's "no such printer" is a deletion: a print server that fails, stalls or
+// refuses leaves everything as it was, the icon says that the printer cannot be reached, and
+// the next check that reaches it brings its state back.
+TEST(ChkDelPrn, OnlyTheSpoolersNoSuchPrinterIsADeletion)
 {
     zt::TestDriverKit kit;
     ASSERT_TRUE(kit.Ok());
-    zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), "\"x.exe\" /A \"y\"");
-    PrivateTrace trace;
-    TestFrame frame(kit.Printer());
-    frame.m_nPrinterCheckTimer = SetTimer(frame.m_hWnd, TIMER_PRINTER_CHECK, 60000, nullptr);
-    EXPECT_EQ(1, frame.ChkDelPrn());
-    EXPECT_NE(0u, frame.m_nPrinterCheckTimer);
-    EXPECT_TRUE(user.Exists());
-    EXPECT_EQ((std::vector<std::string>{"CMainFrame::ChkDelPrn : start", "PrinterName : " + kit.Printer(),
-                                        "enter : OV_OpenPrinter", "exit : OV_OpenPrinter", "result : 1"}),
-              trace.Take());
+    struct Row {
+        DWORD error; // of the open; 0: it opens
+        int result;
+        const char* why;
+    } rows[] = {
+        {0, 1, "present"},
+        {RPC_S_SERVER_UNAVAILABLE, 1, "server restarting"},
+        {RPC_S_CALL_FAILED, 1, "call failed"},
+        {EPT_S_NOT_REGISTERED, 1, "no endpoints"},
+        {ERROR_ACCESS_DENIED, 1, "access denied"},
+        {ERROR_NOT_ENOUGH_MEMORY, 1, "no resources"},
+        {ERROR_TIMEOUT, 1, "time-out"},
+        {ERROR_INVALID_PRINTER_NAME, 0, "no such printer"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), "\"x.exe\" /A \"y\"");
+        zt::FakeSpooler spooler;
+        if (row.error)
+            spooler.Fail(kit.Printer(), zt::SPOOL_OPEN, row.error);
+        PrivateTrace trace;
+        TestFrame frame(kit.Printer());
+        frame.m_nPrinterCheckTimer = SetTimer(frame.m_hWnd, TIMER_PRINTER_CHECK, 60000, nullptr);
+        EXPECT_EQ(row.result, frame.ChkDelPrn());
+        EXPECT_EQ(row.result == 1, frame.m_nPrinterCheckTimer != 0);
+        EXPECT_EQ(row.result == 1, user.Exists());
+        const bool unreachable = row.result == 1 && row.error != 0;
+        EXPECT_EQ(unreachable, frame.m_fUnreachable);
+        EXPECT_EQ(unreachable ? PRINTER_OFFLINE : PRINTER_READY, frame.m_condition);
+        std::vector<std::string> lines = trace.Take();
+        if (!row.error) {
+            EXPECT_EQ((std::vector<std::string>{"CMainFrame::ChkDelPrn : start", "PrinterName : " + kit.Printer(),
+                                                "enter : OV_OpenPrinter", "exit : OV_OpenPrinter", "result : 1"}),
+                      lines);
+        }
+        if (unreachable) {
+            // It answers again.
+            spooler.Clear();
+            EXPECT_EQ(1, frame.ChkDelPrn());
+            EXPECT_FALSE(frame.m_fUnreachable);
+            EXPECT_EQ(PRINTER_READY, frame.m_condition);
+        }
+    }
 }
 
 TEST(ChkDelPrn, IconInstallFlagSkipsTheCheck)
@@ -190,21 +227,22 @@ TEST(ChkDelPrn, PortStandsInForAnEmptyPrinterName)
 {
     struct Case {
         std::string port;
-        EnumPortsFn enumPorts;
+        decltype(SpoolerCalls::enumPorts) enumPorts;
         int result;
     } cases[] = {
-        {zt::UniqueName("ztport"), EnumPortsA, 0},
-        {"FILE:", EnumPortsA, 1},
-        {"file:", EnumPortsA, 1},
+        {zt::UniqueName("ztport"), nullptr, 0},
+        {"FILE:", nullptr, 1},
+        {"file:", nullptr, 1},
         {zt::UniqueName("ztport"), FailingEnumPorts, 1},
         {zt::UniqueName("ztport"), EverGrowingEnumPorts, 1},
         {"FILE:", OnceGrowingEnumPorts, 1},
     };
     for (const Case& c : cases) {
         zt::RunValue user(HKEY_CURRENT_USER, c.port, "\"x.exe\" /A \"nothing here\"");
+        zt::FakeSpooler spooler;
+        spooler.SetEnumPorts(c.enumPorts);
         TestFrame frame("");
         lstrcpynA(frame.m_szPortName, c.port.c_str(), sizeof(frame.m_szPortName));
-        frame.m_pfnEnumPorts = c.enumPorts;
         EXPECT_EQ(c.result, frame.ChkDelPrn()) << c.port;
         EXPECT_EQ(c.result == 1, user.Exists()) << c.port;
     }
