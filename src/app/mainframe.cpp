@@ -8,6 +8,7 @@
 #include "library.h"
 #include "printer.h"
 #include "strutil.h"
+#include "table_lock.h"
 #include "trace.h"
 
 CMainFrame* g_pMainFrame = nullptr;
@@ -135,12 +136,25 @@ int CMainFrame::PrepareMenu()
     return 1;
 }
 
+bool CMainFrame::WindowLost() const
+{
+    return m_hWnd && !IsWindow(m_hWnd);
+}
+
 int CMainFrame::StartUp()
 {
     SetMessageTexts();
+    // One wait for a stuck lock at most in this start.
+    LockWaitScope startWaits;
 
+    // The waits for the locks answer messages sent to the window: the session may have
+    // ended meanwhile (WM_ENDSESSION destroys the window), and then the start stops.
     if (!DuplicationChk())
         return 0;
+    if (WindowLost()) {
+        TraceMsg("CMainFrame::StartUp : the window went while waiting; stopping");
+        return 0;
+    }
 
     if (m_fRemove) {
         RemoveOwnRecord(&m_table, m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR, m_szPrinterName[0] ? 0 : 1);
@@ -165,6 +179,10 @@ int CMainFrame::StartUp()
 
     if (!LoadTraySettings())
         return -1;
+    if (WindowLost()) {
+        TraceMsg("CMainFrame::StartUp : the window went while waiting; stopping");
+        return 0;
+    }
 
     // For its resources only: no code of the library runs.
     m_hResDll = LoadResourceLibrary(m_szResDllPath);

@@ -235,6 +235,8 @@ public:
     bool m_fMouseSelect = false;
 
 private:
+    // The window existed and was destroyed (a message answered during a wait).
+    bool WindowLost() const;
     // The printer key: the printer name, or the port name when the printer name is empty.
     const char* KeyName() const;
     // PRESENCE_* of the printer (or, without a printer name, of its port), traced.

@@ -9,9 +9,8 @@
 
 namespace {
 
-// Set once a wait for a lock timed out: a lock that is stuck for one wait is likely stuck
-// for the next, and a start must not pile wait upon wait.
-bool g_lockWaitTimedOut = false;
+// The innermost scope of this thread's waits, or null.
+thread_local LockWaitScope* t_waitScope = nullptr;
 
 // The hash's digits, with "~" before them and the suffix after them.
 constexpr size_t kHashedTail = 1 + 8 + sizeof(TABLE_LOCK_SUFFIX) - 1;
@@ -85,20 +84,36 @@ HANDLE CreateTableLock(const char* mapName)
     return TableLockName(mapName, name) ? CreateSharedLock(name) : nullptr;
 }
 
+LockWaitScope::LockWaitScope() : m_outer(t_waitScope)
+{
+    // A scope inside another is part of it.
+    if (!m_outer)
+        t_waitScope = this;
+}
+
+LockWaitScope::~LockWaitScope()
+{
+    if (t_waitScope == this)
+        t_waitScope = nullptr;
+}
+
 bool LockTable(HANDLE mutex, ScopedMutexLock* lock)
 {
     lock->Release();
+    // A lock that was stuck for one wait of a start is likely stuck for the next: that start
+    // does not pile wait upon wait. Later, unrelated waits wait whole.
+    LockWaitScope* scope = t_waitScope;
     DWORD wait = WAIT_FAILED;
     if (mutex)
-        wait = WaitAnsweringSentMessages(mutex, g_lockWaitTimedOut ? 0 : TABLE_LOCK_WAIT_MS);
+        wait = WaitAnsweringSentMessages(mutex, (scope && scope->m_timedOut) ? 0 : TABLE_LOCK_WAIT_MS);
     if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
         lock->Adopt(mutex);
     if (wait == WAIT_ABANDONED)
         TraceMsg("LockTable : abandoned by its holder, taken");
     if (lock->Held())
         return true;
-    if (wait == WAIT_TIMEOUT)
-        g_lockWaitTimedOut = true;
+    if (wait == WAIT_TIMEOUT && scope)
+        scope->m_timedOut = true;
     TraceInt("LockTable : not taken, going on without it", static_cast<long>(wait));
     return false;
 }

@@ -23,8 +23,8 @@
 #define TABLE_LOCK_SUFFIX ".Lock"
 // Longest wait for a lock. A holder keeps it for a few table operations (milliseconds);
 // one that does not let go within this time is stuck, and the waiter goes on without it.
-// After one wait that timed out, the process waits no more: its later locks are taken
-// only when they are free at once.
+// Inside a LockWaitScope (a start-up), after one wait that timed out the later locks are
+// taken only when they are free at once; every other wait is a whole one.
 constexpr DWORD TABLE_LOCK_WAIT_MS = 5000;
 // What the locks' access list grants LocalSystem and Everyone: wait for a lock, release
 // it, read its access list. Not the right to change the list, the owner or the object.
@@ -43,6 +43,23 @@ HANDLE CreateTableLock(const char* mapName);
 // Creates or opens the lock `name` (a full mutex name) with the access list above. Null
 // when it can't be made or opened.
 HANDLE CreateSharedLock(const char* name);
+
+// The waits of one piece of work on this thread, such as a monitor's start: once one of
+// them timed out, the scope's later locks are taken only when they are free at once, so
+// that the work never waits twice. The scope ends with the object; a scope made inside
+// another is part of that one.
+class LockWaitScope {
+public:
+    LockWaitScope();
+    ~LockWaitScope();
+    LockWaitScope(const LockWaitScope&) = delete;
+    LockWaitScope& operator=(const LockWaitScope&) = delete;
+
+private:
+    friend bool LockTable(HANDLE mutex, ScopedMutexLock* lock);
+    LockWaitScope* m_outer;
+    bool m_timedOut = false;
+};
 
 // Takes the lock `mutex` into *lock with the bounded wait. While it waits, messages sent to
 // the thread's windows are answered. True when held (also when its last holder ended

@@ -366,6 +366,8 @@ int AddTargetReg(const char* printerName, const char* portName, const char* mode
     int loaded = library.Load(printerName, modelId, startDriverName);
     if (loaded != 0)
         return loaded;
+    // One wait for a stuck store lock at most in this creation.
+    LockWaitScope waits;
     CleanupTargetReg(); // -1 on the very first run, when the lists do not exist yet
 
     char path[ZT_TEXT] = "";

@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 #include "driverkit.h"
 #include "fake_change.h"
 #include "fake_spooler.h"
+#include "initinstance.h"
 #include "mainframe.h"
+#include "monitor_util.h"
 #include "reg_view.h"
 #include "runvalue.h"
+#include "table_lock.h"
+#include "targets.h"
 #include "testsupport.h"
 #include "trace.h"
 
@@ -88,6 +93,63 @@ TEST(DuplicationChk, FirstClaimsSecondHandsOverAndTraces)
     EXPECT_EQ(nullptr, first.m_table.hMapping);
     TestFrame fourth(printer);
     EXPECT_EQ(1, fourth.DuplicationChk());
+}
+
+// The shell's adds of tray icons, counted.
+LONG g_iconAdds = 0;
+BOOL WINAPI CountingNotifyIcon(DWORD message, PNOTIFYICONDATAA)
+{
+    if (message == NIM_ADD)
+        InterlockedIncrement(&g_iconAdds);
+    return TRUE;
+}
+
+// The session ends (WM_ENDSESSION destroys the window) while the start waits for a lock that
+// another process holds: the start stops, with neither its record nor an icon left for the
+// window that is gone.
+TEST(DuplicationChk, SessionEndedDuringALockWaitStopsTheStart)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    struct Row {
+        const char* lock;
+        HANDLE (*make)();
+    } rows[] = {
+        {"the instance table's", [] { return CreateTableLock(MAP_NAME_STD); }},
+        {"the target store's", [] { return CreateTargetStoreLock(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.lock);
+        zt::RemoveTargetsNamed(kit.Printer()); // a new target is made under the store's lock
+        ScopedHandle mutex(row.make());
+        ScopedMutexLock held;
+        ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), held.Acquire(mutex.Get(), 0));
+        g_iconAdds = 0;
+        CMainFrame frame;
+        frame.m_pfnNotifyIcon = CountingNotifyIcon;
+        g_pMainFrame = &frame;
+        int result = -9;
+        std::thread start([&] {
+            const std::string cmd = "/P \"" + kit.Printer() + "\" /EF \"HKCU\"";
+            result = InitInstance(cmd.c_str(), &frame, GetModuleHandleA(nullptr));
+        });
+        HWND window = nullptr;
+        EXPECT_TRUE(zt::WaitFor([&] { return (window = *static_cast<HWND volatile*>(&frame.m_hWnd)) != nullptr; },
+                                10000));
+        Sleep(300); // waiting for the lock by now
+        DWORD_PTR answer = 0;
+        EXPECT_NE(0, SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &answer))
+            << "answered during the wait";
+        held.Release();
+        start.join();
+        g_pMainFrame = nullptr;
+        EXPECT_EQ(0, result);
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(0, g_iconAdds);
+        HWND slot = nullptr;
+        zt::StdTableRecords(kit.Printer(), &slot);
+        EXPECT_EQ(nullptr, slot) << "no record of the window that is gone";
+    }
 }
 
 // Only the spooler's "no such printer" is a deletion: a print server that fails, stalls or
