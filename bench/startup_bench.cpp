@@ -27,6 +27,7 @@
 #include "initinstance.h"
 #include "instance_check.h"
 #include "scoped.h"
+#include "slow_server.h"
 #include "targets.h"
 #include "testsupport.h"
 
@@ -314,6 +315,11 @@ int main(int argc, char** argv)
     printf("\n%-36s %9s %9s %8s\n", "zettray, instance table:", "empty", "full", "full/emp");
     printf("%-36s %9.1f %9.1f %8.2f\n", "start-up work, ms (less the delay)", Median(start[MONITOR]),
            Median(start[MONITOR_FULL]), Median(ratios));
+    fflush(stdout);
+    const char* slowSeconds = getenv("BENCH_SLOW_SERVER_S");
+    int slowS = slowSeconds ? atoi(slowSeconds) : 30;
+    if (slowS > 0 && SlowServerFigure(kit, slowS) != 0)
+        return 1;
     fflush(stdout);
     const char* many = getenv("BENCH_MONITORS");
     const char* idle = getenv("BENCH_IDLE_S");

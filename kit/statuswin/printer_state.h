@@ -1,5 +1,5 @@
 // What the kit's windows show of a printer: its identity as the monitor hands it over, and
-// the spooler's view of it (driver, port, status, jobs).
+// its status in words (the monitor's watch reads the spooler: printer_watch.h).
 #pragma once
 
 #include <windows.h>
@@ -30,19 +30,6 @@ int IdentityUsesPort(const PrinterIdentity& identity);
 constexpr size_t KIT_TITLE_SIZE = 320;
 // `prefix` followed by the printer key, e.g. "Printer Status - Laser A".
 void FormatKitTitle(const char* prefix, const PrinterIdentity& identity, char* out, size_t size);
-
-// The spooler's level-2 information that the Printer Status window shows.
-struct PrinterState {
-    char driver[ZT_TEXT]; // "" when the spooler gives none (or a longer one)
-    char port[ZT_TEXT];
-    DWORD status;     // PRINTER_STATUS_* flags
-    DWORD attributes; // PRINTER_ATTRIBUTE_* flags
-    DWORD jobs;       // jobs in the queue
-};
-
-// Reads the printer's state from the spooler. ERROR_SUCCESS, or the Win32 error of the
-// open or the read (ERROR_INVALID_PRINTER_NAME for an empty name); *out is all zero then.
-DWORD QueryPrinterState(const char* printerName, PrinterState* out);
 
 // The status in words, e.g. "Ready", "Paused, Error", "Offline": each known flag of
 // `status` as a word in the order of the flags' values, "Offline" also for a printer set

@@ -1,5 +1,7 @@
 #include "status_window.h"
 
+#include "printer.h"
+
 namespace {
 
 const int kClientWidth = 240; // dialog units
@@ -14,10 +16,15 @@ HWND CStatusWindow::Create(HINSTANCE instance)
     char title[KIT_TITLE_SIZE];
     FormatKitTitle(STATUS_TITLE_PREFIX, m_identity, title, sizeof(title));
     HWND hwnd = CKitWindow::Create(instance, STATUS_WINDOW_CLASS, title);
-    if (!hwnd)
-        return nullptr;
-    bool watched = m_watch.Start(m_identity.printer, hwnd, WM_STATUS_CHANGED, m_pChangeApi);
-    SetTimer(hwnd, STATUS_REFRESH_TIMER, watched ? STATUS_REREAD_PERIOD : STATUS_REFRESH_PERIOD, nullptr);
+    if (!hwnd || !m_identity.printer[0])
+        return hwnd;
+    PrinterWatchSetup setup;
+    setup.printer = m_identity.printer;
+    setup.port = m_identity.port;
+    setup.window = hwnd;
+    setup.message = WM_STATUS_CHANGED;
+    m_watch.Start(setup, true);
+    SetTimer(hwnd, STATUS_REFRESH_TIMER, STATUS_REFRESH_PERIOD, nullptr);
     return hwnd;
 }
 
@@ -36,57 +43,48 @@ bool CStatusWindow::OnCreate()
     AddRow(5, "Jobs:", "", IDC_STATUS_JOBS);
     if (!AddBottomButton("Close", IDC_STATUS_CLOSE, 0, true))
         return false;
-    Refresh();
-    return true;
-}
-
-void CStatusWindow::Refresh()
-{
     if (!m_identity.printer[0]) {
         SetItemText(IDC_STATUS_STATE, "Unknown: no printer name was given");
         SetItemText(IDC_STATUS_JOBS, "-");
-        return;
     }
-    PrinterState state;
-    DWORD error = QueryPrinterState(m_identity.printer, &state);
+    return true;
+}
+
+void CStatusWindow::Refresh(const PrinterReport& report)
+{
     char text[ZT_TEXT];
-    if (error != ERROR_SUCCESS) {
-        SafeFormat(text, sizeof(text), "The printer cannot be opened (error %lu)", static_cast<unsigned long>(error));
+    if (report.presence != PRESENCE_HERE) {
+        SafeFormat(text, sizeof(text), "The printer cannot be opened (error %lu)",
+                   static_cast<unsigned long>(report.error));
         SetItemText(IDC_STATUS_STATE, text);
         SetItemText(IDC_STATUS_JOBS, "-");
         return;
     }
+    if (!report.sampled)
+        return;
     // The port and driver may have changed since the monitor handed them over.
-    if (state.port[0] && lstrcmpA(state.port, m_identity.port) != 0) {
-        SafeCopy(m_identity.port, state.port);
+    if (report.port[0] && lstrcmpA(report.port, m_identity.port) != 0) {
+        SafeCopy(m_identity.port, report.port);
         SetItemText(IDC_STATUS_PORT, m_identity.port);
     }
-    if (state.driver[0] && lstrcmpA(state.driver, m_identity.driver) != 0) {
-        SafeCopy(m_identity.driver, state.driver);
+    if (report.driver[0] && lstrcmpA(report.driver, m_identity.driver) != 0) {
+        SafeCopy(m_identity.driver, report.driver);
         SetItemText(IDC_STATUS_DRIVER, m_identity.driver);
     }
-    PrinterStatusText(state.status, state.attributes, text, sizeof(text));
+    PrinterStatusText(report.sample.status, report.sample.attributes, text, sizeof(text));
     SetItemText(IDC_STATUS_STATE, text);
-    SafeFormat(text, sizeof(text), "%lu", static_cast<unsigned long>(state.jobs));
+    SafeFormat(text, sizeof(text), "%lu", static_cast<unsigned long>(report.sample.jobs));
     SetItemText(IDC_STATUS_JOBS, text);
 }
 
 void CStatusWindow::OnAppMessage(UINT message)
 {
-    if (message != WM_STATUS_CHANGED)
-        return;
-    bool failed = false;
-    m_watch.TakeChanges(&failed);
-    if (failed) {
-        // The notification broke down: poll instead.
-        m_watch.Stop();
-        SetTimer(Handle(), STATUS_REFRESH_TIMER, STATUS_REFRESH_PERIOD, nullptr);
-    }
-    Refresh();
+    if (message == WM_STATUS_CHANGED)
+        Refresh(m_watch.Take());
 }
 
 void CStatusWindow::OnTimer(UINT_PTR id)
 {
     if (id == STATUS_REFRESH_TIMER)
-        Refresh();
+        m_watch.CheckNow();
 }

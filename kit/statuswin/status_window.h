@@ -20,24 +20,21 @@ constexpr UINT IDC_STATUS_STATE = 1105;
 constexpr UINT IDC_STATUS_JOBS = 1106;
 constexpr UINT IDC_STATUS_CLOSE = IDOK;
 
-// The window reads the printer again when the spooler tells of a change, and at least
-// once a minute then; where the spooler tells nothing, every 3 seconds.
+// The printer is read by the monitor's own watch, on a worker thread: when the spooler
+// tells of a change, and at least once a minute then; where the spooler tells nothing, on
+// the timer's checks, every 3 seconds. Its reports come as this message.
 constexpr UINT_PTR STATUS_REFRESH_TIMER = 1;
 constexpr UINT STATUS_REFRESH_PERIOD = 3000;
-constexpr UINT STATUS_REREAD_PERIOD = 60000;
 constexpr UINT WM_STATUS_CHANGED = WM_APP + 1;
 
 class CStatusWindow : public CKitWindow {
 public:
     explicit CStatusWindow(const PrinterIdentity& identity);
 
-    // Creates the window (not shown yet) and starts the refresh timer.
+    // Creates the window (not shown yet) and starts the printer's watch.
     HWND Create(HINSTANCE instance);
-    // Reads the spooler again and updates port, driver, status and jobs.
-    void Refresh();
-
-    // The spooler's change notification calls (tests replace them before Create).
-    const PrinterChangeApi* m_pChangeApi = SpoolerChangeApi();
+    // Shows port, driver, status and jobs as the watch last reported them.
+    void Refresh(const PrinterReport& report);
 
 protected:
     SIZE ClientSize() const override;

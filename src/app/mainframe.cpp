@@ -1,8 +1,10 @@
 #include "mainframe.h"
 
+#include <initializer_list>
 #include <new>
 #include <string.h>
 
+#include "close_request.h"
 #include "driver_config.h"
 #include "lang_resolver.h"
 #include "library.h"
@@ -208,73 +210,71 @@ int CMainFrame::StartUp()
     LoadStateSwitches();
     if (unreachable)
         NotePresence(PRESENCE_UNKNOWN);
-    StartStateWatch();
 
     if (m_szProfilePath[0]) {
         m_nPrinterCheckInterval =
             GetPrivateProfileIntA(m_szModelID, PROFILE_INI_END_TIME, 0, m_szProfilePath);
     }
-    if (m_nPrinterCheckInterval != 0)
-        m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);
-    m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, MASK_CHECK_PERIOD, nullptr);
-    if (!WatchCloseRequest(m_hWnd, &m_closeWatch))
-        TraceMsg("CMainFrame::StartUp : the installer's close request is not watched");
+    // From here on the printer is asked on the worker thread only.
+    StartWatch();
     return 1;
+}
+
+void CMainFrame::StartWatch()
+{
+    PrinterWatchSetup setup;
+    setup.printer = m_szPrinterName;
+    setup.port = m_szPortName;
+    setup.window = m_hWnd;
+    setup.message = WM_PRINTERREPORT;
+    setup.readSwitch = true;
+    // An icon-install start does not check for a deleted printer.
+    setup.deletionChecks = m_fIconInstall != 1;
+    if (!m_watch.Start(setup, m_szPrinterName[0] && (m_fShowState || m_fNotify)))
+        TraceMsg("CMainFrame::StartUp : the printer cannot be watched");
+    if (setup.deletionChecks && m_nPrinterCheckInterval != 0)
+        m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);
+    m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, m_dwCheckPeriod, nullptr);
+    m_hCloseRequest = OpenCloseRequest();
+    if (!m_hCloseRequest)
+        TraceMsg("CMainFrame::StartUp : the installer's close request is not watched");
+}
+
+void CMainFrame::OnCloseRequest()
+{
+    TraceMsg("CMainFrame::OnCloseRequest");
+    // Once: the event stays set until the installer is done.
+    CloseHandle(m_hCloseRequest);
+    m_hCloseRequest = nullptr;
+    PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
 }
 
 void CMainFrame::OnTimer(UINT_PTR id)
 {
-    if (id == TIMER_MASK_CHECK) {
-        TraceMsg("CMainFrame::OnTimer : Mask check");
-        KillTimer(m_hWnd, TIMER_MASK_CHECK);
-        m_nMaskCheckTimer = 0;
-        // The state is read on the check's own handle: on every check while no change
-        // notification runs, else once a minute.
-        bool readState = m_szPrinterName[0] && (m_fShowState || m_fNotify) &&
-                         (!m_watch.Active() || ++m_nChecksSinceRead >= STATE_REREAD_CHECKS);
-        CCtrlSetReg ctrl;
-        int invalid = ctrl.IsZetInvalid(m_szPrinterName, readState ? &m_stateReader : nullptr);
-        if (invalid == 1) {
-            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-            return;
-        }
-        if (m_szPrinterName[0])
-            NotePresence(invalid == ZET_UNREACHABLE ? PRESENCE_UNKNOWN : PRESENCE_HERE);
-        if (readState && invalid == 0) {
-            m_nChecksSinceRead = 0;
-            ApplyPrinterState();
-        }
-        m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, MASK_CHECK_PERIOD, nullptr);
-    } else if (id == TIMER_PRINTER_CHECK) {
-        TraceMsg("CMainFrame::OnTimer : Printer check");
-        KillTimer(m_hWnd, TIMER_PRINTER_CHECK);
-        m_nPrinterCheckTimer = 0;
-        if (ChkDelPrn())
-            m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);
-        else
-            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-    } else if (id == TIMER_ATTENTION) {
-        KillTimer(m_hWnd, TIMER_ATTENTION);
-        m_nAttentionTimer = 0;
-        // Still in trouble after the delay? Read again before telling.
-        if (m_szPrinterName[0])
-            ReadPrinterStateNow();
-        if (m_fInTrouble)
-            ShowAttentionBalloon();
-    }
+    // The checks run on the printer's worker; their reports come later (WM_PRINTERREPORT).
+    if (id == TIMER_MASK_CHECK)
+        m_watch.CheckNow();
+    else if (id == TIMER_PRINTER_CHECK)
+        m_watch.CheckDeletionNow();
+    // The notification's delay ended: told when still in trouble, by the last report.
+    else if (id == TIMER_ATTENTION &&
+             m_episode.TimerDue(m_hWnd, ConditionNeedsAttention(m_condition) != 0, m_fNotify != 0))
+        ShowAttentionBalloon();
 }
 
 int CMainFrame::CleanUp()
 {
-    StopWatchingCloseRequest(&m_closeWatch);
-    m_watch.Stop();
-    if (m_nAttentionTimer) {
-        KillTimer(m_hWnd, TIMER_ATTENTION);
-        m_nAttentionTimer = 0;
+    for (UINT_PTR* timer : {&m_nMaskCheckTimer, &m_nPrinterCheckTimer}) {
+        if (*timer) {
+            KillTimer(m_hWnd, *timer);
+            *timer = 0;
+        }
     }
-    if (m_nMaskCheckTimer) {
-        KillTimer(m_hWnd, TIMER_MASK_CHECK);
-        m_nMaskCheckTimer = 0;
+    m_watch.Stop();
+    m_episode.Stop(m_hWnd);
+    if (m_hCloseRequest) {
+        CloseHandle(m_hCloseRequest);
+        m_hCloseRequest = nullptr;
     }
     if (m_table.hMapping) {
         RemoveOwnRecord(&m_table, m_szPrinterName, m_szPortName, INSTANCE_KIND_MONITOR, m_szPrinterName[0] ? 0 : 1);
@@ -287,10 +287,6 @@ int CMainFrame::CleanUp()
     if (m_hMenu) {
         DestroyMenu(m_hMenu);
         m_hMenu = nullptr;
-    }
-    if (m_nPrinterCheckTimer) {
-        KillTimer(m_hWnd, TIMER_PRINTER_CHECK);
-        m_nPrinterCheckTimer = 0;
     }
     return 0;
 }
@@ -345,8 +341,8 @@ LRESULT CMainFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_REFRESHICON:
         OnRefreshIcon();
         break;
-    case WM_PRINTERCHANGE:
-        OnPrinterChange();
+    case WM_PRINTERREPORT:
+        OnPrinterReport();
         break;
     case WM_DISPLAYCHANGE:
     case WM_SETTINGCHANGE:

@@ -8,7 +8,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "close_request.h"
+#include "attention.h"
 #include "instance_check.h"
 #include "printer.h"
 #include "printer_status.h"
@@ -17,18 +17,28 @@
 // The shell's tray icon callback to the frame's window (WM_REFRESHICON, which other
 // programs send, is with the monitor's window class in instance_check.h).
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 100; // 1124: mouse message in lParam
-// The printer-change waiter's call to the frame: read the printer's state again.
-constexpr UINT WM_PRINTERCHANGE = WM_USER + 101;
+// The printer's worker to the frame: a report waits (CPrinterWatch::Take).
+constexpr UINT WM_PRINTERREPORT = WM_USER + 101;
 
-// Timers: both are one-shot in effect (killed on arrival, restarted after the check).
+// Timers that ask the printer's worker for its checks: the printer and its monitoring
+// switch every 3 s, and the deleted-printer check at the interval that the profile sets.
 constexpr UINT_PTR TIMER_PRINTER_CHECK = 2;
 constexpr UINT_PTR TIMER_MASK_CHECK = 4;
 constexpr UINT MASK_CHECK_PERIOD = 3000;
 // The state's notification waits this long in Error or Offline (one-shot timer).
 constexpr UINT_PTR TIMER_ATTENTION = 5;
 constexpr DWORD ATTENTION_DELAY = 10000;
-// With a change notification the state is still read on every twentieth check (60 s).
-constexpr int STATE_REREAD_CHECKS = 20;
+
+// What a callback of the shell asks of the icon, decoded once.
+enum TrayAction { TRAY_NOTHING, TRAY_MENU, TRAY_STATUS };
+struct TrayEvent {
+    TrayAction action;
+    POINT anchor; // where the menu opens: the icon's point (version 4) or the cursor's
+};
+// Decodes the callback of the notify-icon version in use (4, 3, or 0 for none).
+// *mouseSelect carries a left click from its WM_LBUTTONUP to the NIN_SELECT that follows,
+// which is that click and does nothing.
+TrayEvent DecodeTrayNotify(UINT version, WPARAM wParam, LPARAM lParam, bool* mouseSelect);
 
 // Menu commands.
 constexpr UINT ID_PRINTER_STATUS = 900;
@@ -115,13 +125,6 @@ public:
 
     // Instance table (one copy per printer).
     int DuplicationChk();
-    // Deleted-printer check: 1 present, not reachable now, or not checked; 0 gone (the
-    // spooler says so) and start-up entries removed. A monitor without a printer name
-    // checks that its port is still there.
-    int ChkDelPrn();
-    // Stops the printer check and removes the printer's start-up entries (HKCU, and HKLM in
-    // both views) with the files they quote: the printer is gone.
-    void RemoveStartupEntries();
     // What the latest open told of the printer (PRESENCE_*): while it cannot be reached, the
     // icon says so; when it answers again, its state shows again.
     void NotePresence(int presence);
@@ -140,20 +143,26 @@ public:
     // The printer's state on the icon, in its tooltip and in a notification.
     // Reads the two switches (target, profile, policy).
     void LoadStateSwitches();
-    // Starts watching the printer's state: by change notification, else by the checks.
-    void StartStateWatch();
-    // Reads the state from an open printer now (level 6, and level 2 when due) and shows it.
-    void ReadPrinterState(HANDLE printer);
-    // Opens the printer and reads its state.
-    void ReadPrinterStateNow();
-    // The change waiter's message: a deleted printer closes the monitor, else the state is
-    // read again. 1 when the monitor is closing.
-    int OnPrinterChange();
-    // The tooltip: the printer key, then the state and the document count when not Ready.
-    void ComposeTrayTip(char* tip, size_t size) const;
+    // Starts watching the printer (its worker, the state while a switch wants it), the
+    // timers of the checks and the installer's close request.
+    void StartWatch();
+    // The installer's close request for the monitors of this program's folder (an event
+    // that the message loop waits on; null when it is not watched).
+    HANDLE CloseRequest() const { return m_hCloseRequest; }
+    // The close request was set: the monitor closes.
+    void OnCloseRequest();
+    // The worker's report: a printer found deleted (its start-up entries gone), gone or
+    // switched off closes the monitor; otherwise its reachability and state are shown.
+    // 1 when the monitor is closing.
+    int OnPrinterReport();
+    // Acts on one report (the part of OnPrinterReport after the take).
+    int ApplyReport(const PrinterReport& report);
+    // The tooltip: the printer key, then the state and the document count when not Ready;
+    // a key too long for both is cut (with "...") on a character boundary of codePage.
+    void ComposeTrayTip(char* tip, size_t size, unsigned codePage = 0) const;
     // WM_REFRESHICON: the switches, the state and the image read again.
     void OnRefreshIcon();
-    // Shows the notification for the state now (once per episode).
+    // Shows the notification for the state now (the episode decides when: once each).
     int ShowAttentionBalloon();
 
     // Popup menu and auxiliary tools.
@@ -207,28 +216,24 @@ public:
     // The DPI that the popup menu's tool items are measured and drawn at: that of the
     // monitor where the menu last opened; 0 until then (the system's).
     UINT m_nMenuDpi = 0;
-    // The installer's close request for the monitors of this program's folder, watched
-    // while running.
-    CloseRequestWatch m_closeWatch;
-
     // The printer's state: the switches, the last sample and what it shows.
     int m_fShowState = 1;
     int m_fNotify = 1;
-    CPrinterStatusReader m_stateReader;
+    PrinterStatusSample m_sample = {0, 0, 0};     // the worker's last read
     PrinterCondition m_condition = PRINTER_READY; // as read
     bool m_fUnreachable = false;                  // the latest open could not reach it
+    bool m_fPrinterGone = false;                  // a report found it gone: closing
     const char* m_pszConditionText = "";          // the text of m_condition
     PrinterCondition m_shownCondition = PRINTER_READY; // as the icon shows it
     const char* m_pszStateText = "";
     DWORD m_dwShownJobs = 0;
     HICON m_hStateIcon = nullptr;     // the composed image in use, or null
-    bool m_fInTrouble = false;        // in Error or Offline since the episode began
-    bool m_fBalloonShown = false;     // this episode's notification was shown
-    DWORD m_dwAttentionDelay = ATTENTION_DELAY;
-    UINT_PTR m_nAttentionTimer = 0;
-    int m_nChecksSinceRead = 0;
+    CAttentionEpisode m_episode{TIMER_ATTENTION, ATTENTION_DELAY};
+    // The printer's worker: every spooler call once the window exists.
     CPrinterWatch m_watch;
-    const PrinterChangeApi* m_pChangeApi = SpoolerChangeApi();
+    // The period of the check (tests make it shorter).
+    DWORD m_dwCheckPeriod = MASK_CHECK_PERIOD;
+    HANDLE m_hCloseRequest = nullptr;
     // The shell's notify-icon version in use (4, 3, or 0 when the shell took neither).
     UINT m_uTrayVersion = 0;
     // A left click's NIN_SELECT follows its WM_LBUTTONUP: the click is not a selection.
@@ -239,8 +244,6 @@ private:
     bool WindowLost() const;
     // The printer key: the printer name, or the port name when the printer name is empty.
     const char* KeyName() const;
-    // PRESENCE_* of the printer (or, without a printer name, of its port), traced.
-    int IsPrinterPresent();
     // The profile's default tray image for the model.
     int ProfileSelectedIcon() const;
     // Adds the icon, retrying while the notification area is not ready.

@@ -13,26 +13,28 @@ namespace {
 struct TraceState {
     int enabled;
     char path[MAX_PATH];
-    FILE* file;
 };
 
-TraceState g_trace = {0, {0}, nullptr};
+TraceState g_trace = {0, {0}};
+// Lines come from the window's thread and from the printer's worker: one at a time.
+SRWLOCK g_traceLock = SRWLOCK_INIT;
 
-// Opens the log for one line; the caller writes and then calls EndLine.
+// Opens the log for one line, holding the lock; the caller writes and then calls EndLine.
 FILE* BeginLine()
 {
     if (!g_trace.enabled)
         return nullptr;
-    g_trace.file = fopen(g_trace.path, "a+");
-    return g_trace.file;
+    AcquireSRWLockExclusive(&g_traceLock);
+    FILE* file = fopen(g_trace.path, "a+");
+    if (!file)
+        ReleaseSRWLockExclusive(&g_traceLock);
+    return file;
 }
 
-int EndLine()
+int EndLine(FILE* file)
 {
-    if (g_trace.file) {
-        fclose(g_trace.file);
-        g_trace.file = nullptr;
-    }
+    fclose(file);
+    ReleaseSRWLockExclusive(&g_traceLock);
     return 1;
 }
 
@@ -46,7 +48,6 @@ long Tick()
 int TraceOpen(const char* path, const char* valueName)
 {
     g_trace.enabled = 0;
-    g_trace.file = nullptr;
     memset(g_trace.path, 0, sizeof(g_trace.path));
     if (!path || !*path)
         return 0;
@@ -77,7 +78,7 @@ int TraceMsg(const char* text)
     if (!f)
         return 0;
     fprintf(f, "%10ld : %s\n", Tick(), text);
-    return EndLine();
+    return EndLine(f);
 }
 
 int TraceStr(const char* label, const char* text)
@@ -88,7 +89,7 @@ int TraceStr(const char* label, const char* text)
     if (!f)
         return 0;
     fprintf(f, "%10ld : %s : %s\n", Tick(), label, text);
-    return EndLine();
+    return EndLine(f);
 }
 
 int TraceInt(const char* label, long number)
@@ -99,7 +100,7 @@ int TraceInt(const char* label, long number)
     if (!f)
         return 0;
     fprintf(f, "%10ld : %s : %d\n", Tick(), label, static_cast<int>(number));
-    return EndLine();
+    return EndLine(f);
 }
 
 int TraceLoadError(const char* where, const char* what, const char* path, unsigned long error)
@@ -114,5 +115,6 @@ int TraceLoadError(const char* where, const char* what, const char* path, unsign
 
 int TraceClose()
 {
-    return EndLine();
+    // Each line closes the log after itself: nothing is left open.
+    return 1;
 }

@@ -276,7 +276,10 @@ int CCmdInfo::ParseCommandLine()
 
     if (!m_szBH[0] || !m_szBU[0] || !m_szBD[0] || !m_szBI[0])
         m_fBE = 0;
-    CompletePrinterInfo();
+    // The spooler is asked only for what the options left out (a printer on a slow print
+    // server costs seconds a call).
+    if (!m_szDriverName[0] || !m_szPortName[0])
+        CompletePrinterInfo();
     ReadModelID(); // after the spooler, whose driver name it may use
     return 1;
 }

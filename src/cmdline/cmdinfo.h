@@ -83,7 +83,7 @@ public:
     // Reads every option of m_szCmdLine, then the parameter file: an /A file is read and
     // kept; otherwise an /F file is read and deleted. /A wins over /F. Then clears m_fBE
     // unless /BH, /BU, /BD and /BI are all given, and completes the printer data
-    // (CompletePrinterInfo, ReadModelID). Always 1.
+    // (CompletePrinterInfo when the driver or the port is missing, ReadModelID). Always 1.
     int ParseCommandLine();
     // Fills an empty m_szDriverName and m_szPortName from the spooler's level-2 data of the
     // printer m_szPrinterName. 1 when the printer was opened and its data read; 0 when the

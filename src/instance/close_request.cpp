@@ -33,11 +33,6 @@ unsigned long FolderHash(const char* folder)
     return hash;
 }
 
-void CALLBACK OnCloseRequest(void* context, BOOLEAN)
-{
-    PostMessageA(static_cast<HWND>(context), WM_CLOSE, 0, 0);
-}
-
 bool OwnFolder(char* folder, DWORD size)
 {
     DWORD length = GetModuleFileNameA(nullptr, folder, size);
@@ -85,40 +80,20 @@ bool CloseRequestName(const char* folder, char* name, size_t size)
     return written > 0 && static_cast<size_t>(written) < size;
 }
 
-bool WatchCloseRequest(HWND window, CloseRequestWatch* watch)
+HANDLE OpenCloseRequest()
 {
     char folder[MAX_PATH], name[64];
-    if (!window || !OwnFolder(folder, sizeof(folder)) || !CloseRequestName(folder, name, sizeof(name)))
-        return false;
+    if (!OwnFolder(folder, sizeof(folder)) || !CloseRequestName(folder, name, sizeof(name)))
+        return nullptr;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kEventAccess, SDDL_REVISION_1, &descriptor, nullptr))
         sa.lpSecurityDescriptor = descriptor;
     // Opened for waiting only: the event of another user's monitor refuses them more.
-    watch->hEvent = CreateEventExA(&sa, name, CREATE_EVENT_MANUAL_RESET, SYNCHRONIZE);
+    HANDLE event = CreateEventExA(&sa, name, CREATE_EVENT_MANUAL_RESET, SYNCHRONIZE);
     if (descriptor)
         LocalFree(descriptor);
-    if (!watch->hEvent)
-        return false;
-    if (!RegisterWaitForSingleObject(&watch->hWait, watch->hEvent, OnCloseRequest, window, INFINITE,
-                                     WT_EXECUTEONLYONCE)) {
-        watch->hWait = nullptr;
-        StopWatchingCloseRequest(watch);
-        return false;
-    }
-    return true;
-}
-
-void StopWatchingCloseRequest(CloseRequestWatch* watch)
-{
-    if (watch->hWait) {
-        UnregisterWaitEx(watch->hWait, INVALID_HANDLE_VALUE);
-        watch->hWait = nullptr;
-    }
-    if (watch->hEvent) {
-        CloseHandle(watch->hEvent);
-        watch->hEvent = nullptr;
-    }
+    return event;
 }
 
 bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs)

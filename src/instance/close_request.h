@@ -12,18 +12,11 @@
 // without a trailing backslash. false when the buffer is too small.
 bool CloseRequestName(const char* folder, char* name, size_t size);
 
-// What a monitor holds while it watches: the event and its registered wait.
-struct CloseRequestWatch {
-    HANDLE hEvent = nullptr;
-    HANDLE hWait = nullptr;
-};
-
-// Opens (or creates) the event of the folder of this program and has WM_CLOSE posted to
-// `window` once it is set. The event lets every account wait on it and only the system and
-// administrators set it. false when it cannot be watched (the monitor then runs without).
-bool WatchCloseRequest(HWND window, CloseRequestWatch* watch);
-// Stops watching and closes the handles; waits for a callback that runs. Safe to repeat.
-void StopWatchingCloseRequest(CloseRequestWatch* watch);
+// Opens (or creates) the event of the folder of this program, for waiting only: the monitor
+// waits on it (on its printer's worker thread) and closes once it is set. The event lets
+// every account wait on it and only the system and administrators set it. Null when it
+// cannot be had (the monitor then runs without); the caller closes the handle.
+HANDLE OpenCloseRequest();
 
 // Asks the monitors whose program lies in `folder` to close, in every session, and waits
 // up to `timeoutMs` for those processes to end. true when none is left running.

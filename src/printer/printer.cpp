@@ -130,8 +130,13 @@ int PrinterOrPortPresence(const char* printerName, const char* portName, DWORD* 
 
 CCtrlSetReg::~CCtrlSetReg() = default;
 
-int CCtrlSetReg::IsZetInvalid(const char* printerName, CPrinterStatusReader* reader)
+int CCtrlSetReg::IsZetInvalid(const char* printerName, CPrinterStatusReader* reader, int* outPresence,
+                              DWORD* outError)
 {
+    if (outPresence)
+        *outPresence = PRESENCE_HERE;
+    if (outError)
+        *outError = 0;
     if (!printerName || !*printerName)
         return 0;
     TraceMsg("CCtrlSetReg::IsZetInvalid : start");
@@ -142,6 +147,10 @@ int CCtrlSetReg::IsZetInvalid(const char* printerName, CPrinterStatusReader* rea
     TraceMsg("Enter : OV_OpenPrinter");
     int presence = OpenPrinterPresence(printerName, &handle, &error);
     TraceMsg("Exit : OV_OpenPrinter");
+    if (outPresence)
+        *outPresence = presence;
+    if (outError)
+        *outError = error;
 
     // A printer that the spooler does not know must not be served; one that cannot be
     // reached now is neither served nor given up.

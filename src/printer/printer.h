@@ -40,6 +40,8 @@ public:
     HANDLE Get() const { return m_handle; }
     HANDLE* Put() { Close(); return &m_handle; }
     bool IsOpen() const { return m_handle != nullptr; }
+    // Hands the handle over to the caller, who closes it.
+    HANDLE Detach() { HANDLE h = m_handle; m_handle = nullptr; return h; }
     void Close();
 
 private:
@@ -114,7 +116,9 @@ public:
     // otherwise, and 0 at once for a null or empty name. Every call with a name writes its
     // trace lines. With a reader, a printer that may be served also has its state read on
     // the same handle.
-    int IsZetInvalid(const char* printerName, CPrinterStatusReader* reader = nullptr);
+    // *presence and *error (optional) receive what the open told (PRESENCE_*, its error).
+    int IsZetInvalid(const char* printerName, CPrinterStatusReader* reader = nullptr, int* presence = nullptr,
+                     DWORD* error = nullptr);
 };
 
 // 1 when printerName is what the ANSI code page makes of the name of a printer that the

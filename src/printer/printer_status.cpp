@@ -3,6 +3,9 @@
 #include <winspool.h>
 
 #include "printer.h"
+#include "strutil.h"
+
+#include <string.h>
 
 namespace {
 
@@ -90,35 +93,54 @@ int ConditionNeedsAttention(PrinterCondition condition)
 void CPrinterStatusReader::Reset()
 {
     m_sample = PrinterStatusSample{0, 0, 0};
+    m_driver[0] = '\0';
+    m_port[0] = '\0';
     m_readsSinceFull = 0;
     m_read = false;
 }
 
-bool CPrinterStatusReader::Read(HANDLE printer)
+bool CPrinterStatusReader::Read(HANDLE printer, bool full, bool* failed)
 {
+    if (failed)
+        *failed = false;
     PrinterStatusSample next = m_sample;
     PRINTER_INFO_6 level6 = {0};
     DWORD needed = 0;
-    bool haveStatus = Spooler().getPrinter(printer, 6, reinterpret_cast<BYTE*>(&level6), sizeof(level6), &needed) != FALSE;
+    bool haveStatus =
+        Spooler().getPrinter(printer, 6, reinterpret_cast<BYTE*>(&level6), sizeof(level6), &needed) != FALSE;
     if (haveStatus)
         next.status = level6.dwStatus;
-    bool full = !m_read || !haveStatus || next.status != m_sample.status ||
-                ++m_readsSinceFull >= FULL_READ_EVERY;
+    full = full || !m_read || !haveStatus || next.status != m_sample.status ||
+           ++m_readsSinceFull >= FULL_READ_EVERY;
+    bool namesChanged = false;
     if (full) {
         PrinterInfo2 info;
         if (info.Read(printer)) {
-            next.attributes = info.Get()->Attributes;
-            next.jobs = info.Get()->cJobs;
+            const PRINTER_INFO_2A* i2 = info.Get();
+            next.attributes = i2->Attributes;
+            next.jobs = i2->cJobs;
             if (!haveStatus)
-                next.status = info.Get()->Status;
+                next.status = i2->Status;
             haveStatus = true;
+            // A name that does not fit is left out rather than kept cut.
+            char driver[sizeof(m_driver)], port[sizeof(m_port)];
+            if (!SafeCopy(driver, i2->pDriverName))
+                driver[0] = '\0';
+            if (!SafeCopy(port, i2->pPortName))
+                port[0] = '\0';
+            namesChanged = strcmp(driver, m_driver) != 0 || strcmp(port, m_port) != 0;
+            SafeCopy(m_driver, driver);
+            SafeCopy(m_port, port);
         }
         m_readsSinceFull = 0;
     }
-    if (!haveStatus)
+    if (!haveStatus) {
+        if (failed)
+            *failed = true;
         return false;
-    bool changed = !m_read || next.status != m_sample.status || next.attributes != m_sample.attributes ||
-                   next.jobs != m_sample.jobs;
+    }
+    bool changed = !m_read || namesChanged || next.status != m_sample.status ||
+                   next.attributes != m_sample.attributes || next.jobs != m_sample.jobs;
     m_sample = next;
     m_read = true;
     return changed;

@@ -45,21 +45,29 @@ struct PrinterStatusSample {
 };
 
 // Reads a printer's status cheaply: level 6 (the status bits) on every read, level 2
-// (attributes, document count) on the first read, when the status bits changed and on
-// every tenth read.
+// (attributes, document count, driver and port) on the first read, when the status bits
+// changed, when the caller asks for it and on every third read.
 class CPrinterStatusReader {
 public:
-    static constexpr int FULL_READ_EVERY = 10;
+    static constexpr int FULL_READ_EVERY = 3;
 
-    // Reads from an open printer; true when the sample changed. A failed level-6 read
-    // falls back to level 2's status; a failed read leaves the sample as it was.
-    bool Read(HANDLE printer);
+    // Reads from an open printer (level 2 now when `full`); true when the sample, the
+    // driver or the port changed. A failed level-6 read falls back to level 2's status.
+    // False, with everything as it was, when nothing could be read (*failed true then).
+    bool Read(HANDLE printer, bool full = false, bool* failed = nullptr);
     const PrinterStatusSample& Sample() const { return m_sample; }
+    // True once a read succeeded.
+    bool Valid() const { return m_read; }
+    // Of the latest level-2 read: "" until one, or when the spooler's text is too long.
+    const char* Driver() const { return m_driver; }
+    const char* Port() const { return m_port; }
     // Forgets the sample: the next read is a full one.
     void Reset();
 
 private:
     PrinterStatusSample m_sample = {0, 0, 0};
+    char m_driver[260] = "";
+    char m_port[260] = "";
     int m_readsSinceFull = 0;
     bool m_read = false;
 };

@@ -1,24 +1,58 @@
-// Watching a printer through the spooler's change notification: a small thread waits on
-// the change handle and posts one message to a window; the window's thread takes the
-// changes and does all the reading.
+// Watching one printer from a worker thread, so that a window never waits for a print
+// server: the worker makes every spooler call of the watch (the check, the deletion check,
+// the change notification and the state reads) and posts what it found to the window, which
+// acts on the last report it took. The window's timers ask for the checks; the worker runs
+// while it has work, and stays only while a change notification is to be waited for.
+//
+// The state is read on the spooler's change notification (at most once a second, with the
+// level-2 information each time) and on every STATE_REREAD_CHECKS-th check; where the
+// spooler gives no notification, on every check (the level-2 information on every third
+// read, and whenever the status bits change).
 #pragma once
 
 #include <windows.h>
 #include <winspool.h>
 
-// The spooler calls of the change notification; tests replace them, with an event
-// standing in for the change handle.
-struct PrinterChangeApi {
-    HANDLE(WINAPI* findFirst)(HANDLE printer, DWORD filter, DWORD options, LPVOID notifyOptions);
-    BOOL(WINAPI* findNext)(HANDLE change, PDWORD cause, LPVOID notifyOptions, LPVOID* notifyInfo);
-    BOOL(WINAPI* findClose)(HANDLE change);
-    BOOL(WINAPI* freeInfo)(PPRINTER_NOTIFY_INFO info);
-};
-// The spooler's own calls.
-const PrinterChangeApi* SpoolerChangeApi();
+#include "printer_status.h"
+#include "strutil.h"
 
-// What the watch asks to hear of: the printer and its jobs changing, the printer deleted.
-constexpr DWORD PRINTER_WATCH_FILTER = PRINTER_CHANGE_PRINTER | PRINTER_CHANGE_JOB;
+// What the notification asks to hear of: the printer changing or deleted, and documents
+// added, changed or removed (not each write of a document's data).
+constexpr DWORD PRINTER_WATCH_FILTER =
+    PRINTER_CHANGE_PRINTER | PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_SET_JOB | PRINTER_CHANGE_DELETE_JOB;
+// Reads that notifications cause: one per second at most.
+constexpr DWORD NOTIFIED_READ_GAP_MS = 1000;
+// With a notification, the state is still read on every this many checks; without one, the
+// notification is asked for again as often.
+constexpr int STATE_REREAD_CHECKS = 20;
+// The worker's stack: spooler calls and the trace, no more.
+constexpr SIZE_T PRINTER_WATCH_STACK = 64 * 1024;
+// How long Stop waits for a worker that is inside a spooler call before leaving it.
+constexpr DWORD PRINTER_WATCH_STOP_WAIT_MS = 2000;
+
+// What the watch knows of its printer, as of its latest calls.
+struct PrinterReport {
+    int presence = 1;          // PRESENCE_* of the latest open (PRESENCE_HERE before any)
+    DWORD error = 0;           // that open's error; 0 when it opened
+    bool deleted = false;      // the deletion check found the printer gone
+    bool switchedOff = false;  // its monitoring switch reads 1
+    bool sampled = false;      // `sample` holds a read
+    PrinterStatusSample sample = {0, 0, 0};
+    char driver[ZT_TEXT] = ""; // of the latest level-2 read ("" until one)
+    char port[ZT_TEXT] = "";
+};
+
+struct PrinterWatchSetup {
+    const char* printer = "";      // "" for a monitor known only by its port
+    const char* port = "";
+    HWND window = nullptr;         // where the reports go: `message`, wParam and lParam 0
+    UINT message = 0;
+    bool readSwitch = false;       // the check reads the monitoring switch (ZETSetting)
+    // Deletion checks (CheckPrinterDeleted, which removes a gone printer's start-up
+    // entries) run when asked, when the spooler tells of a deletion, while the printer is
+    // pending deletion, and when a check finds it gone.
+    bool deletionChecks = false;
+};
 
 class CPrinterWatch {
 public:
@@ -27,32 +61,33 @@ public:
     CPrinterWatch(const CPrinterWatch&) = delete;
     CPrinterWatch& operator=(const CPrinterWatch&) = delete;
 
-    // Opens the printer, asks for its change handle and starts the waiter, which posts
-    // `message` (wParam and lParam 0) to `window` when something happened and no such
-    // message is waiting. False, with nothing held, when no change handle can be had (the
-    // caller then polls).
-    bool Start(const char* printerName, HWND window, UINT message, const PrinterChangeApi* api);
-    // Ends the waiter and releases the change handle and the printer. Safe to repeat.
-    void Stop();
-    bool Active() const { return m_thread != nullptr; }
+    // Sets the watch up (the state read at once when it is wanted). False when it cannot be.
+    bool Start(const PrinterWatchSetup& setup, bool stateWanted);
+    // Ends the worker. One that is inside a spooler call for longer than `waitMs` is left
+    // to end by itself (it touches nothing of this object any more). Safe to repeat.
+    void Stop(DWORD waitMs = PRINTER_WATCH_STOP_WAIT_MS);
+    bool Running() const { return m_shared != nullptr; }
 
-    // Takes what the waiter saw since the last call (PRINTER_CHANGE_* bits) and lets it post
-    // again. *failed is true when the notification failed: the waiter has ended then, and
-    // the caller should Stop and poll instead.
-    DWORD TakeChanges(bool* failed);
+    // The check: the printer opened (its presence), its switch read when the setup says so,
+    // and its state when due.
+    void CheckNow();
+    // A deletion check (when the setup has them).
+    void CheckDeletionNow();
+    // The state is wanted (a switch turned on): the notification is asked for and the state
+    // read at once; or no longer wanted: the notification ends.
+    void SetStateWanted(bool wanted);
+    // The latest report; the worker posts again after this.
+    PrinterReport Take();
+    // True while the change notification runs (for tests and the trace).
+    bool Notified() const;
+    // True while a worker thread exists.
+    bool WorkerAlive() const;
 
 private:
-    static DWORD WINAPI WaiterMain(void* self);
-    void Wait();
+    struct Shared;
+    static DWORD WINAPI WorkerMain(void* shared);
+    void Ask(LONG job);
 
-    const PrinterChangeApi* m_api = nullptr;
-    HANDLE m_printer = nullptr;
-    HANDLE m_change = nullptr;
-    HANDLE m_stop = nullptr;
+    Shared* m_shared = nullptr;
     HANDLE m_thread = nullptr;
-    HWND m_window = nullptr;
-    UINT m_message = 0;
-    volatile LONG m_changes = 0;
-    volatile LONG m_failed = 0;
-    volatile LONG m_posted = 0;
 };

@@ -2,7 +2,9 @@
 
 #include <string.h>
 
+#include "printer.h"
 #include "reg_read.h"
+#include "reg_view.h"
 #include "scoped.h"
 #include "strutil.h"
 #include "trace.h"
@@ -40,6 +42,40 @@ bool AttachesFile(char* data, const char* path)
 {
     const char* attached = AttachedFilePath(data);
     return attached && lstrcmpiA(attached, path) == 0;
+}
+
+// Removes the value, and its /A parameter file, from one Run key.
+void RemoveFromRunKey(HKEY root, const char* valueName)
+{
+    ScopedRegKey run;
+    if (RegOpenKeyExA(root, RUN_KEY_PATH, 0, KEY_ALL_ACCESS, run.Put()) == ERROR_SUCCESS)
+        RemoveRunEntry(run.Get(), valueName);
+}
+
+// The printer's, or without a name its port's, presence, traced.
+int TracedPresence(const char* printerName, const char* portName)
+{
+    // A monitor known only by its port has no printer to open (an empty name opens none,
+    // or the print server): it watches its port instead. Only a complete listing without
+    // the port means gone; a spooler that cannot list its ports now is asked next time.
+    if (!printerName[0]) {
+        TraceMsg("enter : PortExists");
+        int state = PortExists(portName);
+        TraceMsg("exit : PortExists");
+        TraceInt("result", state);
+        return state;
+    }
+    ScopedPrinter printer;
+    DWORD error = 0;
+    TraceMsg("enter : OV_OpenPrinter");
+    int presence = OpenPrinterPresence(printerName, &printer, &error);
+    TraceMsg("exit : OV_OpenPrinter");
+    TraceInt("result", presence == PRESENCE_HERE ? 1 : 0);
+    // Only the spooler's "no such printer" is a deletion; anything else is asked again at
+    // the next check.
+    if (presence == PRESENCE_UNKNOWN)
+        TraceInt("CMainFrame::ChkDelPrn : not reachable", static_cast<long>(error));
+    return presence;
 }
 
 } // namespace
@@ -87,4 +123,35 @@ void DeleteStartupReg(const char* valueName, const char* text)
             return;
         }
     }
+}
+
+void RemoveStartupEntries(const char* valueName)
+{
+    TraceMsg("Delete Reg HKCU\\run");
+    RemoveFromRunKey(HKEY_CURRENT_USER, valueName);
+    TraceMsg("Delete Reg HKLM\\run");
+    for (REGSAM view : REG_VIEWS) {
+        ScopedRegKey run;
+        if (OpenMachineKeyInView(RUN_KEY_PATH, KEY_ALL_ACCESS, view, run.Put()) == ERROR_SUCCESS)
+            RemoveRunEntry(run.Get(), valueName);
+    }
+}
+
+int CheckPrinterDeleted(const char* printerName, const char* portName, bool skip, int* presence)
+{
+    printerName = printerName ? printerName : "";
+    portName = portName ? portName : "";
+    if (presence)
+        *presence = PRESENCE_HERE;
+    TraceMsg("CMainFrame::ChkDelPrn : start");
+    TraceStr("PrinterName", printerName);
+    if (skip)
+        return 1;
+    int state = TracedPresence(printerName, portName);
+    if (presence)
+        *presence = state;
+    if (state != PRESENCE_GONE)
+        return 1;
+    RemoveStartupEntries(printerName[0] ? printerName : portName);
+    return 0;
 }

@@ -27,3 +27,15 @@ void DeleteStartupReg(const char* valueName, const char* text);
 // Data over 259 characters is not read (no file is deleted). The value itself is removed in
 // every case; an empty or null valueName removes nothing (it would be the key's default).
 void RemoveRunEntry(HKEY runKey, const char* valueName);
+
+// Removes the value valueName, and the parameter file it attaches with /A, from the Run
+// key of HKCU and from that of HKLM in both registry views (an installer of either kind may
+// have written it, and Windows runs the entries of both at log-on).
+void RemoveStartupEntries(const char* valueName);
+
+// The deleted-printer check of a monitor, with its trace lines: unless `skip`, asks the
+// spooler for the printer (or, for an empty printer name, its port); when the spooler says
+// that it is gone, the start-up entries named after it are removed (RemoveStartupEntries).
+// 1 present, out of reach, or skipped; 0 gone. *presence (optional) receives PRESENCE_*
+// (PRESENCE_HERE when skipped).
+int CheckPrinterDeleted(const char* printerName, const char* portName, bool skip, int* presence = nullptr);

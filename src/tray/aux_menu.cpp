@@ -11,7 +11,6 @@
 #include <string.h>
 
 #include "aux_layout.h"
-#include "cmdinfo.h"
 #include "display_scale.h"
 #include "driver_config.h"
 #include "mainframe.h"
@@ -415,61 +414,69 @@ void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
     SetBkColor(dc, oldBack);
 }
 
-int CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+TrayEvent DecodeTrayNotify(UINT version, WPARAM wParam, LPARAM lParam, bool* mouseSelect)
 {
+    TrayEvent event = {TRAY_NOTHING, {0, 0}};
     // Version 4 sends the message in the low word and the icon's anchor point in wParam;
     // older versions the message alone.
-    UINT message = LOWORD(lParam);
-    POINT anchor = {0, 0};
-    if (m_uTrayVersion >= NOTIFYICON_VERSION_4) {
-        anchor.x = static_cast<short>(LOWORD(wParam));
-        anchor.y = static_cast<short>(HIWORD(wParam));
-    } else {
-        GetCursorPos(&anchor);
-    }
-    switch (message) {
+    switch (LOWORD(lParam)) {
     case WM_LBUTTONUP:
-        m_fMouseSelect = true;
-        return 0;
+        *mouseSelect = true;
+        return event;
     case NIN_SELECT:
         // After a mouse click it is that click, which does nothing; from the keyboard
         // (Space) it opens the status window.
-        if (m_fMouseSelect) {
-            m_fMouseSelect = false;
-            return 0;
+        if (*mouseSelect) {
+            *mouseSelect = false;
+            return event;
         }
+        event.action = TRAY_STATUS;
         break;
     case WM_LBUTTONDBLCLK:
     case NIN_KEYSELECT:
     case NIN_BALLOONUSERCLICK:
+        event.action = TRAY_STATUS;
         break;
     case WM_CONTEXTMENU:
-        if (!m_uTrayVersion)
-            return 0;
-        if (!ChkDelPrn()) {
-            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-            return 1;
-        }
-        ShowTrayMenu(anchor);
-        return 0;
+        // Shells of version 3 and 4 send it after the button (and for Shift+F10).
+        event.action = version ? TRAY_MENU : TRAY_NOTHING;
+        break;
     case WM_RBUTTONDOWN:
         // Without a version the shell sends no WM_CONTEXTMENU: the button opens the menu.
-        if (m_uTrayVersion)
-            return 0;
-        if (!ChkDelPrn()) {
-            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-            return 1;
-        }
-        ShowTrayMenu(anchor);
-        return 0;
+        event.action = version ? TRAY_NOTHING : TRAY_MENU;
+        break;
     default:
-        return 0;
+        break;
     }
-    if (!ChkDelPrn()) {
+    if (event.action == TRAY_MENU) {
+        if (version >= NOTIFYICON_VERSION_4) {
+            event.anchor.x = static_cast<short>(LOWORD(wParam));
+            event.anchor.y = static_cast<short>(HIWORD(wParam));
+        } else {
+            GetCursorPos(&event.anchor);
+        }
+    }
+    return event;
+}
+
+int CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+{
+    TrayEvent event = DecodeTrayNotify(m_uTrayVersion, wParam, lParam, &m_fMouseSelect);
+    if (event.action == TRAY_NOTHING)
+        return 0;
+    // The printer still there by the worker's last report (at most one check old), else
+    // the monitor closes; nothing waits for the spooler here.
+    if (m_fPrinterGone) {
         PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
         return 1;
     }
-    OnPrinterStatus();
+    // The deleted-printer check that used to come first runs on the worker meanwhile: a
+    // printer found gone closes the monitor then, its start-up entries removed.
+    m_watch.CheckDeletionNow();
+    if (event.action == TRAY_MENU)
+        ShowTrayMenu(event.anchor);
+    else
+        OnPrinterStatus();
     return 0;
 }
 
@@ -519,13 +526,6 @@ void CMainFrame::OnAux(UINT command)
         SafeFormat(name, sizeof(name), "%u", command);
         if (!ReadMenuString(key.Get(), name, value, sizeof(value)))
             return;
-    }
-
-    {
-        CCmdInfo info;
-        SafeCopy(info.m_szPrinterName, m_szPrinterName);
-        if (info.CompletePrinterInfo() == 1)
-            SafeCopy(m_szPortName, info.m_szPortName);
     }
 
     TraceStr("CMainFrame::OnAux : printer name", m_szPrinterName);

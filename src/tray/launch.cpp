@@ -50,11 +50,11 @@ int CMainFrame::StartZETExe(const char* programPath, int preferences)
 {
     TraceMsg("CMainFrame::StartZETExe");
 
+    // The port as the spooler reported it last (it may have changed since the start).
     CCmdInfo info;
     info.m_fE = preferences ? 1 : 0;
     SafeCopy(info.m_szPrinterName, m_szPrinterName);
-    if (info.CompletePrinterInfo() == 1)
-        SafeCopy(m_szPortName, info.m_szPortName); // the port may have changed since start
+    SafeCopy(info.m_szDriverName, m_szDriverName);
 
     TraceStr("CMainFrame::StartZETExe : printer name", m_szPrinterName);
     TraceStr("CMainFrame::StartZETExe : port name", m_szPortName);

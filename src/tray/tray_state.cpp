@@ -31,32 +31,11 @@ void CMainFrame::LoadStateSwitches()
 void CMainFrame::OnRefreshIcon()
 {
     LoadStateSwitches();
-    if (m_szPrinterName[0] && (m_fShowState || m_fNotify))
-        ReadPrinterStateNow();
-    else
-        ApplyPrinterState();
+    // A switch turned on starts the change notification and reads the state at once; both
+    // off end it.
+    m_watch.SetStateWanted(m_szPrinterName[0] && (m_fShowState || m_fNotify));
+    ApplyPrinterState();
     RefreshTrayIcon();
-}
-
-void CMainFrame::StartStateWatch()
-{
-    m_watch.Stop();
-    // A monitor known only by its port has no printer to ask.
-    if (!m_szPrinterName[0] || (!m_fShowState && !m_fNotify))
-        return;
-    if (m_watch.Start(m_szPrinterName, m_hWnd, WM_PRINTERCHANGE, m_pChangeApi))
-        TraceMsg("CMainFrame::StartStateWatch : change notification");
-    ReadPrinterStateNow();
-}
-
-void CMainFrame::ReadPrinterStateNow()
-{
-    ScopedPrinter printer;
-    int presence = OpenPrinterPresence(m_szPrinterName, &printer);
-    if (presence != PRESENCE_GONE)
-        NotePresence(presence);
-    if (printer.IsOpen())
-        ReadPrinterState(printer.Get());
 }
 
 void CMainFrame::NotePresence(int presence)
@@ -68,40 +47,41 @@ void CMainFrame::NotePresence(int presence)
     ApplyPrinterState();
 }
 
-void CMainFrame::ReadPrinterState(HANDLE printer)
+int CMainFrame::OnPrinterReport()
 {
-    m_nChecksSinceRead = 0;
-    m_stateReader.Read(printer);
-    ApplyPrinterState();
+    return ApplyReport(m_watch.Take());
 }
 
-int CMainFrame::OnPrinterChange()
+int CMainFrame::ApplyReport(const PrinterReport& report)
 {
-    bool failed = false;
-    DWORD changes = m_watch.TakeChanges(&failed);
-    if (failed) {
-        // The notification broke down: the checks read the state from now on.
-        TraceMsg("CMainFrame::OnPrinterChange : notification failed");
-        m_watch.Stop();
-    }
-    if (changes & PRINTER_CHANGE_DELETE_PRINTER) {
-        // The watch's own handle keeps a deleted printer pending: it goes first.
-        m_watch.Stop();
-        if (!ChkDelPrn()) {
-            PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-            return 1;
+    if (m_fPrinterGone)
+        return 1;
+    // Deleted (its start-up entries are gone), gone or switched off: the monitor closes.
+    if (report.deleted || report.presence == PRESENCE_GONE || report.switchedOff) {
+        TraceMsg(report.deleted ? "CMainFrame::OnPrinterReport : the printer was deleted"
+                                : "CMainFrame::OnPrinterReport : the printer is not to be served");
+        if (m_nPrinterCheckTimer) {
+            KillTimer(m_hWnd, TIMER_PRINTER_CHECK);
+            m_nPrinterCheckTimer = 0;
         }
-        StartStateWatch();
-        return 0;
+        m_fPrinterGone = true;
+        PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        return 1;
     }
-    if (m_fShowState || m_fNotify)
-        ReadPrinterStateNow();
+    // The launchers hand over the port that the spooler reported last.
+    if (report.port[0] && m_szPrinterName[0])
+        SafeCopy(m_szPortName, report.port);
+    if (report.sampled)
+        m_sample = report.sample;
+    if (report.presence == PRESENCE_UNKNOWN || report.presence == PRESENCE_HERE)
+        m_fUnreachable = report.presence == PRESENCE_UNKNOWN;
+    ApplyPrinterState();
     return 0;
 }
 
 void CMainFrame::ApplyPrinterState()
 {
-    const PrinterStatusSample& sample = m_stateReader.Sample();
+    const PrinterStatusSample& sample = m_sample;
     const char* text = "";
     if (m_fUnreachable)
         m_condition = UnreachableCondition(&text);
@@ -132,40 +112,36 @@ void CMainFrame::ApplyPrinterState()
     }
 
     // An episode of trouble lasts from entering Error or Offline until leaving both.
-    if (ConditionNeedsAttention(m_condition) && m_fNotify) {
-        if (!m_fInTrouble) {
-            m_fInTrouble = true;
-            m_fBalloonShown = false;
-            m_nAttentionTimer = SetTimer(m_hWnd, TIMER_ATTENTION, m_dwAttentionDelay, nullptr);
-        }
-    } else if (!ConditionNeedsAttention(m_condition)) {
-        m_fInTrouble = false;
-        m_fBalloonShown = false;
-        if (m_nAttentionTimer) {
-            KillTimer(m_hWnd, TIMER_ATTENTION);
-            m_nAttentionTimer = 0;
-        }
-    }
+    m_episode.Update(m_hWnd, ConditionNeedsAttention(m_condition) != 0, m_fNotify != 0);
 }
 
-void CMainFrame::ComposeTrayTip(char* tip, size_t size) const
+void CMainFrame::ComposeTrayTip(char* tip, size_t size, unsigned codePage) const
 {
-    // The whole text first (a 259-character key, a state and a count), then cut to the
-    // tip on a character boundary.
-    char text[ZT_TEXT + 96];
-    SafeCopy(text, KeyName());
+    // The state and the count stay whole; the key is cut to make room for them.
+    char state[128] = "";
     if (m_shownCondition != PRINTER_READY) {
-        SafeAppend(text, " - ");
-        SafeAppend(text, m_pszStateText);
+        SafeCopy(state, " - ");
+        SafeAppend(state, m_pszStateText);
         if (m_dwShownJobs > 0) {
             char count[48];
             SafeFormat(count, sizeof(count), " - %lu document%s", static_cast<unsigned long>(m_dwShownJobs),
                        m_dwShownJobs == 1 ? "" : "s");
-            SafeAppend(text, count);
+            SafeAppend(state, count);
         }
     }
     size_t room = size < static_cast<size_t>(TRAY_TIP_CHARS) + 1 ? size : static_cast<size_t>(TRAY_TIP_CHARS) + 1;
-    SafeCopyEllipsis(tip, room, text);
+    size_t stateLength = strlen(state);
+    // Room for the key: at least "x..." beside the state; a state too long even for that
+    // is cut with the key, as one text.
+    if (stateLength + 4 < room) {
+        SafeCopyEllipsis(tip, room - stateLength, KeyName(), codePage);
+        SafeAppend(tip, room, state);
+        return;
+    }
+    char text[ZT_TEXT + sizeof(state)];
+    SafeCopy(text, KeyName());
+    SafeAppend(text, state);
+    SafeCopyEllipsis(tip, room, text, codePage);
 }
 
 HICON CMainFrame::TrayImage(int index)
@@ -181,7 +157,7 @@ HICON CMainFrame::TrayImage(int index)
 
 int CMainFrame::ShowAttentionBalloon()
 {
-    if (!m_nid.hWnd || !m_fNotify || m_fBalloonShown || !ConditionNeedsAttention(m_condition))
+    if (!m_nid.hWnd || !m_fNotify || !ConditionNeedsAttention(m_condition))
         return 0;
     const char* text = m_pszConditionText;
     NOTIFYICONDATAA balloon = m_nid;
@@ -192,7 +168,6 @@ int CMainFrame::ShowAttentionBalloon()
     SafeCopyEllipsis(balloon.szInfo, sizeof(balloon.szInfo), info);
     balloon.uTimeout = 10000;
     balloon.dwInfoFlags = (m_condition == PRINTER_ERROR ? NIIF_ERROR : NIIF_WARNING) | kRespectQuietTime;
-    m_fBalloonShown = true;
     TraceStr("CMainFrame::ShowAttentionBalloon", info);
     return m_pfnNotifyIcon(NIM_MODIFY, &balloon) ? 1 : 0;
 }

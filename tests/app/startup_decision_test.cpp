@@ -76,7 +76,7 @@ TEST_F(StartupDecision, PrinterOutOfReachStartsAndSaysSo)
         EXPECT_TRUE(frame.m_fUnreachable);
         EXPECT_EQ(PRINTER_OFFLINE, frame.m_condition);
         EXPECT_EQ(kit.Printer() + " - " + frame.m_pszConditionText, frame.m_nid.szTip);
-        EXPECT_NE(0u, frame.m_nAttentionTimer) << "the notification's episode begins";
+        EXPECT_TRUE(frame.m_episode.InTrouble()) << "the notification's episode begins";
         EXPECT_TRUE(user.Exists());
         EXPECT_FALSE(kit.TargetKey().empty());
         frame.CleanUp();

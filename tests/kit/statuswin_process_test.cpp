@@ -62,7 +62,8 @@ TEST(StatusProgram, LengthFormCarriesQuotesAndSaysWhenThePrinterIsMissing)
     EXPECT_EQ(printer, zt::ItemText(window, IDC_STATUS_PRINTER));
     EXPECT_EQ(port, zt::ItemText(window, IDC_STATUS_PORT));
     EXPECT_EQ("X9", zt::ItemText(window, IDC_STATUS_MODEL));
-    EXPECT_EQ("The printer cannot be opened (error 1801)", zt::ItemText(window, IDC_STATUS_STATE));
+    EXPECT_EQ("The printer cannot be opened (error 1801)",
+              zt::ItemTextOnce(window, IDC_STATUS_STATE, "The printer cannot be opened (error 1801)"));
     EXPECT_EQ("-", zt::ItemText(window, IDC_STATUS_JOBS));
 
     PostMessageA(window, WM_CLOSE, 0, 0);
@@ -82,8 +83,9 @@ TEST(StatusProgram, ParameterFileByBareNameIsReadAndDeleted)
     HWND window = run.Window();
     ASSERT_NE(nullptr, window);
     EXPECT_FALSE(zt::FileExists(file.Path()));
-    EXPECT_EQ(printer.Driver(), zt::ItemText(window, IDC_STATUS_DRIVER)) << "the driver comes from the spooler";
-    EXPECT_EQ("Ready", zt::ItemText(window, IDC_STATUS_STATE));
+    EXPECT_EQ(printer.Driver(), zt::ItemTextOnce(window, IDC_STATUS_DRIVER, printer.Driver()))
+        << "the driver comes from the spooler";
+    EXPECT_EQ("Ready", zt::ItemTextOnce(window, IDC_STATUS_STATE, "Ready"));
     EXPECT_EQ("0", zt::ItemText(window, IDC_STATUS_JOBS));
 }
 

@@ -8,8 +8,10 @@
 
 #include <string.h>
 
+#include <functional>
+
 #include "driverkit.h"
-#include "fake_change.h"
+#include "fake_spooler.h"
 #include "printer_state.h"
 #include "status_window.h"
 #include "statuswin_testutil.h"
@@ -57,62 +59,61 @@ TEST(StatusText, BoundedToTheBuffer)
     EXPECT_EQ(0, PrinterStatusText(0, 0, nullptr, 10));
 }
 
-TEST(PrinterStateQuery, ReadsTheSpooler)
-{
-    zt::TestPrinter printer;
-    ASSERT_TRUE(printer.Ok());
-    PrinterState state;
-    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), QueryPrinterState(printer.Name().c_str(), &state));
-    EXPECT_EQ(printer.Driver(), state.driver);
-    EXPECT_EQ(printer.Port(), state.port);
-    EXPECT_EQ(0u, state.jobs);
-    char text[260];
-    PrinterStatusText(state.status, state.attributes, text, sizeof(text));
-    EXPECT_STREQ("Ready", text);
-}
-
-TEST(PrinterStateQuery, WindowReadsAgainWhenTheSpoolerTellsOfAChange)
+// The Printer Status window shows what the monitor's watch reads: the spooler's driver,
+// port and state, a change as soon as the spooler tells of it (long before the reading of
+// once a minute), and the error of a printer that cannot be opened.
+TEST(PrinterStateQuery, WindowShowsWhatTheWatchReads)
 {
     zt::TestPrinter printer;
     ASSERT_TRUE(printer.Ok());
     PrinterIdentity identity;
     memset(&identity, 0, sizeof(identity));
     SafeCopy(identity.printer, printer.Name().c_str());
-    zt::FakeChange change;
+    zt::FakeSpooler spooler;
+    spooler.FakeChanges();
     {
         CStatusWindow window(identity);
-        window.m_pChangeApi = change.Api();
         ASSERT_NE(nullptr, window.Create(GetModuleHandleA(nullptr)));
-        ASSERT_TRUE(zt::SetPrinterState(printer.Name(), PRINTER_STATUS_PAPER_OUT));
-        change.Signal(PRINTER_CHANGE_SET_PRINTER);
-        char expected[260];
-        PrinterStatusText(PRINTER_STATUS_PAPER_OUT, 0, expected, sizeof(expected));
-        // Long before the once-a-minute reading.
-        EXPECT_TRUE(zt::WaitFor(
-            [&] {
-                MSG msg;
-                while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                    DispatchMessageA(&msg);
-                return zt::ItemText(window.Handle(), IDC_STATUS_STATE) == expected;
-            },
-            5000));
+        auto shows = [&](UINT item, const std::string& text) {
+            return zt::WaitFor(
+                [&] {
+                    MSG msg;
+                    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                        DispatchMessageA(&msg);
+                    return zt::ItemText(window.Handle(), item) == text;
+                },
+                5000);
+        };
+        EXPECT_TRUE(shows(IDC_STATUS_STATE, "Ready"));
+        EXPECT_TRUE(shows(IDC_STATUS_DRIVER, printer.Driver()));
+        EXPECT_TRUE(shows(IDC_STATUS_PORT, printer.Port()));
+        EXPECT_TRUE(shows(IDC_STATUS_JOBS, "0"));
+        struct Row {
+            std::function<void()> act;
+            const char* state;
+        } rows[] = {
+            {[&] {
+                 zt::SetPrinterState(printer.Name(), PRINTER_STATUS_PAPER_OUT);
+                 spooler.Signal(PRINTER_CHANGE_SET_PRINTER);
+             },
+             "Out of paper"},
+            {[&] {
+                 spooler.Fail(printer.Name(), zt::SPOOL_OPEN | zt::SPOOL_GET, RPC_S_SERVER_UNAVAILABLE);
+                 spooler.Signal(PRINTER_CHANGE_SET_PRINTER);
+             },
+             "The printer cannot be opened (error 1722)"},
+            {[&] { spooler.Clear(); }, "Out of paper"},
+            {[&] { printer.Delete(); }, "The printer cannot be opened (error 1801)"},
+        };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.state);
+            row.act();
+            EXPECT_TRUE(shows(IDC_STATUS_STATE, row.state));
+        }
     }
-    zt::SetPrinterState(printer.Name(), 0);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
-}
-
-TEST(PrinterStateQuery, MissingPrinterGivesTheError)
-{
-    PrinterState state;
-    memset(&state, 0xcc, sizeof(state));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME),
-              QueryPrinterState(zt::UniqueName("ztgone").c_str(), &state));
-    EXPECT_STREQ("", state.driver);
-    EXPECT_EQ(0u, state.jobs);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME), QueryPrinterState("", &state));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME), QueryPrinterState(nullptr, &state));
 }
 
 PrinterIdentity Identity(const std::string& printer, const std::string& port, const std::string& model = "")

@@ -77,6 +77,15 @@ inline std::string ItemText(HWND window, UINT id)
     return item ? WindowTitle(item) : std::string("<no control>");
 }
 
+// The item's text once it reads `text` (the window fills its printer's state in when its
+// worker has read it), else what it reads after a few seconds.
+inline std::string ItemTextOnce(HWND window, UINT id, const std::string& text)
+{
+    std::string now;
+    WaitFor([&] { return (now = ItemText(window, id)) == text; }, 5000);
+    return now;
+}
+
 inline bool IsChecked(HWND window, UINT id)
 {
     return SendMessageA(GetDlgItem(window, static_cast<int>(id)), BM_GETCHECK, 0, 0) == BST_CHECKED;

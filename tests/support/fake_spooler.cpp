@@ -118,6 +118,19 @@ LONG FakeSpooler::Count(SpoolerCall call) const
 void FakeSpooler::Counted(SpoolerCall call)
 {
     InterlockedIncrement(&m_counts[CallIndex(call)]);
+    if (m_countedThread && GetCurrentThreadId() == m_countedThread)
+        InterlockedIncrement(&m_threadCalls);
+}
+
+void FakeSpooler::CountThread(DWORD threadId)
+{
+    m_threadCalls = 0;
+    m_countedThread = threadId;
+}
+
+LONG FakeSpooler::CallsOnThread() const
+{
+    return InterlockedCompareExchange(const_cast<volatile LONG*>(&m_threadCalls), 0, 0);
 }
 
 bool FakeSpooler::RuleFor(unsigned call, const std::string& printer, Rule* out) const

@@ -53,6 +53,9 @@ public:
     void SetEnumPorts(decltype(SpoolerCalls::enumPorts) enumPorts);
     // Calls made of one kind (any printer) since the object was made.
     LONG Count(SpoolerCall call) const;
+    // Counts from now on the calls that the thread `threadId` makes (CallsOnThread).
+    void CountThread(DWORD threadId);
+    LONG CallsOnThread() const;
 
 private:
     struct Rule {
@@ -93,6 +96,8 @@ private:
     std::vector<std::pair<HANDLE, std::string>> m_handles;
     decltype(SpoolerCalls::enumPorts) m_enumPorts = nullptr;
     LONG m_counts[6] = {0, 0, 0, 0, 0, 0};
+    volatile DWORD m_countedThread = 0;
+    volatile LONG m_threadCalls = 0;
 
     bool m_fakeChanges = false;
     HANDLE m_event = nullptr;

@@ -2,17 +2,20 @@
 // running copy, what they remove, and the trace lines they write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
 #include "driverkit.h"
-#include "fake_change.h"
 #include "fake_spooler.h"
 #include "initinstance.h"
 #include "mainframe.h"
 #include "monitor_util.h"
 #include "reg_view.h"
 #include "runvalue.h"
+#include "startup_reg.h"
 #include "table_lock.h"
 #include "targets.h"
 #include "testsupport.h"
@@ -180,26 +183,15 @@ TEST(ChkDelPrn, OnlyTheSpoolersNoSuchPrinterIsADeletion)
         if (row.error)
             spooler.Fail(kit.Printer(), zt::SPOOL_OPEN, row.error);
         PrivateTrace trace;
-        TestFrame frame(kit.Printer());
-        frame.m_nPrinterCheckTimer = SetTimer(frame.m_hWnd, TIMER_PRINTER_CHECK, 60000, nullptr);
-        EXPECT_EQ(row.result, frame.ChkDelPrn());
-        EXPECT_EQ(row.result == 1, frame.m_nPrinterCheckTimer != 0);
+        int presence = -1;
+        EXPECT_EQ(row.result, CheckPrinterDeleted(kit.Printer().c_str(), "LPT1:", false, &presence));
         EXPECT_EQ(row.result == 1, user.Exists());
-        const bool unreachable = row.result == 1 && row.error != 0;
-        EXPECT_EQ(unreachable, frame.m_fUnreachable);
-        EXPECT_EQ(unreachable ? PRINTER_OFFLINE : PRINTER_READY, frame.m_condition);
+        EXPECT_EQ(!row.error ? PRESENCE_HERE : row.result ? PRESENCE_UNKNOWN : PRESENCE_GONE, presence);
         std::vector<std::string> lines = trace.Take();
         if (!row.error) {
             EXPECT_EQ((std::vector<std::string>{"CMainFrame::ChkDelPrn : start", "PrinterName : " + kit.Printer(),
                                                 "enter : OV_OpenPrinter", "exit : OV_OpenPrinter", "result : 1"}),
                       lines);
-        }
-        if (unreachable) {
-            // It answers again.
-            spooler.Clear();
-            EXPECT_EQ(1, frame.ChkDelPrn());
-            EXPECT_FALSE(frame.m_fUnreachable);
-            EXPECT_EQ(PRINTER_READY, frame.m_condition);
         }
     }
 }
@@ -209,9 +201,7 @@ TEST(ChkDelPrn, IconInstallFlagSkipsTheCheck)
     std::string printer = zt::UniqueName("ztgone");
     zt::RunValue user(HKEY_CURRENT_USER, printer, "\"x.exe\"");
     PrivateTrace trace;
-    TestFrame frame(printer);
-    frame.m_fIconInstall = 1;
-    EXPECT_EQ(1, frame.ChkDelPrn());
+    EXPECT_EQ(1, CheckPrinterDeleted(printer.c_str(), "", true));
     EXPECT_TRUE(user.Exists());
     EXPECT_EQ((std::vector<std::string>{"CMainFrame::ChkDelPrn : start", "PrinterName : " + printer}), trace.Take());
 }
@@ -235,10 +225,7 @@ TEST(ChkDelPrn, GonePrinterLosesBothRunValuesAndTheirFiles)
         ASSERT_TRUE(other->Ok());
     }
     PrivateTrace trace;
-    TestFrame frame(printer);
-    frame.m_nPrinterCheckTimer = SetTimer(frame.m_hWnd, TIMER_PRINTER_CHECK, 60000, nullptr);
-    EXPECT_EQ(0, frame.ChkDelPrn());
-    EXPECT_EQ(0u, frame.m_nPrinterCheckTimer) << "the printer check stops for good";
+    EXPECT_EQ(0, CheckPrinterDeleted(printer.c_str(), "", false));
     EXPECT_FALSE(user.Exists());
     EXPECT_FALSE(machine.Exists());
     EXPECT_FALSE(other && other->Exists()) << "the machine's Run key in the other view";
@@ -303,107 +290,229 @@ TEST(ChkDelPrn, PortStandsInForAnEmptyPrinterName)
         zt::RunValue user(HKEY_CURRENT_USER, c.port, "\"x.exe\" /A \"nothing here\"");
         zt::FakeSpooler spooler;
         spooler.SetEnumPorts(c.enumPorts);
-        TestFrame frame("");
-        lstrcpynA(frame.m_szPortName, c.port.c_str(), sizeof(frame.m_szPortName));
-        EXPECT_EQ(c.result, frame.ChkDelPrn()) << c.port;
+        EXPECT_EQ(c.result, CheckPrinterDeleted("", c.port.c_str(), false)) << c.port;
         EXPECT_EQ(c.result == 1, user.Exists()) << c.port;
     }
 }
 
-TEST(MainFrame, TimersAndCommandsOutsideTheirRangesDoNothing)
-{
-    std::string printer = zt::UniqueName("ztgone");
-    TestFrame frame(printer);
-    g_pMainFrame = &frame;
-    // A timer id that is neither of the frame's, and a printer check for a gone printer.
-    frame.OnTimer(3);
-    MSG msg;
-    EXPECT_FALSE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
-    frame.m_nPrinterCheckInterval = 1000;
-    frame.OnTimer(TIMER_PRINTER_CHECK);
-    EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg)) << "the printer is gone";
-    EXPECT_EQ(0u, frame.m_nPrinterCheckTimer);
-    // The mask check of a printer that cannot be opened closes the monitor too.
-    frame.OnTimer(TIMER_MASK_CHECK);
-    EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
-    EXPECT_EQ(0u, frame.m_nMaskCheckTimer);
-    g_pMainFrame = nullptr;
-}
-
-TEST(MainFrame, MaskCheckRestartsWhileThePrinterServes)
-{
-    zt::TestDriverKit kit;
-    ASSERT_TRUE(kit.Ok());
-    TestFrame frame(kit.Printer());
-    frame.OnTimer(TIMER_MASK_CHECK);
-    EXPECT_NE(0u, frame.m_nMaskCheckTimer);
-    MSG msg;
-    EXPECT_FALSE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
-    ASSERT_TRUE(zt::SetPrinterDword(kit.Printer(), "ZETSetting", 1));
-    frame.OnTimer(TIMER_MASK_CHECK);
-    EXPECT_EQ(0u, frame.m_nMaskCheckTimer);
-    EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
-}
-
-// A frame of the kit's printer whose change notification is the test's stand-in.
+// A frame of the kit's printer with its worker, which checks every 100 ms; the frame's
+// window belongs to the test's thread, which takes the reports as the message loop would.
 class WatchedFrame : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(kit.Ok());
-        frame.m_pChangeApi = change.Api();
-        frame.StartStateWatch();
-        ASSERT_TRUE(frame.m_watch.Active());
+        g_pMainFrame = &frame;
+        frame.m_dwCheckPeriod = 100;
     }
-    // The waiter thread posted its message.
-    bool Posted()
+    void TearDown() override
     {
-        MSG msg;
-        return zt::WaitFor([&] { return TakeMessage(frame.m_hWnd, WM_PRINTERCHANGE, &msg); }, 5000);
+        frame.CleanUp();
+        g_pMainFrame = nullptr;
+        zt::SetPrinterState(kit.Printer(), 0);
+    }
+    // Runs the frame's messages (a close request is noted, not carried out) until `pred`
+    // holds; false after the timeout.
+    bool RunUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000)
+    {
+        return zt::WaitFor(
+            [&] {
+                MSG msg;
+                while (PeekMessageA(&msg, frame.m_hWnd, 0, 0, PM_REMOVE)) {
+                    if (msg.message == WM_CLOSE)
+                        closing = true;
+                    else
+                        DispatchMessageA(&msg);
+                }
+                return pred();
+            },
+            timeoutMs);
     }
     zt::TestDriverKit kit;
-    zt::FakeChange change;
+    zt::FakeSpooler spooler;
     TestFrame frame{kit.Printer()};
+    bool closing = false;
 };
 
+// What the worker finds shows on the frame: the state, a printer out of reach and back, and
+// a printer that is not to be served any more.
+TEST_F(WatchedFrame, ReportsShowTheStateAndCloseForAPrinterNotToBeServed)
+{
+    frame.StartWatch();
+    struct Row {
+        const char* what;
+        std::function<void()> act;
+        PrinterCondition condition;
+        bool unreachable;
+        bool closes;
+    } rows[] = {
+        {"out of paper", [&] { zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_PAPER_OUT); }, PRINTER_ERROR, false,
+         false},
+        {"server restarting", [&] { spooler.Fail(kit.Printer(), zt::SPOOL_OPEN, RPC_S_CALL_FAILED); }, PRINTER_OFFLINE,
+         true, false},
+        {"answers again", [&] { spooler.Clear(); }, PRINTER_ERROR, false, false},
+        {"ready", [&] { zt::SetPrinterState(kit.Printer(), 0); }, PRINTER_READY, false, false},
+        {"monitoring switched off", [&] { zt::SetPrinterDword(kit.Printer(), "ZETSetting", 1); }, PRINTER_READY, false,
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.act();
+        EXPECT_TRUE(RunUntil([&] {
+            return frame.m_condition == row.condition && frame.m_fUnreachable == row.unreachable &&
+                   closing == row.closes;
+        }));
+        char tip[128];
+        frame.ComposeTrayTip(tip, sizeof(tip));
+        EXPECT_EQ(row.unreachable, strstr(tip, "Not reachable") != nullptr) << tip;
+    }
+}
+
+// A printer that the spooler says is gone closes the monitor and loses its start-up entries,
+// found by the deletion check at the profile's interval or by the check of its switch;
+// an icon-install start checks for no deletion and only closes.
+TEST_F(WatchedFrame, GonePrinterClosesTheMonitor)
+{
+    struct Row {
+        UINT deletionInterval;
+        bool iconInstall;
+        bool entriesGo;
+    } rows[] = {{100, false, true}, {0, false, true}, {100, true, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.deletionInterval);
+        zt::TestPrinter printer;
+        ASSERT_TRUE(printer.Ok());
+        zt::RunValue user(HKEY_CURRENT_USER, printer.Name(), "\"x.exe\" /A \"y\"");
+        TestFrame gone(printer.Name());
+        g_pMainFrame = &gone;
+        // No state wanted: the first check comes after its period.
+        gone.m_fShowState = gone.m_fNotify = 0;
+        gone.m_dwCheckPeriod = (row.deletionInterval && !row.iconInstall) ? 60000 : 100;
+        gone.m_nPrinterCheckInterval = row.deletionInterval;
+        gone.m_fIconInstall = row.iconInstall ? 1 : 0;
+        ASSERT_TRUE(printer.Delete());
+        gone.StartWatch();
+        closing = false;
+        zt::WaitFor(
+            [&] {
+                MSG msg;
+                while (PeekMessageA(&msg, gone.m_hWnd, 0, 0, PM_REMOVE)) {
+                    if (msg.message == WM_CLOSE)
+                        closing = true;
+                    else
+                        DispatchMessageA(&msg);
+                }
+                return closing;
+            },
+            5000);
+        EXPECT_TRUE(closing);
+        EXPECT_TRUE(gone.m_fPrinterGone);
+        EXPECT_EQ(!row.entriesGo, user.Exists());
+        gone.CleanUp();
+        g_pMainFrame = &frame;
+    }
+}
+
+// Notifications: a change is read at once, a deleted printer closes the monitor and loses
+// its start-up entries; a failed notification leaves the reading to the checks.
 TEST_F(WatchedFrame, ChangeNotificationReadsAgainAndSeesADeletedPrinter)
 {
-    MSG msg;
-
-    // A change is read at once, not at the next check.
+    spooler.FakeChanges();
+    frame.m_dwCheckPeriod = 60000;
+    frame.StartWatch();
+    ASSERT_TRUE(RunUntil([&] { return frame.m_watch.Notified(); }));
     ASSERT_TRUE(zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_PAPER_OUT));
-    change.Signal(PRINTER_CHANGE_SET_PRINTER);
-    ASSERT_TRUE(Posted());
-    EXPECT_EQ(0, frame.OnPrinterChange());
-    EXPECT_EQ(PRINTER_ERROR, frame.m_condition);
-    // While notifications come, the checks leave the state alone until the twentieth.
-    zt::SetPrinterState(kit.Printer(), 0);
-    for (int i = 1; i < STATE_REREAD_CHECKS; ++i)
-        frame.OnTimer(TIMER_MASK_CHECK);
-    EXPECT_EQ(PRINTER_ERROR, frame.m_condition);
-    frame.OnTimer(TIMER_MASK_CHECK);
-    EXPECT_EQ(PRINTER_READY, frame.m_condition);
+    spooler.Signal(PRINTER_CHANGE_SET_PRINTER);
+    EXPECT_TRUE(RunUntil([&] { return frame.m_condition == PRINTER_ERROR; }, 2000));
 
-    // The printer deleted: the monitor closes at once, its start-up entry removed.
     zt::RunValue user(HKEY_CURRENT_USER, kit.Printer(), "\"zettray.exe\" /P \"" + kit.Printer() + "\"");
     ASSERT_TRUE(kit.DeletePrinter());
-    change.Signal(PRINTER_CHANGE_DELETE_PRINTER);
-    ASSERT_TRUE(Posted());
-    EXPECT_EQ(1, frame.OnPrinterChange());
-    EXPECT_TRUE(TakeMessage(frame.m_hWnd, WM_CLOSE, &msg));
+    spooler.Signal(PRINTER_CHANGE_DELETE_PRINTER);
+    EXPECT_TRUE(RunUntil([&] { return closing; }, 2000));
     EXPECT_FALSE(user.Exists());
 }
 
-TEST_F(WatchedFrame, FailedChangeNotificationHandsTheReadingToTheChecks)
+// Both switches off at the start: no notification, no state. Switched on later (through
+// Monitoring Preferences, which sends WM_REFRESHICON), the notification starts at once and
+// the state is read.
+TEST_F(WatchedFrame, SwitchTurnedOnLaterStartsTheWatchAtOnce)
 {
-    change.Signal(0, FALSE);
-    ASSERT_TRUE(Posted());
-    EXPECT_EQ(0, frame.OnPrinterChange());
-    EXPECT_FALSE(frame.m_watch.Active());
+    spooler.FakeChanges();
+    frame.m_dwCheckPeriod = 60000;
+    zt::ScratchKey target(HKEY_CURRENT_USER, "software\\zettray-tests\\" + zt::UniqueName("target"));
+    lstrcpynA(frame.m_szTargetKey, target.Path().c_str(), sizeof(frame.m_szTargetKey));
+    zt::SetDword(HKEY_CURRENT_USER, target.Path(), TARGET_STATE_SHOW, 0);
+    zt::SetDword(HKEY_CURRENT_USER, target.Path(), TARGET_STATE_NOTIFY, 0);
+    frame.LoadStateSwitches();
+    frame.StartWatch();
     ASSERT_TRUE(zt::SetPrinterState(kit.Printer(), PRINTER_STATUS_DOOR_OPEN));
-    frame.OnTimer(TIMER_MASK_CHECK);
-    EXPECT_EQ(PRINTER_ERROR, frame.m_condition) << "read on the next check";
-    zt::SetPrinterState(kit.Printer(), 0);
+    RunUntil([] { return false; }, 300);
+    EXPECT_FALSE(frame.m_watch.Notified());
+    EXPECT_EQ(PRINTER_READY, frame.m_condition) << "nothing read";
+
+    struct Row {
+        const char* value;
+        bool notified;
+        PrinterCondition condition;
+    } rows[] = {{TARGET_STATE_NOTIFY, true, PRINTER_ERROR}, {TARGET_STATE_SHOW, true, PRINTER_ERROR}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.value);
+        zt::SetDword(HKEY_CURRENT_USER, target.Path(), TARGET_STATE_SHOW, 0);
+        zt::SetDword(HKEY_CURRENT_USER, target.Path(), TARGET_STATE_NOTIFY, 0);
+        frame.OnRefreshIcon();
+        EXPECT_TRUE(RunUntil([&] { return !frame.m_watch.Notified(); }, 2000));
+        zt::SetDword(HKEY_CURRENT_USER, target.Path(), row.value, 1);
+        frame.OnRefreshIcon();
+        EXPECT_TRUE(RunUntil([&] { return frame.m_watch.Notified() == row.notified; }, 1000));
+        EXPECT_TRUE(RunUntil([&] { return frame.m_condition == row.condition; }, 1000));
+        frame.m_condition = PRINTER_READY;
+    }
+}
+
+// Every spooler call of a print server takes its time: the window answers, the menu opens on
+// the last report, no spooler call is made on the window's thread, and a deletion found
+// later still closes the monitor.
+TEST_F(WatchedFrame, SlowServerLeavesTheWindowAnswering)
+{
+    frame.m_hMenu = CreateMenu();
+    AppendMenuA(frame.m_hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), "tray");
+    frame.m_uTrayVersion = NOTIFYICON_VERSION_4;
+    spooler.CountThread(GetCurrentThreadId());
+    spooler.Fail(kit.Printer(), zt::SPOOL_EVERY, 0, 300);
+    frame.StartWatch();
+
+    // Another program sends to the window while the worker waits for the server.
+    std::atomic<DWORD> slowest{0};
+    std::atomic<int> answered{0};
+    std::atomic<bool> done{false}, ended{false};
+    HWND window = frame.m_hWnd;
+    std::thread sender([&] {
+        while (!done) {
+            DWORD start = GetTickCount();
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result))
+                ++answered;
+            slowest = std::max<DWORD>(slowest, GetTickCount() - start);
+            Sleep(50);
+        }
+        ended = true;
+    });
+    RunUntil([] { return false; }, 1500);
+    // The menu opens at once (the test ends it right away) and closes, on the last report.
+    PostMessageA(frame.m_hWnd, WM_CANCELMODE, 0, 0);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(0, frame.OnTrayNotify(MAKEWPARAM(10, 20), MAKELPARAM(WM_CONTEXTMENU, 0)));
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    // The printer deleted: found by a later check, which closes the monitor.
+    ASSERT_TRUE(kit.DeletePrinter());
+    EXPECT_TRUE(RunUntil([&] { return closing; }, 10000));
+    done = true;
+    RunUntil([&] { return ended.load(); });
+    sender.join();
+    EXPECT_EQ(0, spooler.CallsOnThread()) << "no spooler call on the window's thread";
+    EXPECT_GT(answered.load(), 10);
+    EXPECT_LT(slowest.load(), 1000u) << "the window answered within a second throughout";
+    frame.CleanUp();
 }
 
 } // namespace

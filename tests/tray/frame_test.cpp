@@ -677,22 +677,23 @@ DWORD IconPixel(HICON icon, int x, int y, int* size = nullptr)
     return pixels[static_cast<size_t>(y) * bm.bmWidth + x];
 }
 
-// A frame on a real printer whose state the test sets, with the kit's images.
+// A frame with the kit's images, to which the test hands the reports of its printer's worker.
 class StateTest : public FrameTest {
 protected:
     void SetUp() override
     {
         FrameTest::SetUp();
-        ASSERT_TRUE(m_printer.Ok());
-        SafeCopyText(m_frame.m_szPrinterName, m_printer.Name());
         m_frame.m_hResDll = LoadResourceLibrary(zt::BinPath("zetres.dll").c_str());
         ASSERT_EQ(1, m_frame.SetTrayIcon(0, 1));
     }
-    // Gives the printer a state and lets the frame read it.
-    void Set(DWORD status, bool offline = false)
+    // A report of the printer in that state.
+    void Set(DWORD status, bool offline = false, DWORD jobs = 0, int presence = PRESENCE_HERE)
     {
-        ASSERT_TRUE(zt::SetPrinterState(m_printer.Name(), status, offline));
-        m_frame.ReadPrinterStateNow();
+        PrinterReport report;
+        report.presence = presence;
+        report.sampled = true;
+        report.sample = {status, offline ? static_cast<DWORD>(PRINTER_ATTRIBUTE_WORK_OFFLINE) : 0u, jobs};
+        m_frame.ApplyReport(report);
     }
     size_t Balloons() const
     {
@@ -701,25 +702,25 @@ protected:
             count += (r.uFlags & NIF_INFO) ? 1 : 0;
         return count;
     }
-    zt::TestPrinter m_printer;
 };
 
 struct ShownCase {
     DWORD status;
     bool offline;
     bool badge;
+    const char* text; // the state in the tooltip; "": the name alone
 };
 
 TEST_F(StateTest, BadgeAndTipFollowTheState)
 {
     const ShownCase cases[] = {
-        {PRINTER_STATUS_PAPER_OUT, false, true},
-        {0, true, true},
-        {PRINTER_STATUS_PAUSED | PRINTER_STATUS_TONER_LOW, false, true},
-        {PRINTER_STATUS_TONER_LOW, false, true},
-        {PRINTER_STATUS_PRINTING, false, false},
-        {PRINTER_STATUS_POWER_SAVE, false, false},
-        {PRINTER_STATUS_DOOR_OPEN, false, true},
+        {PRINTER_STATUS_PAPER_OUT, false, true, "Out of paper"},
+        {0, true, true, "Offline"},
+        {PRINTER_STATUS_PAUSED | PRINTER_STATUS_TONER_LOW, false, true, "Paused"},
+        {PRINTER_STATUS_TONER_LOW, false, true, "Toner low"},
+        {PRINTER_STATUS_PRINTING, false, false, "Printing"},
+        {PRINTER_STATUS_POWER_SAVE, false, false, ""},
+        {PRINTER_STATUS_DOOR_OPEN, false, true, "Door open"},
     };
     HICON base = m_frame.m_hIcon[0];
     int size = 0;
@@ -730,8 +731,6 @@ TEST_F(StateTest, BadgeAndTipFollowTheState)
         Set(c.status, c.offline);
         HICON shown = m_frame.m_nid.hIcon;
         EXPECT_EQ(shown, m_shell.icons.back());
-        const char* text = "";
-        ClassifyPrinter(c.status, c.offline ? PRINTER_ATTRIBUTE_WORK_OFFLINE : 0, 0, &text);
         if (c.badge) {
             EXPECT_NE(base, shown);
             EXPECT_NE(IconPixel(base, size - size / 4, size - size / 4),
@@ -740,11 +739,109 @@ TEST_F(StateTest, BadgeAndTipFollowTheState)
         } else {
             EXPECT_EQ(base, shown);
         }
-        EXPECT_EQ(m_printer.Name() + (text[0] ? std::string(" - ") + text : ""), m_frame.m_nid.szTip);
+        EXPECT_EQ(std::string("Laser A") + (c.text[0] ? std::string(" - ") + c.text : ""), m_frame.m_nid.szTip);
     }
+    // A printer out of reach shows as offline, with the last state kept for its return.
+    Set(PRINTER_STATUS_PAPER_OUT, false, 2, PRESENCE_UNKNOWN);
+    EXPECT_NE(base, m_frame.m_nid.hIcon);
+    EXPECT_STREQ("Laser A - Not reachable", m_frame.m_nid.szTip);
     Set(0);
     EXPECT_EQ(base, m_frame.m_nid.hIcon);
-    EXPECT_EQ(m_printer.Name(), m_frame.m_nid.szTip) << "Ready: the name alone";
+    EXPECT_STREQ("Laser A", m_frame.m_nid.szTip) << "Ready: the name alone";
+}
+
+// The state and the document count stay whole in the tooltip; a name too long for both is
+// cut, with "...", on a character boundary.
+TEST_F(StateTest, TipKeepsTheStateWholeAndCutsTheName)
+{
+    // Characters of code page 932 whose second byte is a backslash.
+    std::string kanji;
+    for (int i = 0; i < 40; ++i)
+        kanji += "\x95\x5c";
+    const std::string state = " - Out of paper - 2 documents";
+    struct Row {
+        std::string name;
+        DWORD status;
+        DWORD jobs;
+        unsigned codePage;
+        std::string tip;
+    } rows[] = {
+        {std::string(200, 'p'), PRINTER_STATUS_PAPER_OUT, 2, 1252, std::string(95, 'p') + "..." + state},
+        {std::string(98, 'p'), PRINTER_STATUS_PAPER_OUT, 2, 1252, std::string(98, 'p') + state},
+        {std::string(99, 'p'), PRINTER_STATUS_PAPER_OUT, 2, 1252, std::string(95, 'p') + "..." + state},
+        {std::string(200, 'p'), 0, 0, 1252, std::string(124, 'p') + "..."},
+        // 115 bytes of the name would end inside a character: 114 are kept.
+        {std::string(56, 'p') + kanji, PRINTER_STATUS_PAUSED, 0, 932,
+         std::string(56, 'p') + kanji.substr(0, 58) + "... - Paused"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name.size());
+        SafeCopyText(m_frame.m_szPrinterName, row.name);
+        Set(row.status, false, row.jobs);
+        char tip[128];
+        m_frame.ComposeTrayTip(tip, sizeof(tip), row.codePage);
+        EXPECT_EQ(row.tip, tip);
+    }
+    SafeCopyText(m_frame.m_szPrinterName, "Laser A");
+    Set(0);
+}
+
+// The window's timer as the episode uses it, recorded.
+struct TimerCalls {
+    std::vector<std::pair<char, UINT>> calls; // 's' and the delay, 'k' and 0
+};
+TimerCalls* g_timer = nullptr;
+UINT_PTR WINAPI RecordSetTimer(HWND, UINT_PTR id, UINT elapse, TIMERPROC)
+{
+    g_timer->calls.emplace_back('s', elapse);
+    return id;
+}
+BOOL WINAPI RecordKillTimer(HWND, UINT_PTR)
+{
+    g_timer->calls.emplace_back('k', 0);
+    return TRUE;
+}
+
+// The episode without a window: the timer armed with its delay when trouble begins, one
+// notification an episode, the timer disarmed when the trouble ends first.
+TEST(AttentionEpisode, ArmedWithItsDelayOncePerEpisode)
+{
+    const EpisodeTimer timer = {RecordSetTimer, RecordKillTimer};
+    TimerCalls calls;
+    g_timer = &calls;
+    CAttentionEpisode episode(TIMER_ATTENTION, ATTENTION_DELAY, &timer);
+    struct Row {
+        bool needs;
+        bool notify;
+        bool fire;     // the timer goes off after the change
+        const char* timerCalls;
+        bool shown;
+    } rows[] = {
+        {true, true, true, "sk", true},    // trouble begins, told after the delay
+        {true, true, true, "", false},     // the same episode: told once
+        {false, true, false, "", false},   // over
+        {true, false, true, "", false},    // notifications off: no episode
+        {true, true, false, "s", false},   // switched on while in trouble: an episode begins
+        {false, true, false, "k", false},  // over before the delay: disarmed
+        {true, true, true, "sk", true},    // a new episode
+        {true, false, true, "", false},    // switched off meanwhile: not told again
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.needs << row.notify << row.fire);
+        calls.calls.clear();
+        episode.Update(nullptr, row.needs, row.notify);
+        bool shown = row.fire && episode.TimerDue(nullptr, row.needs, row.notify);
+        EXPECT_EQ(row.shown, shown);
+        std::string kinds;
+        for (const auto& call : calls.calls) {
+            kinds += call.first;
+            if (call.first == 's') {
+                EXPECT_EQ(ATTENTION_DELAY, call.second);
+            }
+        }
+        EXPECT_EQ(row.timerCalls, kinds);
+    }
+    g_timer = nullptr;
 }
 
 struct EpisodeCase {
@@ -752,24 +849,28 @@ struct EpisodeCase {
     bool offline;
     int notify;
     DWORD icon; // NIIF_* of the notification the delay ends in; 0: none
+    int presence;
+    const char* words; // in the notification
 };
 
+// The frame's notification: its icon and words, once an episode.
 TEST_F(StateTest, NotificationOncePerEpisodeOfTrouble)
 {
     const EpisodeCase cases[] = {
-        {PRINTER_STATUS_PAPER_OUT, false, 1, NIIF_ERROR},
-        {PRINTER_STATUS_PAPER_JAM, false, 1, 0},
-        {0, true, 1, 0}, // Offline after Error: the same episode
-        {PRINTER_STATUS_POWER_SAVE, false, 1, 0},
-        {0, true, 1, NIIF_WARNING},
-        {PRINTER_STATUS_PAUSED, false, 1, 0},
-        {PRINTER_STATUS_TONER_LOW | PRINTER_STATUS_PRINTING, false, 1, 0},
-        {PRINTER_STATUS_ERROR, false, 0, 0},
+        {PRINTER_STATUS_PAPER_OUT, false, 1, NIIF_ERROR, PRESENCE_HERE, "Out of paper"},
+        {PRINTER_STATUS_PAPER_JAM, false, 1, 0, PRESENCE_HERE, ""},
+        {0, true, 1, 0, PRESENCE_HERE, ""}, // Offline after Error: the same episode
+        {PRINTER_STATUS_POWER_SAVE, false, 1, 0, PRESENCE_HERE, ""},
+        {0, true, 1, NIIF_WARNING, PRESENCE_HERE, "Offline"},
+        {PRINTER_STATUS_PAUSED, false, 1, 0, PRESENCE_HERE, ""},
+        {0, false, 1, NIIF_WARNING, PRESENCE_UNKNOWN, "Not reachable"},
+        {PRINTER_STATUS_TONER_LOW | PRINTER_STATUS_PRINTING, false, 1, 0, PRESENCE_HERE, ""},
+        {PRINTER_STATUS_ERROR, false, 0, 0, PRESENCE_HERE, ""},
     };
     for (const EpisodeCase& c : cases) {
         SCOPED_TRACE(c.status);
         m_frame.m_fNotify = c.notify;
-        Set(c.status, c.offline);
+        Set(c.status, c.offline, 0, c.presence);
         size_t before = Balloons();
         m_frame.OnTimer(TIMER_ATTENTION);
         ASSERT_EQ(before + (c.icon ? 1 : 0), Balloons());
@@ -777,8 +878,8 @@ TEST_F(StateTest, NotificationOncePerEpisodeOfTrouble)
             const NOTIFYICONDATAA& r = m_shell.records.back();
             EXPECT_EQ(static_cast<UINT>(NIF_INFO), r.uFlags);
             EXPECT_EQ(c.icon, r.dwInfoFlags & NIIF_ICON_MASK);
-            EXPECT_EQ(m_printer.Name(), r.szInfoTitle);
-            EXPECT_NE(nullptr, strstr(r.szInfo, m_frame.m_pszStateText));
+            EXPECT_STREQ("Laser A", r.szInfoTitle);
+            EXPECT_NE(nullptr, strstr(r.szInfo, c.words)) << r.szInfo;
         }
     }
     Set(0);
@@ -807,9 +908,9 @@ TEST_F(StateTest, ImagesReplacedOverManyChangesAreReleased)
     // Every badge in turn, the plain image between them, and now and then a new display
     // scale, which loads the images again and composes the badge on them.
     const ShownCase cycle[] = {
-        {PRINTER_STATUS_PAPER_OUT, false, true}, {0, true, true},
-        {PRINTER_STATUS_PAUSED, false, true},    {PRINTER_STATUS_TONER_LOW, false, true},
-        {0, false, false},
+        {PRINTER_STATUS_PAPER_OUT, false, true, ""}, {0, true, true, ""},
+        {PRINTER_STATUS_PAUSED, false, true, ""},    {PRINTER_STATUS_TONER_LOW, false, true, ""},
+        {0, false, false, ""},
     };
     SafeCopyText(m_frame.m_szResDllPath, zt::BinPath("zetres.dll"));
     int size = 0;
