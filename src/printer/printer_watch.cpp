@@ -33,11 +33,11 @@ bool SameReport(const PrinterReport& a, const PrinterReport& b)
 
 } // namespace
 
-// Everything a worker touches, shared by the owner and its workers; the last of them to let
-// go frees it, so that a worker left inside a spooler call at Stop never touches its owner
-// again.
+// Everything the worker touches, shared by the owner and the worker; the last of the two to
+// let go frees it, so that a worker left inside a spooler call at Stop never touches its
+// owner again.
 struct CPrinterWatch::Shared {
-    volatile LONG refs = 1;
+    volatile LONG refs = 2; // the owner's and the worker's
     // The setup, fixed at the start.
     char printer[ZT_TEXT] = "";
     char port[ZT_TEXT] = "";
@@ -51,11 +51,10 @@ struct CPrinterWatch::Shared {
     CRITICAL_SECTION lock;
     LONG jobs = 0;
     bool stateWanted = false;
-    bool running = false;  // a worker thread runs (or is about to)
     PrinterReport report;  // the latest one published
     bool posted = false;   // a report message waits for its take
     volatile LONG notifying = 0;
-    // The worker's own (one worker at a time).
+    // The worker's own.
     CPrinterStatusReader reader;
     HANDLE notifyPrinter = nullptr;
     HANDLE change = nullptr;
@@ -77,7 +76,6 @@ struct CPrinterWatch::Shared {
         }
         DeleteCriticalSection(&lock);
     }
-    void AddRef() { InterlockedIncrement(&refs); }
     void Release()
     {
         if (InterlockedDecrement(&refs) == 0)
@@ -85,8 +83,6 @@ struct CPrinterWatch::Shared {
     }
 
     void Run();
-    // True when the worker may end now: no job is waiting and nothing is to be waited for.
-    bool MayEnd();
     void RunJobs(LONG asked);
     void Check();
     void DeletionCheck();
@@ -304,16 +300,6 @@ void CPrinterWatch::Shared::RunJobs(LONG asked)
     Publish((asked & JOB_STATE) != 0);
 }
 
-bool CPrinterWatch::Shared::MayEnd()
-{
-    EnterCriticalSection(&lock);
-    bool end = jobs == 0 && !InterlockedCompareExchange(&notifying, 0, 0) && !readDue;
-    if (end)
-        running = false;
-    LeaveCriticalSection(&lock);
-    return end;
-}
-
 void CPrinterWatch::Shared::Run()
 {
     for (;;) {
@@ -329,12 +315,7 @@ void CPrinterWatch::Shared::Run()
             NotifiedRead();
             Publish(false);
         }
-        if (MayEnd())
-            return;
-        if (!InterlockedCompareExchange(&notifying, 0, 0) && !readDue)
-            continue; // a job came in meanwhile
-        // A notification to wait for: the stop event first, so that a busy printer never
-        // keeps the worker from ending.
+        // The stop event first: a busy printer never keeps the worker from ending.
         HANDLE handles[3] = {stop, wake, change};
         DWORD count = change ? 3 : 2;
         DWORD timeout = readDue ? Until(readAt, GetTickCount()) : INFINITE;
@@ -352,9 +333,7 @@ DWORD WINAPI CPrinterWatch::WorkerMain(void* context)
 {
     Shared* shared = static_cast<Shared*>(context);
     shared->Run();
-    // Ended by Stop: nothing is waited for any more.
-    if (WaitForSingleObject(shared->stop, 0) == WAIT_OBJECT_0)
-        shared->StopNotification();
+    shared->StopNotification();
     shared->Release();
     return 0;
 }
@@ -374,7 +353,11 @@ bool CPrinterWatch::Start(const PrinterWatchSetup& setup, bool stateWanted)
     shared->deletionChecks = setup.deletionChecks;
     shared->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     shared->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (!shared->stop || !shared->wake) {
+    if (shared->stop && shared->wake)
+        m_thread = CreateThread(nullptr, PRINTER_WATCH_STACK, WorkerMain, shared, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                nullptr);
+    if (!m_thread) {
+        shared->refs = 1;
         shared->Release();
         return false;
     }
@@ -389,12 +372,10 @@ void CPrinterWatch::Stop(DWORD waitMs)
     if (!m_shared)
         return;
     SetEvent(m_shared->stop);
-    if (m_thread) {
-        if (WaitForSingleObject(m_thread, waitMs) != WAIT_OBJECT_0)
-            TraceMsg("CPrinterWatch::Stop : the worker is still in a spooler call; left to end by itself");
-        CloseHandle(m_thread);
-        m_thread = nullptr;
-    }
+    if (WaitForSingleObject(m_thread, waitMs) != WAIT_OBJECT_0)
+        TraceMsg("CPrinterWatch::Stop : the worker is still in a spooler call; left to end by itself");
+    CloseHandle(m_thread);
+    m_thread = nullptr;
     m_shared->Release();
     m_shared = nullptr;
 }
@@ -403,29 +384,10 @@ void CPrinterWatch::Ask(LONG job)
 {
     if (!m_shared)
         return;
-    Shared* shared = m_shared;
-    EnterCriticalSection(&shared->lock);
-    shared->jobs |= job;
-    const bool start = !shared->running;
-    shared->running = true;
-    LeaveCriticalSection(&shared->lock);
-    if (!start) {
-        SetEvent(shared->wake);
-        return;
-    }
-    // A worker for this work; the one before has ended or is ending.
-    if (m_thread)
-        CloseHandle(m_thread);
-    shared->AddRef();
-    m_thread = CreateThread(nullptr, PRINTER_WATCH_STACK, WorkerMain, shared, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                            nullptr);
-    if (!m_thread) {
-        TraceMsg("CPrinterWatch : no worker thread; the printer is not asked now");
-        EnterCriticalSection(&shared->lock);
-        shared->running = false;
-        LeaveCriticalSection(&shared->lock);
-        shared->Release();
-    }
+    EnterCriticalSection(&m_shared->lock);
+    m_shared->jobs |= job;
+    LeaveCriticalSection(&m_shared->lock);
+    SetEvent(m_shared->wake);
 }
 
 void CPrinterWatch::CheckNow()
@@ -463,9 +425,4 @@ PrinterReport CPrinterWatch::Take()
 bool CPrinterWatch::Notified() const
 {
     return m_shared && InterlockedCompareExchange(&m_shared->notifying, 0, 0) != 0;
-}
-
-bool CPrinterWatch::WorkerAlive() const
-{
-    return m_thread && WaitForSingleObject(m_thread, 0) == WAIT_TIMEOUT;
 }

@@ -1,8 +1,8 @@
 // Watching one printer from a worker thread, so that a window never waits for a print
 // server: the worker makes every spooler call of the watch (the check, the deletion check,
 // the change notification and the state reads) and posts what it found to the window, which
-// acts on the last report it took. The window's timers ask for the checks; the worker runs
-// while it has work, and stays only while a change notification is to be waited for.
+// acts on the last report it took. The window's timers ask for the checks; the worker waits
+// for them and for the change notification.
 //
 // The state is read on the spooler's change notification (at most once a second, with the
 // level-2 information each time) and on every STATE_REREAD_CHECKS-th check; where the
@@ -61,7 +61,8 @@ public:
     CPrinterWatch(const CPrinterWatch&) = delete;
     CPrinterWatch& operator=(const CPrinterWatch&) = delete;
 
-    // Sets the watch up (the state read at once when it is wanted). False when it cannot be.
+    // Starts the worker (which reads the state at once when it is wanted). False, with
+    // nothing held, when no thread can be had.
     bool Start(const PrinterWatchSetup& setup, bool stateWanted);
     // Ends the worker. One that is inside a spooler call for longer than `waitMs` is left
     // to end by itself (it touches nothing of this object any more). Safe to repeat.
@@ -80,8 +81,6 @@ public:
     PrinterReport Take();
     // True while the change notification runs (for tests and the trace).
     bool Notified() const;
-    // True while a worker thread exists.
-    bool WorkerAlive() const;
 
 private:
     struct Shared;

@@ -76,14 +76,12 @@ protected:
 };
 
 // Without a notification (Wine's spooler gives none) the state is read on every check; the
-// level-2 information ("work offline") on every third read at least. Between checks no
-// worker thread is left.
+// level-2 information ("work offline") on every third read at least.
 TEST_F(WatchTest, ChecksReadTheStateWhereTheSpoolerTellsNothing)
 {
     Start();
     ASSERT_TRUE(ReportUntil([](const PrinterReport& r) { return r.sampled; }));
     EXPECT_FALSE(m_watch.Notified());
-    EXPECT_TRUE(zt::WaitFor([&] { return !m_watch.WorkerAlive(); }, 2000)) << "the worker ends with its work";
     EXPECT_EQ(PRESENCE_HERE, m_last.presence);
     EXPECT_EQ(m_printer.Driver(), m_last.driver);
     EXPECT_EQ("LPT1:", std::string(m_last.port));
@@ -118,7 +116,6 @@ TEST_F(WatchTest, NotificationsAreReadOnceASecondAtMost)
     Start();
     ASSERT_TRUE(ReportUntil([](const PrinterReport& r) { return r.sampled; }));
     ASSERT_TRUE(m_watch.Notified());
-    EXPECT_TRUE(m_watch.WorkerAlive()) << "the worker waits for the notification";
 
     // The attribute alone, at once: a notified read takes level 2.
     ASSERT_TRUE(zt::SetPrinterState(m_printer.Name(), 0, true));

@@ -194,38 +194,31 @@ bool FakeSpooler::Apply(const Rule& rule)
     return true;
 }
 
-BOOL WINAPI FakeSpooler::OpenA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults)
+template <typename Char, typename Defaults>
+BOOL FakeSpooler::Open(const std::string& printerName, Char* name, LPHANDLE printer, Defaults* defaults,
+                       BOOL(WINAPI* real)(Char*, LPHANDLE, Defaults*))
 {
-    FakeSpooler* self = s_current;
-    self->Counted(SPOOL_OPEN);
-    const std::string printerName = name ? name : "";
+    Counted(SPOOL_OPEN);
     Rule rule;
-    if (self->RuleFor(SPOOL_OPEN, printerName, &rule) && Apply(rule)) {
+    if (RuleFor(SPOOL_OPEN, printerName, &rule) && Apply(rule)) {
         if (printer)
             *printer = nullptr;
         return FALSE;
     }
-    BOOL opened = self->m_replaced->openA(name, printer, defaults);
+    BOOL opened = real(name, printer, defaults);
     if (opened && printer && *printer)
-        self->Remember(*printer, printerName);
+        Remember(*printer, printerName);
     return opened;
+}
+
+BOOL WINAPI FakeSpooler::OpenA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults)
+{
+    return s_current->Open(name ? name : "", name, printer, defaults, s_current->m_replaced->openA);
 }
 
 BOOL WINAPI FakeSpooler::OpenW(LPWSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSW defaults)
 {
-    FakeSpooler* self = s_current;
-    self->Counted(SPOOL_OPEN);
-    const std::string printerName = Narrow(name);
-    Rule rule;
-    if (self->RuleFor(SPOOL_OPEN, printerName, &rule) && Apply(rule)) {
-        if (printer)
-            *printer = nullptr;
-        return FALSE;
-    }
-    BOOL opened = self->m_replaced->openW(name, printer, defaults);
-    if (opened && printer && *printer)
-        self->Remember(*printer, printerName);
-    return opened;
+    return s_current->Open(Narrow(name), name, printer, defaults, s_current->m_replaced->openW);
 }
 
 BOOL WINAPI FakeSpooler::Close(HANDLE printer)

@@ -74,6 +74,9 @@ private:
     static bool Apply(const Rule& rule);
     void Counted(SpoolerCall call);
 
+    template <typename Char, typename Defaults>
+    BOOL Open(const std::string& printerName, Char* name, LPHANDLE printer, Defaults* defaults,
+              BOOL(WINAPI* real)(Char*, LPHANDLE, Defaults*));
     static BOOL WINAPI OpenA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults);
     static BOOL WINAPI OpenW(LPWSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSW defaults);
     static BOOL WINAPI Close(HANDLE printer);

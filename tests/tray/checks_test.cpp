@@ -311,14 +311,15 @@ protected:
         g_pMainFrame = nullptr;
         zt::SetPrinterState(kit.Printer(), 0);
     }
-    // Runs the frame's messages (a close request is noted, not carried out) until `pred`
-    // holds; false after the timeout.
-    bool RunUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000)
+    // Runs the messages of the frame (`frame` unless another is named; a close request is
+    // noted, not carried out) until `pred` holds; false after the timeout.
+    bool RunUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000, const CMainFrame* other = nullptr)
     {
+        HWND window = (other ? other : &frame)->m_hWnd;
         return zt::WaitFor(
             [&] {
                 MSG msg;
-                while (PeekMessageA(&msg, frame.m_hWnd, 0, 0, PM_REMOVE)) {
+                while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) {
                     if (msg.message == WM_CLOSE)
                         closing = true;
                     else
@@ -393,19 +394,7 @@ TEST_F(WatchedFrame, GonePrinterClosesTheMonitor)
         ASSERT_TRUE(printer.Delete());
         gone.StartWatch();
         closing = false;
-        zt::WaitFor(
-            [&] {
-                MSG msg;
-                while (PeekMessageA(&msg, gone.m_hWnd, 0, 0, PM_REMOVE)) {
-                    if (msg.message == WM_CLOSE)
-                        closing = true;
-                    else
-                        DispatchMessageA(&msg);
-                }
-                return closing;
-            },
-            5000);
-        EXPECT_TRUE(closing);
+        EXPECT_TRUE(RunUntil([&] { return closing; }, 5000, &gone));
         EXPECT_TRUE(gone.m_fPrinterGone);
         EXPECT_EQ(!row.entriesGo, user.Exists());
         gone.CleanUp();
