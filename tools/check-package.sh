@@ -50,7 +50,10 @@ fi
 # The package's programs and libraries: the installed files, and the libraries of its
 # actions (Binary streams), named as the package's source names them.
 mkdir "$work/files" "$work/tree"
-msiextract -C "$work/tree" "$msi" >/dev/null || bad "$(basename "$msi"): its files cannot be extracted"
+msi=$(cd "$(dirname "$msi")" && pwd)/$(basename "$msi")
+# msiextract writes the Binary streams into its current folder, whatever -C says.
+(cd "$work/tree" && msiextract -C . "$msi" >/dev/null) || bad "$(basename "$msi"): its files cannot be extracted"
+rm -rf "$work/tree/Binary"
 find "$work/tree" -type f -exec mv {} "$work/files/" \;
 while read -r id file; do
   msiinfo extract "$msi" "Binary.$id" >"$work/files/$file" 2>/dev/null || bad "no action library $id ($file)"
@@ -86,6 +89,7 @@ if SOURCE_DATE_EPOCH=$(TZ=UTC date -d "$(summary Created)" +%s) SIGN=no \
   "$root/tools/package.sh" "$arch" "$work/files" "$work/again" "$(property ProductVersion)" >"$work/again.log" 2>&1; then
   again=$(ls "$work/again"/*.msi)
   differ=""
+  cd "$work" # the export of a table of streams writes them into the current folder
   for t in $(msiinfo tables "$msi") $(msiinfo tables "$again"); do
     cmp -s <(msiinfo export "$msi" "$t" 2>&1) <(msiinfo export "$again" "$t" 2>&1) || differ+=" table:$t"
   done
