@@ -4,7 +4,8 @@
 #   tests/package/reproducible.sh SOURCE BINDIR PKGDIR WORK TARGET...
 #
 # Copies the source (as it stands, with the commit and its time) into a folder under WORK,
-# builds the shipped TARGETs there from nothing, and compares: every file of BINDIR (the
+# builds the shipped TARGETs there from nothing (one compiler at a time, at a lower
+# priority than the tests beside it), and compares: every file of BINDIR (the
 # tree's own build) with the new build's, byte for byte; then the package that
 # tools/package.sh makes of the new build, signed with PKGDIR's test certificate, with
 # PKGDIR's package of the tree's build, byte for byte: the signed programs, the package
@@ -23,7 +24,7 @@ mkdir -p "$copy"
 cp -r "$src/CMakeLists.txt" "$src/cmake" "$src/src" "$src/kit" "$src/tools" "$copy/"
 cmake -S "$copy" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$copy/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DBUILD_TESTING=OFF >"$work/build.log" 2>&1 &&
-  cmake --build "$work/build" -j "${JOBS:-1}" --target "$@" >>"$work/build.log" 2>&1 ||
+  nice -n 10 cmake --build "$work/build" -j 1 --target "$@" >>"$work/build.log" 2>&1 ||
   { cat "$work/build.log"; echo "reproducible: the copy does not build"; exit 1; }
 
 failed=0
