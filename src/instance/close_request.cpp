@@ -1,103 +1,102 @@
 #include "close_request.h"
 
-#include <sddl.h>
 #include <stdio.h>
-#include <string.h>
 #include <tlhelp32.h>
 
+#include <string>
 #include <vector>
 
+#include "name_hash.h"
+#include "program_folder.h"
 #include "scoped.h"
+#include "shared_access.h"
+#include "strutil.h"
+#include "trace.h"
 
 namespace {
 
 // The program file of a monitor.
 const char kMonitorExe[] = "zettray.exe";
-// Full access for the system and administrators, waiting for everyone.
-const char kEventAccess[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x100000;;;WD)";
-
-unsigned long FolderHash(const char* folder)
-{
-    char upper[MAX_PATH * 2];
-    size_t length = strlen(folder);
-    if (length >= sizeof(upper))
-        length = sizeof(upper) - 1;
-    memcpy(upper, folder, length);
-    upper[length] = '\0';
-    CharUpperBuffA(upper, static_cast<DWORD>(length));
-    unsigned long hash = 2166136261ul;
-    for (size_t i = 0; i < length; ++i) {
-        hash ^= static_cast<unsigned char>(upper[i]);
-        hash = (hash * 16777619ul) & 0xFFFFFFFFul;
-    }
-    return hash;
-}
+// What a monitor asks of its request: to wait for it (and to read its owner).
+constexpr DWORD kWatchAccess = SYNCHRONIZE | READ_CONTROL;
 
 void CALLBACK OnCloseRequest(void* context, BOOLEAN)
 {
     PostMessageA(static_cast<HWND>(context), WM_CLOSE, 0, 0);
 }
 
-bool OwnFolder(char* folder, DWORD size)
-{
-    DWORD length = GetModuleFileNameA(nullptr, folder, size);
-    if (length == 0 || length >= size)
-        return false;
-    char* slash = strrchr(folder, '\\');
-    if (!slash)
-        return false;
-    *slash = '\0';
-    return true;
-}
+// A running monitor of the folder, opened for waiting, with its user.
+struct FolderMonitor {
+    HANDLE process;
+    DWORD pid;
+    std::string sid;
+};
 
-// The running monitors whose program is `folder`\zettray.exe, opened for waiting.
-std::vector<HANDLE> MonitorProcessesOf(const char* folder)
+// The running monitors whose program is `folder`\zettray.exe.
+std::vector<FolderMonitor> MonitorProcessesOf(const char* folder)
 {
-    std::vector<HANDLE> found;
-    char expected[MAX_PATH * 2];
-    snprintf(expected, sizeof(expected), "%s\\%s", folder, kMonitorExe);
+    std::vector<FolderMonitor> found;
+    const std::string expected = std::string(folder) + "\\" + kMonitorExe;
     ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot.IsValid())
         return found;
     PROCESSENTRY32 entry;
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == GetCurrentProcessId() || lstrcmpiA(entry.szExeFile, kMonitorExe) != 0)
+        if (entry.th32ProcessID == GetCurrentProcessId() || !SameName(entry.szExeFile, kMonitorExe))
             continue;
         HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
         if (!process)
             continue;
         char image[MAX_PATH * 2] = "";
         DWORD size = sizeof(image);
-        if (QueryFullProcessImageNameA(process, 0, image, &size) && lstrcmpiA(image, expected) == 0)
-            found.push_back(process);
-        else
+        std::string sid;
+        if (QueryFullProcessImageNameA(process, 0, image, &size) && SameName(image, expected.c_str())) {
+            ProcessUserSid(process, &sid);
+            found.push_back({process, entry.th32ProcessID, sid});
+        } else {
             CloseHandle(process);
+        }
     }
     return found;
 }
 
+// Sets the request `name` when it exists; the handle to reset it with, or null.
+HANDLE SetRequest(const char* name)
+{
+    HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
+    if (event)
+        SetEvent(event);
+    return event;
+}
+
 } // namespace
 
-bool CloseRequestName(const char* folder, char* name, size_t size)
+bool CloseRequestName(const char* folder, const char* sid, DWORD pid, char* name, size_t size)
 {
-    const int written = snprintf(name, size, "Global\\ZetV3Close.%08lx", FolderHash(folder));
-    return written > 0 && static_cast<size_t>(written) < size;
+    const unsigned long hash = NameHash(folder);
+    if (!sid)
+        return SafeFormat(name, size, "Global\\ZetV3Close.%08lx", hash) != 0;
+    if (pid == 0)
+        return SafeFormat(name, size, "Global\\ZetV3Close.%08lx.%s", hash, sid) != 0;
+    return SafeFormat(name, size, "Global\\ZetV3Close.%08lx.%s.%lu", hash, sid, static_cast<unsigned long>(pid)) !=
+           0;
 }
 
 bool WatchCloseRequest(HWND window, CloseRequestWatch* watch)
 {
-    char folder[MAX_PATH], name[64];
-    if (!window || !OwnFolder(folder, sizeof(folder)) || !CloseRequestName(folder, name, sizeof(name)))
+    char folder[MAX_PATH], name[MAX_PATH];
+    const CUserObjects user;
+    if (!window || user.Sid().empty() || !ProgramFolder(folder, sizeof(folder)) ||
+        !CloseRequestName(folder, user.Sid().c_str(), 0, name, sizeof(name)))
         return false;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kEventAccess, SDDL_REVISION_1, &descriptor, nullptr))
-        sa.lpSecurityDescriptor = descriptor;
-    // Opened for waiting only: the event of another user's monitor refuses them more.
-    watch->hEvent = CreateEventExA(&sa, name, CREATE_EVENT_MANUAL_RESET, SYNCHRONIZE);
-    if (descriptor)
-        LocalFree(descriptor);
+    watch->hEvent = user.Open(CUserObjects::Event, name, kWatchAccess, true);
+    if (!watch->hEvent) {
+        // Another account took the user's name first: set or not, it is not the installer's.
+        TraceStr("WatchCloseRequest : not the user's, watching the process's own instead", name);
+        if (CloseRequestName(folder, user.Sid().c_str(), GetCurrentProcessId(), name, sizeof(name)))
+            watch->hEvent = user.Open(CUserObjects::Event, name, kWatchAccess, true);
+    }
     if (!watch->hEvent)
         return false;
     if (!RegisterWaitForSingleObject(&watch->hWait, watch->hEvent, OnCloseRequest, window, INFINITE,
@@ -123,23 +122,34 @@ void StopWatchingCloseRequest(CloseRequestWatch* watch)
 
 bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs)
 {
-    char name[64];
-    if (!CloseRequestName(folder, name, sizeof(name)))
-        return false;
-    // No event: no monitor of the folder runs in any session.
-    ScopedHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
-    if (!event.Get())
-        return true;
-    SetEvent(event.Get());
+    const std::vector<FolderMonitor> monitors = MonitorProcessesOf(folder);
+    // Each monitor's user's request, its own, and the folder's request of earlier versions;
+    // a request is only opened, never made: a name that cannot be opened is no answer.
+    std::vector<HANDLE> set;
+    char name[MAX_PATH];
+    if (CloseRequestName(folder, nullptr, 0, name, sizeof(name)))
+        set.push_back(SetRequest(name));
+    for (const FolderMonitor& monitor : monitors) {
+        for (DWORD pid : {static_cast<DWORD>(0), monitor.pid}) {
+            if (!monitor.sid.empty() && CloseRequestName(folder, monitor.sid.c_str(), pid, name, sizeof(name)))
+                set.push_back(SetRequest(name));
+        }
+    }
+    // Every monitor of the folder is waited for, whatever could be set.
     const DWORD start = GetTickCount();
     bool allEnded = true;
-    for (HANDLE process : MonitorProcessesOf(folder)) {
+    for (const FolderMonitor& monitor : monitors) {
         const DWORD spent = GetTickCount() - start;
-        if (WaitForSingleObject(process, spent < timeoutMs ? timeoutMs - spent : 0) != WAIT_OBJECT_0)
+        if (WaitForSingleObject(monitor.process, spent < timeoutMs ? timeoutMs - spent : 0) != WAIT_OBJECT_0)
             allEnded = false;
-        CloseHandle(process);
+        CloseHandle(monitor.process);
     }
     // Monitors started from now on run again.
-    ResetEvent(event.Get());
+    for (HANDLE event : set) {
+        if (event) {
+            ResetEvent(event);
+            CloseHandle(event);
+        }
+    }
     return allEnded;
 }

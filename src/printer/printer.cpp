@@ -94,7 +94,7 @@ int FindPort(const BYTE* block, DWORD count, const char* portName)
 {
     const PORT_INFO_1A* ports = reinterpret_cast<const PORT_INFO_1A*>(block);
     for (DWORD i = 0; i < count; ++i) {
-        if (ports[i].pName && lstrcmpiA(ports[i].pName, portName) == 0)
+        if (ports[i].pName && SameName(ports[i].pName, portName))
             return PORT_LISTED;
     }
     return PORT_GONE;
@@ -155,7 +155,7 @@ int IsUnfitPrinterImage(const char* printerName)
             // The name as an ANSI call reports it: default and best-fit characters included.
             char image[ZT_TEXT];
             found = WideCharToMultiByte(CP_ACP, 0, wide, -1, image, sizeof(image), nullptr, nullptr) > 0 &&
-                    lstrcmpiA(image, printerName) == 0;
+                    SameName(image, printerName);
         }
     }
     HeapFree(GetProcessHeap(), 0, block);

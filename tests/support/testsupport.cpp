@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <winspool.h>
 
 #include "trace.h"
@@ -794,6 +795,81 @@ std::vector<std::string> ReadLines(const std::string& path)
         start = end + 1;
     }
     return lines;
+}
+
+const char kOtherUserSid[] = "S-1-5-21-1-2-3-1001";
+
+namespace {
+
+// What a thread that makes and holds a mutex is given, and tells before it holds it.
+struct MutexHolder {
+    std::string name;
+    SECURITY_ATTRIBUTES* attributes;
+    HANDLE release;
+    HANDLE made; // set once the mutex is made (or could not be)
+    HANDLE mutex;
+    bool existed;
+};
+
+DWORD WINAPI HoldMutex(void* context)
+{
+    MutexHolder* held = static_cast<MutexHolder*>(context);
+    const HANDLE release = held->release;
+    const HANDLE mutex = CreateMutexA(held->attributes, TRUE, held->name.c_str());
+    held->existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    held->mutex = mutex;
+    ::SetEvent(held->made); // `held` is gone from here on
+    WaitForSingleObject(release, INFINITE);
+    if (mutex)
+        ReleaseMutex(mutex);
+    return 0;
+}
+
+} // namespace
+
+ForeignObject::ForeignObject(const std::string& name, Kind kind, const std::string& refusedSid)
+{
+    std::string sddl = std::string("O:") + kOtherUserSid + "D:";
+    if (!refusedSid.empty())
+        sddl += "(D;;GA;;;" + refusedSid + ")";
+    sddl += "(A;;GA;;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    bool existed = false;
+    if (kind == SetEvent || kind == Event) {
+        m_object = CreateEventA(&attributes, TRUE, kind == SetEvent, name.c_str());
+        existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    } else if (kind == OtherType) {
+        m_object = CreateSemaphoreA(&attributes, 1, 1, name.c_str());
+        existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    } else {
+        m_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        MutexHolder held = {name, &attributes, m_release, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, false};
+        m_holder = CreateThread(nullptr, 0, HoldMutex, &held, 0, nullptr);
+        if (m_holder)
+            WaitForSingleObject(held.made, INFINITE);
+        CloseHandle(held.made);
+        m_object = held.mutex;
+        existed = held.existed;
+    }
+    LocalFree(descriptor);
+    if (m_object && existed)
+        ADD_FAILURE() << name << " existed already";
+}
+
+ForeignObject::~ForeignObject()
+{
+    if (m_holder) {
+        ::SetEvent(m_release);
+        WaitForSingleObject(m_holder, INFINITE);
+        CloseHandle(m_holder);
+    }
+    if (m_release)
+        CloseHandle(m_release);
+    if (m_object)
+        CloseHandle(m_object);
 }
 
 } // namespace zt

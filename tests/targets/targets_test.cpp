@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <winternl.h>
 
 #include <thread>
 
 #include "driverkit.h"
 #include "scoped.h"
+#include "shared_access.h"
 #include "store_fixture.h"
 #include "strutil.h"
 #include "targets.h"
@@ -193,6 +196,61 @@ TEST_F(TargetStoreTest, CreationWaitsForTheStoreLockAndSweepsOnlyUnderIt)
         for (const std::string& line : trace.Take())
             timedOut = timedOut || line == "LockTable : not taken, going on without it : 258";
         EXPECT_EQ(row.timedOut, timedOut);
+    }
+}
+
+// The SIDs that the access list of the object grants something.
+std::vector<std::string> GrantedSids(HANDLE object)
+{
+    std::vector<std::string> sids;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return sids;
+    for (DWORD i = 0; list && i < list->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* entry = nullptr;
+        char* text = nullptr;
+        if (GetAce(list, i, reinterpret_cast<void**>(&entry)) && entry->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            ConvertSidToStringSidA(&entry->SidStart, &text)) {
+            sids.push_back(text);
+            LocalFree(text);
+        }
+    }
+    LocalFree(descriptor);
+    return sids;
+}
+
+// The user's store lock, and names that another account made first: the monitor never
+// waits for another account's object, nor goes without a lock because of it.
+TEST(SharedAccess, SquattedStoreLockIsNeitherHeldNorRefused)
+{
+    const std::string sid = CUserObjects().Sid();
+    ASSERT_FALSE(sid.empty());
+    const std::string name = std::string("Global\\" TARGET_STORE_LOCK_NAME ".") + sid;
+    {
+        ScopedHandle own(CreateTargetStoreLock());
+        ASSERT_TRUE(own.IsValid());
+        EXPECT_EQ((std::vector<std::string>{sid, "S-1-5-18", "S-1-3-4"}), GrantedSids(own.Get()))
+            << "the user, LocalSystem, and for its owner no more";
+    }
+    const struct {
+        const char* what;
+        zt::ForeignObject::Kind kind;
+        bool refusing;
+    } rows[] = {
+        {"held by another account", zt::ForeignObject::HeldMutex, false},
+        {"refusing its user", zt::ForeignObject::HeldMutex, true},
+        {"of another type", zt::ForeignObject::OtherType, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        zt::ForeignObject squat(name, row.kind, row.refusing ? sid : "");
+        ASSERT_TRUE(squat.Ok());
+        ScopedHandle lock(CreateTargetStoreLock());
+        ASSERT_TRUE(lock.IsValid());
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(lock.Get(), 0));
+        ReleaseMutex(lock.Get());
     }
 }
 
