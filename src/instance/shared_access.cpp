@@ -2,10 +2,9 @@
 
 #include <aclapi.h>
 #include <sddl.h>
-#include <stdio.h>
-#include <string.h>
 
 #include "scoped.h"
+#include "strutil.h"
 
 namespace {
 
@@ -106,15 +105,16 @@ HANDLE CUserObjects::Open(Kind kind, const char* name, DWORD access, bool admini
 {
     if (m_sid.empty() || !name || !name[0])
         return nullptr;
+    // The user as owner; the user, LocalSystem, the Administrators when asked, and the
+    // owner's rights, each allowed the same.
     char sddl[512];
     const unsigned long mask = USER_OBJECT_ACCESS;
     char admins[32] = "";
     if (administrators)
-        snprintf(admins, sizeof(admins), "(A;;0x%lx;;;BA)", mask);
-    const int written = snprintf(sddl, sizeof(sddl), "O:%sD:(A;;0x%lx;;;%s)(A;;0x%lx;;;SY)%s(A;;0x%lx;;;%s)",
-                                 m_sid.c_str(), mask, m_sid.c_str(), mask, admins, mask, kOwnerRightsSid);
+        SafeFormat(admins, sizeof(admins), "(A;;0x%lx;;;BA)", mask);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (written <= 0 || static_cast<size_t>(written) >= sizeof(sddl) ||
+    if (!SafeFormat(sddl, sizeof(sddl), "O:%sD:(A;;0x%lx;;;%s)(A;;0x%lx;;;SY)%s(A;;0x%lx;;;%s)", m_sid.c_str(), mask,
+                    m_sid.c_str(), mask, admins, mask, kOwnerRightsSid) ||
         !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
         return nullptr;
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};

@@ -35,8 +35,9 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
     if (!wide)
         return result;
     SetLastError(ERROR_SUCCESS);
-    int converted = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS, printerName, -1,
-                                        wide, static_cast<int>(chars));
+    // No flag but MB_ERR_INVALID_CHARS (precomposed characters are the default): UTF-8, a
+    // system code page too, refuses every other flag.
+    int converted = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, printerName, -1, wide, static_cast<int>(chars));
     if (converted != 0 && GetLastError() != ERROR_NO_UNICODE_TRANSLATION) {
         PRINTER_DEFAULTSW wideDefaults;
         memset(&wideDefaults, 0, sizeof(wideDefaults));
