@@ -799,60 +799,34 @@ std::vector<std::string> ReadLines(const std::string& path)
 
 const char kOtherUserSid[] = "S-1-5-21-1-2-3-1001";
 
-namespace {
-
-// What a thread that makes and holds a mutex is given, and tells before it holds it.
-struct MutexHolder {
-    std::string name;
-    SECURITY_ATTRIBUTES* attributes;
-    HANDLE release;
-    HANDLE made; // set once the mutex is made (or could not be)
-    HANDLE mutex;
-    bool existed;
-};
-
-DWORD WINAPI HoldMutex(void* context)
-{
-    MutexHolder* held = static_cast<MutexHolder*>(context);
-    const HANDLE release = held->release;
-    const HANDLE mutex = CreateMutexA(held->attributes, TRUE, held->name.c_str());
-    held->existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    held->mutex = mutex;
-    ::SetEvent(held->made); // `held` is gone from here on
-    WaitForSingleObject(release, INFINITE);
-    if (mutex)
-        ReleaseMutex(mutex);
-    return 0;
-}
-
-} // namespace
-
 ForeignObject::ForeignObject(const std::string& name, Kind kind, const std::string& refusedSid)
 {
-    std::string sddl = std::string("O:") + kOtherUserSid + "D:";
-    if (!refusedSid.empty())
-        sddl += "(D;;GA;;;" + refusedSid + ")";
-    sddl += "(A;;GA;;;WD)";
+    const std::string sddl = std::string("O:") + kOtherUserSid + "D:" +
+                             (refusedSid.empty() ? "" : "(D;;GA;;;" + refusedSid + ")") + "(A;;GA;;;WD)";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
         return;
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
     bool existed = false;
-    if (kind == SetEvent || kind == Event) {
-        m_object = CreateEventA(&attributes, TRUE, kind == SetEvent, name.c_str());
-        existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    } else if (kind == OtherType) {
-        m_object = CreateSemaphoreA(&attributes, 1, 1, name.c_str());
-        existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    } else {
+    if (kind == HeldMutex) {
+        // Made and held by a thread of its own, as another process would hold it.
         m_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        MutexHolder held = {name, &attributes, m_release, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, false};
-        m_holder = CreateThread(nullptr, 0, HoldMutex, &held, 0, nullptr);
-        if (m_holder)
-            WaitForSingleObject(held.made, INFINITE);
-        CloseHandle(held.made);
-        m_object = held.mutex;
-        existed = held.existed;
+        HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        m_holder = std::thread([&, made] {
+            HANDLE mutex = CreateMutexA(&attributes, TRUE, name.c_str());
+            existed = GetLastError() == ERROR_ALREADY_EXISTS;
+            m_object = mutex;
+            ::SetEvent(made);
+            WaitForSingleObject(m_release, INFINITE);
+            if (mutex)
+                ReleaseMutex(mutex);
+        });
+        WaitForSingleObject(made, INFINITE);
+        CloseHandle(made);
+    } else {
+        m_object = kind == OtherType ? CreateSemaphoreA(&attributes, 1, 1, name.c_str())
+                                     : CreateEventA(&attributes, TRUE, kind == SetEvent, name.c_str());
+        existed = GetLastError() == ERROR_ALREADY_EXISTS;
     }
     LocalFree(descriptor);
     if (m_object && existed)
@@ -861,10 +835,9 @@ ForeignObject::ForeignObject(const std::string& name, Kind kind, const std::stri
 
 ForeignObject::~ForeignObject()
 {
-    if (m_holder) {
+    if (m_holder.joinable()) {
         ::SetEvent(m_release);
-        WaitForSingleObject(m_holder, INFINITE);
-        CloseHandle(m_holder);
+        m_holder.join();
     }
     if (m_release)
         CloseHandle(m_release);

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zt {
@@ -302,7 +303,7 @@ public:
 private:
     HANDLE m_object = nullptr;
     HANDLE m_release = nullptr; // ends the thread that holds the mutex
-    HANDLE m_holder = nullptr;
+    std::thread m_holder;
 };
 
 // ---- processes and waiting ------------------------------------------------------------
