@@ -1,10 +1,7 @@
 #include "close_request.h"
 
-#include <stdio.h>
+#include <sddl.h>
 #include <tlhelp32.h>
-
-#include <string>
-#include <vector>
 
 #include "name_hash.h"
 #include "program_folder.h"
@@ -17,57 +14,44 @@ namespace {
 
 // The program file of a monitor.
 const char kMonitorExe[] = "zettray.exe";
-// What a monitor asks of its request: to wait for it (and to read its owner).
+// What a program asks of a request: to wait for it, and to read its owner.
 constexpr DWORD kWatchAccess = SYNCHRONIZE | READ_CONTROL;
+// The folder's request: LocalSystem and the Administrators own it and may do anything with
+// it; every account may wait for it and read its owner.
+const char kFolderRequestAccess[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x120000;;;WD)";
 
 void CALLBACK OnCloseRequest(void* context, BOOLEAN)
 {
     PostMessageA(static_cast<HWND>(context), WM_CLOSE, 0, 0);
 }
 
-// A running monitor of the folder, opened for waiting, with its user.
-struct FolderMonitor {
-    HANDLE process;
-    DWORD pid;
-    std::string sid;
-};
-
-// The running monitors whose program is `folder`\zettray.exe.
-std::vector<FolderMonitor> MonitorProcessesOf(const char* folder)
+// true when the folder's request stands raised by an installer.
+bool FolderRequestRaised(const char* folder)
 {
-    std::vector<FolderMonitor> found;
-    const std::string expected = std::string(folder) + "\\" + kMonitorExe;
-    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.IsValid())
-        return found;
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == GetCurrentProcessId() || !SameName(entry.szExeFile, kMonitorExe))
-            continue;
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (!process)
-            continue;
-        char image[MAX_PATH * 2] = "";
-        DWORD size = sizeof(image);
-        std::string sid;
-        if (QueryFullProcessImageNameA(process, 0, image, &size) && SameName(image, expected.c_str())) {
-            ProcessUserSid(process, &sid);
-            found.push_back({process, entry.th32ProcessID, sid});
-        } else {
-            CloseHandle(process);
-        }
-    }
-    return found;
+    char name[MAX_PATH];
+    if (!CloseRequestName(folder, nullptr, 0, name, sizeof(name)))
+        return false;
+    ScopedHandle request(OpenEventA(kWatchAccess, FALSE, name));
+    return request.Get() && OwnedBySystem(request.Get()) && WaitForSingleObject(request.Get(), 0) == WAIT_OBJECT_0;
 }
 
-// Sets the request `name` when it exists; the handle to reset it with, or null.
-HANDLE SetRequest(const char* name)
+// Makes (or opens) the folder's request, owned by the Administrators where this process may
+// name them its owner, else by its default owner.
+HANDLE MakeFolderRequest(const char* name)
 {
-    HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
-    if (event)
-        SetEvent(event);
-    return event;
+    for (const char* owner : {"O:BA", ""}) {
+        char sddl[128];
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!SafeFormat(sddl, sizeof(sddl), "%s%s", owner, kFolderRequestAccess) ||
+            !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            continue;
+        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+        HANDLE request = CreateEventExA(&attributes, name, CREATE_EVENT_MANUAL_RESET, EVENT_MODIFY_STATE | SYNCHRONIZE);
+        LocalFree(descriptor);
+        if (request)
+            return request;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -92,11 +76,14 @@ bool WatchCloseRequest(HWND window, CloseRequestWatch* watch)
         return false;
     watch->hEvent = user.Open(CUserObjects::Event, name, kWatchAccess, true);
     if (!watch->hEvent) {
-        // Another account took the user's name first: set or not, it is not the installer's.
+        // Another account took the user's name first: set or not, it is not an installer's.
         TraceStr("WatchCloseRequest : not the user's, watching the process's own instead", name);
         if (CloseRequestName(folder, user.Sid().c_str(), GetCurrentProcessId(), name, sizeof(name)))
             watch->hEvent = user.Open(CUserObjects::Event, name, kWatchAccess, true);
     }
+    // An installer that raised the folder's request before this program's own existed.
+    if (FolderRequestRaised(folder))
+        PostMessageA(window, WM_CLOSE, 0, 0);
     if (!watch->hEvent)
         return false;
     if (!RegisterWaitForSingleObject(&watch->hWait, watch->hEvent, OnCloseRequest, window, INFINITE,
@@ -120,36 +107,88 @@ void StopWatchingCloseRequest(CloseRequestWatch* watch)
     }
 }
 
+bool RaisedCloseRequest::Raise(const char* folder)
+{
+    char name[MAX_PATH];
+    if (!m_folder && CloseRequestName(folder, nullptr, 0, name, sizeof(name)))
+        m_folder = MakeFolderRequest(name);
+    const bool raised = m_folder && SetEvent(m_folder);
+    // The requests that the running programs watch: their users' and their own. One that
+    // another account made is set all the same; no program honours it.
+    for (const FolderProgram& program : FolderPrograms(folder)) {
+        for (DWORD pid : {static_cast<DWORD>(0), program.pid}) {
+            if (program.sid.empty() || !CloseRequestName(folder, program.sid.c_str(), pid, name, sizeof(name)))
+                continue;
+            bool known = false;
+            for (const std::string& set : m_names)
+                known = known || set == name;
+            HANDLE request = known ? nullptr : OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
+            if (request) {
+                SetEvent(request);
+                m_names.push_back(name);
+                m_set.push_back(request);
+            }
+        }
+        CloseHandle(program.process);
+    }
+    return raised;
+}
+
+void RaisedCloseRequest::Lift()
+{
+    m_set.push_back(m_folder);
+    for (HANDLE request : m_set) {
+        if (request) {
+            ResetEvent(request);
+            CloseHandle(request);
+        }
+    }
+    m_set.clear();
+    m_names.clear();
+    m_folder = nullptr;
+}
+
+std::vector<FolderProgram> FolderPrograms(const char* folder)
+{
+    std::vector<FolderProgram> found;
+    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.IsValid())
+        return found;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId())
+            continue;
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process)
+            continue;
+        char image[MAX_PATH * 2] = "";
+        DWORD size = sizeof(image);
+        const char* slash = QueryFullProcessImageNameA(process, 0, image, &size) ? FindLastCharOf(image, "\\") : nullptr;
+        if (slash && SameName(std::string(image, static_cast<size_t>(slash - image)).c_str(), folder)) {
+            FolderProgram program = {process, entry.th32ProcessID, "", image};
+            ProcessUserSid(process, &program.sid);
+            found.push_back(program);
+        } else {
+            CloseHandle(process);
+        }
+    }
+    return found;
+}
+
 bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs)
 {
-    const std::vector<FolderMonitor> monitors = MonitorProcessesOf(folder);
-    // Each monitor's user's request, its own, and the folder's request of earlier versions;
-    // a request is only opened, never made: a name that cannot be opened is no answer.
-    std::vector<HANDLE> set;
-    char name[MAX_PATH];
-    if (CloseRequestName(folder, nullptr, 0, name, sizeof(name)))
-        set.push_back(SetRequest(name));
-    for (const FolderMonitor& monitor : monitors) {
-        for (DWORD pid : {static_cast<DWORD>(0), monitor.pid}) {
-            if (!monitor.sid.empty() && CloseRequestName(folder, monitor.sid.c_str(), pid, name, sizeof(name)))
-                set.push_back(SetRequest(name));
-        }
-    }
-    // Every monitor of the folder is waited for, whatever could be set.
+    RaisedCloseRequest request;
+    request.Raise(folder);
     const DWORD start = GetTickCount();
     bool allEnded = true;
-    for (const FolderMonitor& monitor : monitors) {
+    for (const FolderProgram& program : FolderPrograms(folder)) {
+        const char* file = FindLastCharOf(program.image.c_str(), "\\");
         const DWORD spent = GetTickCount() - start;
-        if (WaitForSingleObject(monitor.process, spent < timeoutMs ? timeoutMs - spent : 0) != WAIT_OBJECT_0)
+        if (file && SameName(file + 1, kMonitorExe) &&
+            WaitForSingleObject(program.process, spent < timeoutMs ? timeoutMs - spent : 0) != WAIT_OBJECT_0)
             allEnded = false;
-        CloseHandle(monitor.process);
-    }
-    // Monitors started from now on run again.
-    for (HANDLE event : set) {
-        if (event) {
-            ResetEvent(event);
-            CloseHandle(event);
-        }
+        CloseHandle(program.process);
     }
     return allEnded;
 }

@@ -36,6 +36,21 @@ bool SidText(PSID sid, std::string* text)
     return true;
 }
 
+// true when the owner of `object` is LocalSystem, the Administrators or `user` (optional).
+bool OwnerIs(HANDLE object, const BYTE* user)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool is = owner && IsValidSid(owner) &&
+                    ((user && EqualSid(owner, const_cast<BYTE*>(user))) || IsWellKnownSid(owner, WinLocalSystemSid) ||
+                     IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+    LocalFree(descriptor);
+    return is;
+}
+
 } // namespace
 
 CSharedAccess::CSharedAccess(DWORD access) : m_descriptor(), m_attributes()
@@ -89,16 +104,12 @@ CUserObjects::CUserObjects() : m_user()
 
 bool CUserObjects::OwnsObject(HANDLE object) const
 {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (m_sid.empty() || GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                                         nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
-        return false;
-    const bool ours = owner && IsValidSid(owner) &&
-                      (EqualSid(owner, const_cast<BYTE*>(m_user)) || IsWellKnownSid(owner, WinLocalSystemSid) ||
-                       IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
-    LocalFree(descriptor);
-    return ours;
+    return !m_sid.empty() && OwnerIs(object, m_user);
+}
+
+bool OwnedBySystem(HANDLE object)
+{
+    return OwnerIs(object, nullptr);
 }
 
 HANDLE CUserObjects::Open(Kind kind, const char* name, DWORD access, bool administrators) const

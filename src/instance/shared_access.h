@@ -44,6 +44,10 @@ private:
 // setting it (an event) or releasing it (a mutex), reading its access list and owner.
 constexpr DWORD USER_OBJECT_ACCESS = SYNCHRONIZE | EVENT_MODIFY_STATE | MUTEX_MODIFY_STATE | READ_CONTROL;
 
+// true when the owner of `object` (opened with READ_CONTROL) is LocalSystem or the
+// Administrators: an object that only an installer, not a user, can have made.
+bool OwnedBySystem(HANDLE object);
+
 // The SID of the user of `process` (opened with PROCESS_QUERY_LIMITED_INFORMATION) as text,
 // "S-1-5-21-..."; false when it cannot be read.
 bool ProcessUserSid(HANDLE process, std::string* sid);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <thread>
 
 #include <windows.h>
 #include <winspool.h>
@@ -587,9 +586,9 @@ TEST_F(MonitorTest, PrinterInTroubleRaisesANotification)
     zt::SetPrinterState(kit.Printer(), 0);
 }
 
-// The close request of the user's monitors, and names that another account made first (the
-// user's, and the folder's one request that earlier versions watch): neither another
-// account's signal nor its object keeps the installer from closing the monitor.
+// The close requests of the monitors of one folder, and names that another account made
+// first (the user's request, and the folder's, which earlier versions watch): neither another
+// account's signal nor its object keeps an installer's request from closing the monitor.
 TEST(SharedAccess, SquattedCloseRequestNeitherClosesNorKeepsTheMonitor)
 {
     zt::TestDriverKit kit;
@@ -598,9 +597,9 @@ TEST(SharedAccess, SquattedCloseRequestNeitherClosesNorKeepsTheMonitor)
     ASSERT_TRUE(zt::CopyFileTo(zt::BinPath("zettray.exe"), program));
     const std::string folder = kit.InstallDir().substr(0, kit.InstallDir().size() - 1);
     const std::string sid = CUserObjects().Sid();
-    char name[MAX_PATH], earlierName[MAX_PATH];
+    char name[MAX_PATH], folderName[MAX_PATH];
     ASSERT_TRUE(CloseRequestName(folder.c_str(), sid.c_str(), 0, name, sizeof(name)));
-    ASSERT_TRUE(CloseRequestName(folder.c_str(), nullptr, 0, earlierName, sizeof(earlierName)));
+    ASSERT_TRUE(CloseRequestName(folder.c_str(), nullptr, 0, folderName, sizeof(folderName)));
     const struct {
         const char* what;
         bool squatted;
@@ -615,7 +614,7 @@ TEST(SharedAccess, SquattedCloseRequestNeitherClosesNorKeepsTheMonitor)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         std::vector<std::unique_ptr<zt::ForeignObject>> squats;
-        for (const char* squatted : {name, earlierName}) {
+        for (const char* squatted : {name, folderName}) {
             if (!row.squatted)
                 break;
             squats.emplace_back(new zt::ForeignObject(squatted, row.kind, row.refusing ? sid : ""));
@@ -629,19 +628,34 @@ TEST(SharedAccess, SquattedCloseRequestNeitherClosesNorKeepsTheMonitor)
                 squat->Set();
         }
         EXPECT_FALSE(monitor.WaitExit(500)) << "another account's signal closes nothing";
-        EXPECT_TRUE(CloseMonitorsOfFolder(folder.c_str(), 15000));
-        EXPECT_TRUE(monitor.WaitExit(0));
+        RaisedCloseRequest request;
+        request.Raise(folder.c_str());
+        EXPECT_TRUE(monitor.WaitExit(15000));
     }
 
-    // A monitor of an earlier version watches the folder's one request: it is set, and
-    // reset for monitors that start later.
-    ScopedHandle earlier(CreateEventA(nullptr, TRUE, FALSE, earlierName));
-    DWORD asked = WAIT_FAILED;
-    std::thread earlierMonitor([&] { asked = WaitForSingleObject(earlier.Get(), 20000); });
+    // A monitor of an earlier version watches the folder's request, which it made itself.
+    {
+        ScopedHandle earlier(CreateEventA(nullptr, TRUE, FALSE, folderName));
+        RaisedCloseRequest request;
+        ASSERT_TRUE(request.Raise(folder.c_str()));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(earlier.Get(), 0));
+        request.Lift();
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(earlier.Get(), 0)) << "reset for monitors that start later";
+    }
+
+    // A monitor that starts while the request is raised closes at once; once it is lifted,
+    // monitors run again.
+    RaisedCloseRequest request;
+    ASSERT_TRUE(request.Raise(folder.c_str()));
+    MonitorProcess starting;
+    ASSERT_TRUE(starting.StartProgram(program, zt::MonitorArgs(kit)));
+    EXPECT_TRUE(starting.WaitExit(15000));
+    request.Lift();
+    MonitorProcess later;
+    ASSERT_TRUE(later.StartProgram(program, zt::MonitorArgs(kit)));
+    EXPECT_NE(nullptr, later.WaitWindow(kit.Printer()));
     EXPECT_TRUE(CloseMonitorsOfFolder(folder.c_str(), 15000));
-    earlierMonitor.join();
-    EXPECT_EQ(WAIT_OBJECT_0, asked);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(earlier.Get(), 0));
+    EXPECT_TRUE(later.WaitExit(0));
 }
 
 } // namespace
