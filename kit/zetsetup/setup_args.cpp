@@ -1,6 +1,7 @@
 #include "setup_args.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string.h>
 
@@ -22,11 +23,12 @@ const char kUsage[] =
     "  zetsetup status\n"
     "  zetsetup --help\n"
     "\n"
-    "install    copies zettray.exe, zetres.dll, zetprn.dll, J_R10RN1.EXE and zettool.exe\n"
-    "           from this program's folder into DIR, registers the driver (HKLM\n"
-    "           software\\ORVEL\\ZET3\\Driver\\DRIVER), its profile DIR\\zetprof.ini and\n"
-    "           the model, adds the printer to the spooler when it is missing, writes\n"
-    "           the Run entries that start the monitor at log-on, and starts it.\n"
+    "install    copies zettray.exe, zetres.dll, zetresja.dll, zetprn.dll, J_R10RN1.EXE\n"
+    "           and zettool.exe from this program's folder into DIR, registers the\n"
+    "           driver (HKLM software\\ORVEL\\ZET3\\Driver\\DRIVER), its profile\n"
+    "           DIR\\zetprof.ini and the model, adds the printer to the spooler when\n"
+    "           it is missing, writes the Run entries that start the monitor at\n"
+    "           log-on, and starts it.\n"
     "           Installing again repairs an installation; a failed install is undone.\n"
     "uninstall  closes the printer's monitor and removes its Run entries, its per-user\n"
     "           settings and the printer (when zetsetup added it); the driver's keys,\n"
@@ -227,23 +229,57 @@ std::vector<std::string> SplitPackageCodes(const std::string& codes)
     return list;
 }
 
-// The refusal of a value that the code page cannot hold, or "".
-std::string CheckCodePage(const std::string& option, const std::vector<std::wstring>* wideArgs, size_t index,
-                          unsigned codePage)
+// The refusal of a command line that does not read in the ANSI code page `codePage` as the
+// process received it in wide characters (`wideLine`, program first), or "". Every
+// character must have its exact form in the code page: a name that the code page cannot
+// hold would name another printer, folder or driver, and a character that the conversion
+// makes into a quote mark or a blank (a fullwidth quote mark becomes '"' in 1252) would
+// split or join the arguments. And the arguments must be those that the wide line splits
+// into.
+std::string CheckWideCommandLine(const std::vector<std::string>& args, const wchar_t* wideLine, unsigned codePage)
 {
-    if (!wideArgs || index >= wideArgs->size() || WideFitsCodePage((*wideArgs)[index].c_str(), -1, codePage))
+    if (!wideLine)
         return "";
-    return option + " holds characters that the ANSI code page of this Windows (" +
-           std::to_string(codePage ? codePage : GetACP()) + ") cannot hold: only names of that code page work";
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(wideLine, &count);
+    if (!split)
+        return "the command line cannot be read";
+    const std::vector<std::wstring> wideArgs(split + (count > 0 ? 1 : 0), split + count);
+    LocalFree(split);
+    const std::string page = std::to_string(codePage ? codePage : GetACP());
+    if (!WideFitsCodePage(wideLine, -1, codePage)) {
+        std::string what = "the command line";
+        for (size_t i = 0; i < wideArgs.size(); ++i) {
+            const std::wstring& before = i > 0 ? wideArgs[i - 1] : L"";
+            if (!WideFitsCodePage(wideArgs[i].c_str(), -1, codePage) && before.compare(0, 2, L"--") == 0) {
+                what = std::string(before.begin(), before.end());
+                break;
+            }
+        }
+        return what + " holds characters that the ANSI code page of this Windows (" + page +
+               ") cannot hold: only names of that code page work";
+    }
+    bool same = wideArgs.size() == args.size();
+    for (size_t i = 0; same && i < args.size(); ++i) {
+        const int bytes = WideCharToMultiByte(codePage, 0, wideArgs[i].c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string ansi(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+        same = bytes > 0 &&
+               WideCharToMultiByte(codePage, 0, wideArgs[i].c_str(), -1, &ansi[0], bytes, nullptr, nullptr) == bytes &&
+               args[i] == ansi.c_str();
+    }
+    if (!same)
+        return "the command line splits into other arguments in the ANSI code page of this Windows (" + page +
+               "): check its quote marks";
+    return "";
 }
 
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
-                    const std::vector<std::wstring>* wideArgs, unsigned codePage)
+                    const wchar_t* wideLine, unsigned codePage)
 {
-    if (wideArgs && wideArgs->size() != args.size())
-        wideArgs = nullptr; // not the same arguments: nothing to compare with
     *out = SetupOptions();
-    error->clear();
+    *error = CheckWideCommandLine(args, wideLine, codePage);
+    if (!error->empty())
+        return false;
     for (const std::string& arg : args) {
         if (IsHelp(arg)) {
             out->command = SetupCommand::Help;
@@ -297,9 +333,6 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
             return false;
         }
         const std::string& value = args[++i];
-        *error = CheckCodePage(name, wideArgs, i, codePage);
-        if (!error->empty())
-            return false;
         if (name == "--run") {
             if (!ParseRunMode(value, &out->run)) {
                 *error = "--run takes hkcu, hklm, both or none, not '" + value + "'";

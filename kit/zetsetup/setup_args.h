@@ -54,13 +54,15 @@ std::vector<std::string> SplitPackageCodes(const std::string& codes);
 // "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help. Uninstall takes
 // --printer, --package or both; repair needs --package.
 //
-// wideArgs (optional) holds the same arguments as the process received them in wide
-// characters: a value that the ANSI code page codePage (0: the system's) cannot hold exactly
-// is refused, since its ANSI form would name another printer, folder or driver. Names are
-// scanned by character of that code page, so a double-byte character whose second byte is
-// a backslash is not taken for one.
+// wideLine (optional) is the whole command line as the process received it in wide
+// characters (GetCommandLineW): a line that the ANSI code page codePage (0: the system's)
+// cannot hold exactly is refused, since the ANSI form of a value would name another
+// printer, folder or driver, or a character converted into a quote mark would split the
+// arguments anew; so is a line whose wide split is not `args`. Names are scanned by
+// character of that code page, so a double-byte character whose second byte is a
+// backslash is not taken for one.
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
-                    const std::vector<std::wstring>* wideArgs = nullptr, unsigned codePage = 0);
+                    const wchar_t* wideLine = nullptr, unsigned codePage = 0);
 
 // The text that --help prints.
 const char* SetupUsage();

@@ -95,7 +95,7 @@ bool WriteProfileIni(const InstallPlan& plan, UndoLog* undo, std::string* error)
         {plan.model, TARGET_TRAY_ENABLE, "1"},
         {plan.model, PROFILE_INI_END_TIME, std::to_string(SETUP_TRAY_END_TIME_MS)},
         {"English", PROFILE_INI_RES_DLL, KIT_RES_DLL},
-        {"Japanese", PROFILE_INI_RES_DLL, KIT_RES_DLL},
+        {"Japanese", PROFILE_INI_RES_DLL, KIT_RES_DLL_JA},
     };
     for (const IniWrite& w : writes) {
         if (!WritePrivateProfileStringA(w.section.c_str(), w.key.c_str(), w.value.c_str(), path.c_str())) {
@@ -123,7 +123,7 @@ bool ReadSetupRecord(const std::string& printer, SetupRecord* record)
     record->package.clear();
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordPackage, &record->package);
     if (!RegReadString(HKEY_LOCAL_MACHINE, path, kRecordParamFile, &record->paramFile) || record->paramFile.empty())
-        record->paramFile = ParamFileName(printer);
+        record->paramFile = EarlierParamFileName(printer);
     record->port.clear();
     record->model.clear();
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordPort, &record->port);

@@ -49,7 +49,8 @@ struct SetupRecord {
     // keepPrinter, before the driver key goes): zetsetup added the spooler driver.
     bool addedDriver = false;
 };
-// A record written before the parameter file's name was kept reads ParamFileName(printer).
+// A record written before the parameter file's name was kept reads the name that version
+// gave the file, EarlierParamFileName(printer).
 bool ReadSetupRecord(const std::string& printer, SetupRecord* record);
 // addedPrinter is kept at 1 once set, so that installing again does not forget it; madeDir
 // is the outermost folder this install made, else the one that an earlier install of the

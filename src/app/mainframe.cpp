@@ -201,6 +201,7 @@ int CMainFrame::StartUp()
     }
 
     int menuReady = PrepareMenu();
+    m_stateTexts.Load(m_hResDll);
     // Icons, menu, texts and bitmaps were copied out of the library.
     FreeLibrary(m_hResDll);
     m_hResDll = nullptr;
@@ -235,9 +236,13 @@ void CMainFrame::StartWatch()
     if (setup.deletionChecks && m_nPrinterCheckInterval != 0)
         m_nPrinterCheckTimer = SetTimer(m_hWnd, TIMER_PRINTER_CHECK, m_nPrinterCheckInterval, nullptr);
     m_nMaskCheckTimer = SetTimer(m_hWnd, TIMER_MASK_CHECK, m_dwCheckPeriod, nullptr);
-    m_hCloseRequest = OpenCloseRequest();
+    bool raised = false;
+    m_hCloseRequest = OpenCloseRequest(&raised);
     if (!m_hCloseRequest)
         TraceMsg("CMainFrame::StartUp : the installer's close request is not watched");
+    // An installer that raised its request before this monitor's own existed.
+    if (raised)
+        PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
 }
 
 void CMainFrame::OnCloseRequest()

@@ -160,6 +160,9 @@ public:
     // The tooltip: the printer key, then the state and the document count when not Ready;
     // a key too long for both is cut (with "...") on a character boundary of codePage.
     void ComposeTrayTip(char* tip, size_t size, unsigned codePage = 0) const;
+    // The flags of a record that carries the tooltip: NIF_TIP, and at version 4, where the
+    // shell shows its tooltip only when asked, NIF_SHOWTIP.
+    UINT TrayTipFlags() const;
     // WM_REFRESHICON: the switches, the state and the image read again.
     void OnRefreshIcon();
     // Shows the notification for the state now (the episode decides when: once each).
@@ -225,7 +228,8 @@ public:
     bool m_fPrinterGone = false;                  // a report found it gone: closing
     const char* m_pszConditionText = "";          // the text of m_condition
     PrinterCondition m_shownCondition = PRINTER_READY; // as the icon shows it
-    const char* m_pszStateText = "";
+    const char* m_pszStateText = "";  // one of m_stateTexts, or ""
+    CStateTexts m_stateTexts;         // in the resource library's language
     DWORD m_dwShownJobs = 0;
     HICON m_hStateIcon = nullptr;     // the composed image in use, or null
     CAttentionEpisode m_episode{TIMER_ATTENTION, ATTENTION_DELAY};
@@ -248,7 +252,8 @@ private:
     int ProfileSelectedIcon() const;
     // Adds the icon, retrying while the notification area is not ready.
     BOOL AddTrayIconWithRetry();
-    // Asks the shell for the newest notify-icon version it knows.
+    // Asks the shell for the newest notify-icon version it knows, and has the shell show the
+    // tooltip at that version.
     void SetTrayVersion();
     void SetMessageTexts();
     int PrepareMenu();

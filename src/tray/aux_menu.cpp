@@ -45,14 +45,12 @@ int MenuKeyPath(char* out, size_t size, const char* driverName)
     return SafeFormat(out, size, "%s%s%s", DRIVER_KEY_PREFIX, driverName, kMenuSubkey);
 }
 
-// Upper-cases the single-byte characters; a double-byte character stays as it is.
+// Upper-cases the ASCII letters; a character of several bytes stays as it is.
 void UpperCase(char* text)
 {
-    for (; *text; ++text) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*text)) && text[1])
-            ++text;
-        else
-            *text = static_cast<char>(toupper(static_cast<unsigned char>(*text)));
+    for (char* p = text; *p; p = const_cast<char*>(NextChar(p))) {
+        if (*p >= 'a' && *p <= 'z')
+            *p = static_cast<char>(*p - 'a' + 'A');
     }
 }
 
@@ -91,22 +89,55 @@ static_assert(sizeof(CAuxMenuItem::AccessName) == sizeof(MSAAMENUINFO) &&
                   offsetof(CAuxMenuItem::AccessName, text) == offsetof(MSAAMENUINFO, pszWText),
               "the item data starts as screen readers read it");
 
-// The access key of a tool item: the first letter or digit of its text that no earlier
-// item took (`taken` holds the keys taken, in upper case). Its offset, or -1.
+// A letter or digit that can be an access key, in upper case; 0 for another character.
+char AccessKeyOf(char c)
+{
+    unsigned char u = static_cast<unsigned char>(c);
+    return (u < 0x80 && isalnum(u)) ? static_cast<char>(toupper(u)) : 0;
+}
+
+void TakeKey(char key, char* taken, size_t takenSize)
+{
+    size_t used = strlen(taken);
+    if (used + 1 < takenSize) {
+        taken[used] = key;
+        taken[used + 1] = '\0';
+    }
+}
+
+// The access keys that the menu's own items (the resource library's) hold, into `taken`:
+// the character after a '&' that does not double one. The system gives such a key to its
+// item before the menu asks for the tools' keys.
+void TakeMenuAccessKeys(HMENU popup, char* taken, size_t takenSize)
+{
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+        char text[ZT_TEXT] = "";
+        if (GetMenuStringA(popup, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION) <= 0)
+            continue;
+        for (const char* p = text; *p; p = NextChar(p)) {
+            if (*p != '&')
+                continue;
+            if (p[1] == '&') {
+                ++p; // "&&" shows one '&'
+                continue;
+            }
+            if (char key = AccessKeyOf(p[1]))
+                TakeKey(key, taken, takenSize);
+            break;
+        }
+    }
+}
+
+// The access key of a tool item: the first letter or digit of its text that neither the
+// menu's own items nor an earlier tool took (`taken` holds the keys taken, in upper case).
+// Its offset, or -1.
 int ChooseAccessKey(const char* text, char* taken, size_t takenSize)
 {
-    for (const char* p = text; *p; p = CharNextA(p)) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c >= 0x80 || !isalnum(c))
+    for (const char* p = text; *p; p = NextChar(p)) {
+        char key = AccessKeyOf(*p);
+        if (!key || strchr(taken, key))
             continue;
-        char key = static_cast<char>(toupper(c));
-        if (strchr(taken, key))
-            continue;
-        size_t used = strlen(taken);
-        if (used + 1 < takenSize) {
-            taken[used] = key;
-            taken[used + 1] = '\0';
-        }
+        TakeKey(key, taken, takenSize);
         return static_cast<int>(p - text);
     }
     return -1;
@@ -133,6 +164,21 @@ void SetAccessName(CAuxMenuItem* item)
     item->m_access.signature = MSAA_MENU_SIG;
     item->m_access.chars = static_cast<DWORD>(chars - 1);
     item->m_access.text = item->m_wszName;
+}
+
+// The item's text in wide characters, converted from the ANSI code page that it was read in:
+// drawn so, it shows as that code page's text whatever character set the menu's font
+// names. Its length; *key receives the access key's position in it (-1: none).
+int WideItemText(const CAuxMenuItem& item, WCHAR (&wide)[ZT_TEXT], int* key)
+{
+    int chars = MultiByteToWideChar(CP_ACP, 0, item.m_szText, -1, wide, ZT_TEXT);
+    if (chars <= 0) {
+        wide[0] = L'\0';
+        chars = 1;
+    }
+    *key = item.m_nAccessKey > 0 ? MultiByteToWideChar(CP_ACP, 0, item.m_szText, item.m_nAccessKey, nullptr, 0)
+                                 : item.m_nAccessKey;
+    return chars - 1;
 }
 
 // True in high-contrast mode: bitmaps are drawn without their light background then.
@@ -269,7 +315,9 @@ int CMainFrame::BuildAuxMenu(HMENU popup)
 
     int visible = 0;
     int nextSeparator = 0;
-    char takenKeys[AUX_ITEM_COUNT + 1] = "";
+    // Letters and digits: at most 36 keys are ever taken.
+    char takenKeys[64] = "";
+    TakeMenuAccessKeys(popup, takenKeys, sizeof(takenKeys));
     for (int slot = 0; slot < m_nAuxItemCount; ++slot) {
         UINT command = ID_AUX_FIRST + slot;
         char name[16];
@@ -333,9 +381,12 @@ void CMainFrame::MeasureAuxItem(MEASUREITEMSTRUCT* record)
     LOGFONTA menuFont;
     HFONT font = NonClientFontForDpi(NC_FONT_MENU, dpi, &menuFont) ? CreateFontIndirectA(&menuFont) : nullptr;
     SIZE text = {0, 0};
+    WCHAR wide[ZT_TEXT];
+    int key = -1;
+    int length = WideItemText(item, wide, &key);
     {
         ScopedSelect select(ic, font);
-        GetTextExtentPoint32A(ic, item.m_szText, static_cast<int>(strlen(item.m_szText)), &text);
+        GetTextExtentPoint32W(ic, wide, length, &text);
     }
     if (font)
         DeleteObject(font);
@@ -381,9 +432,11 @@ void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
         DeleteObject(brush);
     }
 
-    int length = static_cast<int>(strlen(item.m_szText));
+    WCHAR wide[ZT_TEXT];
+    int key = -1;
+    int length = WideItemText(item, wide, &key);
     SIZE text = {0, 0};
-    GetTextExtentPoint32A(dc, item.m_szText, length, &text);
+    GetTextExtentPoint32W(dc, wide, length, &text);
     SIZE bitmap = BitmapSize(item.m_hBitmap);
     AuxItemPlace place = PlaceAuxItem(AuxMenuMetricsForDpi(MenuDpi()), rc, bitmap, text);
     if (bitmap.cx > 0)
@@ -392,17 +445,17 @@ void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
     COLORREF textColour = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
     COLORREF oldText = SetTextColor(dc, textColour);
     COLORREF oldBack = SetBkColor(dc, fill);
-    TextOutA(dc, place.text.x, place.text.y, item.m_szText, length);
+    TextOutW(dc, place.text.x, place.text.y, wide, length);
     // The access key underlined, unless the menu was opened with the mouse.
-    if (item.m_nAccessKey >= 0 && !(record->itemState & ODS_NOACCEL)) {
+    if (key >= 0 && key < length && !(record->itemState & ODS_NOACCEL)) {
         SIZE before = {0, 0};
-        SIZE key = {0, 0};
-        GetTextExtentPoint32A(dc, item.m_szText, item.m_nAccessKey, &before);
-        GetTextExtentPoint32A(dc, item.m_szText + item.m_nAccessKey, 1, &key);
+        SIZE letter = {0, 0};
+        GetTextExtentPoint32W(dc, wide, key, &before);
+        GetTextExtentPoint32W(dc, wide + key, 1, &letter);
         TEXTMETRICA metrics;
         if (GetTextMetricsA(dc, &metrics)) {
             RECT line = {place.text.x + before.cx, place.text.y + metrics.tmAscent + 1,
-                         place.text.x + before.cx + key.cx, place.text.y + metrics.tmAscent + 2};
+                         place.text.x + before.cx + letter.cx, place.text.y + metrics.tmAscent + 2};
             HBRUSH pen = CreateSolidBrush(textColour);
             if (pen) {
                 FillRect(dc, &line, pen);

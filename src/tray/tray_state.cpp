@@ -84,9 +84,9 @@ void CMainFrame::ApplyPrinterState()
     const PrinterStatusSample& sample = m_sample;
     const char* text = "";
     if (m_fUnreachable)
-        m_condition = UnreachableCondition(&text);
+        m_condition = UnreachableCondition(&text, &m_stateTexts);
     else
-        m_condition = ClassifyPrinter(sample.status, sample.attributes, sample.jobs, &text);
+        m_condition = ClassifyPrinter(sample.status, sample.attributes, sample.jobs, &text, &m_stateTexts);
     m_pszConditionText = text;
 
     PrinterCondition shown = m_fShowState ? m_condition : PRINTER_READY;
@@ -103,7 +103,7 @@ void CMainFrame::ApplyPrinterState()
             else {
                 // The tooltip alone.
                 NOTIFYICONDATAA tip = m_nid;
-                tip.uFlags = NIF_TIP;
+                tip.uFlags = TrayTipFlags();
                 ComposeTrayTip(tip.szTip, sizeof(tip.szTip));
                 SafeCopy(m_nid.szTip, tip.szTip);
                 m_pfnNotifyIcon(NIM_MODIFY, &tip);
@@ -118,14 +118,16 @@ void CMainFrame::ApplyPrinterState()
 void CMainFrame::ComposeTrayTip(char* tip, size_t size, unsigned codePage) const
 {
     // The state and the count stay whole; the key is cut to make room for them.
-    char state[128] = "";
+    char state[2 * CStateTexts::TEXT_SIZE + 8] = "";
     if (m_shownCondition != PRINTER_READY) {
         SafeCopy(state, " - ");
         SafeAppend(state, m_pszStateText);
         if (m_dwShownJobs > 0) {
-            char count[48];
-            SafeFormat(count, sizeof(count), " - %lu document%s", static_cast<unsigned long>(m_dwShownJobs),
-                       m_dwShownJobs == 1 ? "" : "s");
+            char number[16];
+            char count[CStateTexts::TEXT_SIZE];
+            SafeFormat(number, sizeof(number), "%lu", static_cast<unsigned long>(m_dwShownJobs));
+            m_stateTexts.Format(m_dwShownJobs == 1 ? IDS_ONE_DOCUMENT : IDS_DOCUMENTS, number, count, sizeof(count));
+            SafeAppend(state, " - ");
             SafeAppend(state, count);
         }
     }
@@ -163,9 +165,9 @@ int CMainFrame::ShowAttentionBalloon()
     NOTIFYICONDATAA balloon = m_nid;
     balloon.uFlags = NIF_INFO;
     SafeCopyEllipsis(balloon.szInfoTitle, sizeof(balloon.szInfoTitle), KeyName());
-    char info[ZT_TEXT];
-    SafeFormat(info, sizeof(info), "%s. Click here to see the printer's status.", text);
-    SafeCopyEllipsis(balloon.szInfo, sizeof(balloon.szInfo), info);
+    char info[sizeof(balloon.szInfo)];
+    m_stateTexts.Format(IDS_ATTENTION, text, info, sizeof(info));
+    SafeCopy(balloon.szInfo, info);
     balloon.uTimeout = 10000;
     balloon.dwInfoFlags = (m_condition == PRINTER_ERROR ? NIIF_ERROR : NIIF_WARNING) | kRespectQuietTime;
     TraceStr("CMainFrame::ShowAttentionBalloon", info);

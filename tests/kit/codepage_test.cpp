@@ -3,10 +3,14 @@
 // second byte of many characters, 表 and ソ among them, is a backslash.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <windows.h>
+#include <winspool.h>
 
 #include "initinstance.h"
 #include "mainframe.h"
+#include "strutil.h"
 #include "testsupport.h"
 #include "zetsetup_fixture.h"
 
@@ -15,6 +19,9 @@ namespace {
 // "ソフト部プリンタ" and "プリンタ表" in code page 932.
 const char kJapaneseName[] = "\x83\x5c\x83\x74\x83\x67\x95\x94\x83\x76\x83\x8a\x83\x93\x83\x5e";
 const char kJapaneseFolder[] = "\x83\x76\x83\x8a\x83\x93\x83\x5e\x95\x5c";
+// The Japanese resource library's "監視の設定(&M)..." and "用紙切れ" (out of paper).
+const char kJapanesePrefs[] = "\x8a\xc4\x8e\x8b\x82\xcc\x90\xdd\x92\xe8(&M)...";
+const char kJapanesePaperOut[] = "\x97\x70\x8e\x86\x90\xd8\x82\xea";
 
 TEST(CodePage932, PrinterInAFolderEndingInABackslashByteInstallsStartsAndShows)
 {
@@ -42,12 +49,47 @@ TEST(CodePage932, PrinterInAFolderEndingInABackslashByteInstallsStartsAndShows)
     char text[512] = "";
     GetMenuStringA(GetSubMenu(frame.m_hMenu, 0), ID_PRINTER_STATUS, text, sizeof(text), MF_BYCOMMAND);
     EXPECT_EQ("Sales && x" + setup.Printer().substr(9), text) << "'&' shows as itself";
+    // A Japanese user gets the profile's Japanese resource library: its menu and its words
+    // for the printer's state.
+    EXPECT_EQ(setup.DirFile("zetresja.dll"), frame.m_szResDllPath);
+    GetMenuStringA(GetSubMenu(frame.m_hMenu, 0), ID_MONITOR_PREFS, text, sizeof(text), MF_BYCOMMAND);
+    EXPECT_STREQ(kJapanesePrefs, text);
+    ASSERT_TRUE(zt::SetPrinterState(setup.Printer(), PRINTER_STATUS_PAPER_OUT, false));
+    // Read on the monitor's worker at its next check.
+    frame.m_watch.CheckNow();
+    zt::WaitFor(
+        [&] {
+            MSG msg;
+            while (PeekMessageA(&msg, frame.m_hWnd, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            return strcmp(kJapanesePaperOut, frame.m_pszStateText) == 0;
+        },
+        5000);
+    EXPECT_STREQ(kJapanesePaperOut, frame.m_pszStateText);
     DestroyWindow(frame.m_hWnd);
     g_pMainFrame = nullptr;
 
     r = setup.Uninstall();
     EXPECT_EQ(0u, r.code) << r.output;
     zt::ExpectNothingLeft(setup);
+}
+
+// Names compare as the spooler compares them, by whole characters: "\x83\x41" and "\x83\x61"
+// are two characters of 932 (in 1252 they end in "A" and "a").
+TEST(CodePage932, NamesCompareByWholeCharacters)
+{
+    ASSERT_EQ(932u, GetACP()) << "the test run's Japanese locale is missing";
+    struct Row {
+        const char *a, *b;
+        int same;
+    } const rows[] = {
+        {"Laser \x83\x41", "LASER \x83\x41", 1},
+        {"\x83\x41", "\x83\x61", 0},
+        {"\x83\x41", "\x83\x41" "b", 0},
+        {kJapaneseName, kJapaneseName, 1},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.same, SameName(row.a, row.b)) << "row " << (&row - rows);
 }
 
 } // namespace

@@ -54,14 +54,14 @@ TEST(Setup, InstallStartsTheMonitorAndUninstallLeavesNothing)
     EXPECT_STREQ("TrayIconWClass", cls);
 
     // The files, the profile and the driver's registration.
-    for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll"})
+    for (const char* file : {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll"})
         EXPECT_TRUE(zt::FileExists(setup.DirFile(file))) << file;
     const std::string ini = setup.DirFile("zetprof.ini");
     EXPECT_EQ("zetprn.dll", Ini(ini, setup.Model(), "PrnDll"));
     EXPECT_EQ("1", Ini(ini, setup.Model(), "TrayIconEnable"));
     EXPECT_EQ("10000", Ini(ini, setup.Model(), "TrayIconEndTime"));
     EXPECT_EQ("zetres.dll", Ini(ini, "English", "ResDll"));
-    EXPECT_EQ("zetres.dll", Ini(ini, "Japanese", "ResDll"));
+    EXPECT_EQ("zetresja.dll", Ini(ini, "Japanese", "ResDll"));
     const std::string key = setup.DriverKey();
     EXPECT_EQ(setup.Dir(), RegText(HKEY_LOCAL_MACHINE, key, "InstallPath"));
     EXPECT_EQ(ini, RegText(HKEY_LOCAL_MACHINE, key, "Profile"));
@@ -201,6 +201,36 @@ TEST(Setup, PrintersOfOneNameHashKeepParameterFilesOfTheirOwn)
     zt::ExpectNothingLeft(second);
 }
 
+// An earlier version named the parameter file of "Büro" after the hash of "BüRO" (it
+// upper-cased ASCII letters only), and an earlier one still kept no name in its record:
+// installing again keeps that file, and uninstalling removes it.
+TEST(Setup, ParameterFileOfAnEarlierVersionIsFoundAgain)
+{
+    SetupInstallation setup(zt::UniqueName("B\xfcro"));
+    ASSERT_EQ(0u, setup.Install("--no-start").code);
+    const std::string earlier = setup.DirFile(EarlierParamFileName(setup.Printer()).c_str());
+    ASSERT_NE(setup.ParamFile(), earlier);
+    const std::string runData = "\"" + setup.DirFile("zettray.exe") + "\" /EF \"HKCU\" /A \"" + earlier + "\"";
+    auto asAnEarlierVersionLeftIt = [&] {
+        ASSERT_TRUE(MoveFileExA(setup.ParamFile().c_str(), earlier.c_str(), MOVEFILE_REPLACE_EXISTING));
+        ASSERT_TRUE(zt::SetString(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str(), runData));
+        ASSERT_TRUE(zt::DeleteValue(HKEY_LOCAL_MACHINE, setup.SetupRecordKey(), "ParamFile"));
+    };
+    asAnEarlierVersionLeftIt();
+
+    SetupResult r = setup.Install("--no-start");
+    ASSERT_EQ(0u, r.code) << r.output;
+    EXPECT_EQ(runData, RegText(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str()));
+    EXPECT_FALSE(zt::FileExists(setup.ParamFile())) << "one file for the printer";
+
+    ASSERT_TRUE(zt::FileExists(earlier));
+    ASSERT_TRUE(CopyFileA(earlier.c_str(), setup.ParamFile().c_str(), FALSE));
+    asAnEarlierVersionLeftIt();
+    r = setup.Uninstall();
+    EXPECT_EQ(0u, r.code) << r.output;
+    zt::ExpectNothingLeft(setup);
+}
+
 TEST(Setup, KeepsThePrinterAndDriverItDidNotAdd)
 {
     zt::TestPrinter existing;
@@ -318,7 +348,7 @@ TEST(Setup, KitOfAnotherKindIsRefusedBeforeAnythingChanges)
     };
     for (const Case& c : cases) {
         zt::TempDirectory kit("ztkind");
-        for (const char* file : {"zetsetup.exe", "zettray.exe", "zetres.dll", "zetprn.dll"})
+        for (const char* file : {"zetsetup.exe", "zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll"})
             ASSERT_TRUE(zt::CopyFileTo(zt::BinPath(file), kit.Path() + file));
         ASSERT_TRUE(zt::WriteFileBytes(kit.Path() + c.file, c.bytes));
         SetupInstallation setup;
@@ -336,7 +366,8 @@ TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
     // The kit as a package puts it into its folder, zetsetup.exe beside it.
     zt::TempDirectory kit("ztpkg");
     const std::string dir = kit.Path().substr(0, kit.Path().size() - 1);
-    for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"})
+    for (const char* file :
+         {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"})
         ASSERT_TRUE(CopyFileA(zt::BinPath(file).c_str(), (kit.Path() + file).c_str(), FALSE)) << file;
     const std::string exe = kit.Path() + "zetsetup.exe";
     SetupInstallation setup;

@@ -150,8 +150,8 @@ TEST(Package, InstallsTheKitAndAPrinterAndRemovalLeavesNothing)
         ASSERT_EQ(1u, products.size());
         EXPECT_EQ(zt::CurrentVersion(), products[0].version);
         EXPECT_EQ(products[0].code, zt::RecordedPackage(names.printer));
-        for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe",
-                                 "zetsetup.exe", "zetprof.ini"})
+        for (const char* file : {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll", "J_R10RN1.EXE",
+                                 "zettool.exe", "zetsetup.exe", "zetprof.ini"})
             EXPECT_TRUE(zt::FileExists(zt::PackageDir() + "\\" + file)) << file;
         EXPECT_EQ(names.driver, PrinterDriver(names.printer));
         // Installed for every user's next log-on, and not started from the install.
