@@ -257,10 +257,13 @@ void CMainFrame::OnCloseRequest()
 void CMainFrame::OnTimer(UINT_PTR id)
 {
     // The checks run on the printer's worker; their reports come later (WM_PRINTERREPORT).
-    if (id == TIMER_MASK_CHECK)
+    if (id == TIMER_MASK_CHECK) {
+        TraceMsg("CMainFrame::OnTimer : Mask check");
         m_watch.CheckNow();
-    else if (id == TIMER_PRINTER_CHECK)
+    } else if (id == TIMER_PRINTER_CHECK) {
+        TraceMsg("CMainFrame::OnTimer : Printer check");
         m_watch.CheckDeletionNow();
+    }
     // The notification's delay ended: told when still in trouble, by the last report.
     else if (id == TIMER_ATTENTION &&
              m_episode.TimerDue(m_hWnd, ConditionNeedsAttention(m_condition) != 0, m_fNotify != 0))
