@@ -393,15 +393,13 @@ bool SetPrinterState(const std::string& printerName, DWORD status, bool workOffl
 {
     // A printer that is gone is left alone: its key written again would come back as a
     // printer without driver or port.
+    const std::string key = "System\\CurrentControlSet\\Control\\Print\\Printers\\" + printerName;
+    if (!KeyExists(HKEY_LOCAL_MACHINE, key) || !SetDword(HKEY_LOCAL_MACHINE, key, "Status", status))
+        return false;
     HANDLE printer = nullptr;
     PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
     if (!OpenPrinterA(const_cast<char*>(printerName.c_str()), &printer, &access))
         return false;
-    if (!SetDword(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Printers\\" + printerName,
-                  "Status", status)) {
-        ClosePrinter(printer);
-        return false;
-    }
     bool ok = false;
     DWORD needed = 0;
     GetPrinterA(printer, 2, nullptr, 0, &needed);
