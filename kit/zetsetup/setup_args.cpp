@@ -17,6 +17,7 @@ const char kUsage[] =
     "                   [--no-start] [--package CODE [--replaces CODES]]\n"
     "  zetsetup uninstall --printer NAME | --package CODE\n"
     "  zetsetup repair --package CODE [--replaces CODES]\n"
+    "  zetsetup rollback --package CODE\n"
     "  zetsetup disable --printer NAME\n"
     "  zetsetup enable --printer NAME\n"
     "  zetsetup status\n"
@@ -57,6 +58,9 @@ const char kUsage[] =
 
     "repair     installs every printer of the package again, adding a printer that\n"
     "           was deleted from the spooler.\n"
+    "rollback   takes back what the package's runs of zetsetup changed since its\n"
+    "           installer's transaction began: removes what they added, and installs\n"
+    "           again the printers they removed or handed over.\n"
     "\n"
     "Spooler driver: under Wine, zetsetup adds a driver named DRIVER with Wine's\n"
     "PostScript driver files when none of that name exists. On Windows the driver must\n"
@@ -73,6 +77,7 @@ struct CommandName {
 };
 const CommandName kCommands[] = {
     {"install", SetupCommand::Install}, {"uninstall", SetupCommand::Uninstall}, {"repair", SetupCommand::Repair},
+    {"rollback", SetupCommand::Rollback},
     {"enable", SetupCommand::Enable},   {"disable", SetupCommand::Disable},
     {"status", SetupCommand::Status},
 };
@@ -164,6 +169,8 @@ bool CommandTakes(SetupCommand command, const std::string& option)
         return option == "--printer" || option == "--package";
     case SetupCommand::Repair:
         return option == "--package" || option == "--replaces";
+    case SetupCommand::Rollback:
+        return option == "--package";
     case SetupCommand::Enable:
     case SetupCommand::Disable:
         return option == "--printer";
@@ -225,6 +232,15 @@ std::vector<std::string> SplitPackageCodes(const std::string& codes)
         at = end + 1;
     }
     return list;
+}
+
+bool ListsPackageCode(const std::string& codes, const std::string& code)
+{
+    for (const std::string& listed : SplitPackageCodes(codes)) {
+        if (!code.empty() && _stricmp(code.c_str(), listed.c_str()) == 0)
+            return true;
+    }
+    return false;
 }
 
 // The refusal of a value that the code page cannot hold, or "".
@@ -321,8 +337,9 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
         *error = "--package installs into zetsetup's own folder: leave out --dir";
         return false;
     }
-    if (out->package.empty() && (!out->replaces.empty() || out->command == SetupCommand::Repair)) {
-        *error = std::string(out->replaces.empty() ? "repair" : "--replaces") + " needs --package CODE";
+    if (out->package.empty() &&
+        (!out->replaces.empty() || out->command == SetupCommand::Repair || out->command == SetupCommand::Rollback)) {
+        *error = std::string(out->replaces.empty() ? CommandWord(out->command) : "--replaces") + " needs --package CODE";
         return false;
     }
     if (out->command == SetupCommand::Uninstall && out->printer.empty() && out->package.empty()) {
@@ -330,7 +347,7 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
         return false;
     }
     if (out->command != SetupCommand::Status && out->command != SetupCommand::Uninstall &&
-        out->command != SetupCommand::Repair && out->printer.empty()) {
+        out->command != SetupCommand::Repair && out->command != SetupCommand::Rollback && out->printer.empty()) {
         *error = std::string(CommandWord(out->command)) + " needs --printer NAME";
         return false;
     }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class SetupCommand { Help, Install, Uninstall, Repair, Enable, Disable, Status };
+enum class SetupCommand { Help, Install, Uninstall, Repair, Rollback, Enable, Disable, Status };
 
 // Which Run keys start the monitor at log-on.
 enum class RunMode { None, User, Machine, Both };
@@ -46,13 +46,15 @@ struct SetupOptions {
 
 // The product codes of --replaces, one by one.
 std::vector<std::string> SplitPackageCodes(const std::string& codes);
+// true when `code` (not empty) is one of the ';'-separated product codes, letter case ignored.
+bool ListsPackageCode(const std::string& codes, const std::string& code);
 
 // Reads the arguments after the program name. true with *out filled, or false with a
 // message in *error (unknown command or option, a missing or repeated value, an option
 // the command does not take, a name that is empty, too long or holds a character that
 // the registry, the spooler or the monitor's command line cannot carry). "--help" (or
 // "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help. Uninstall takes
-// --printer, --package or both; repair needs --package.
+// --printer, --package or both; repair and rollback need --package.
 //
 // wideArgs (optional) holds the same arguments as the process received them in wide
 // characters: a value that the ANSI code page codePage (0: the system's) cannot hold exactly

@@ -3,16 +3,10 @@
 #include <sddl.h>
 #include <stdio.h>
 #include <string.h>
-#include <tlhelp32.h>
 
-#include <vector>
-
-#include "scoped.h"
 
 namespace {
 
-// The program file of a monitor.
-const char kMonitorExe[] = "zettray.exe";
 // Full access for the system and administrators, waiting for everyone.
 const char kEventAccess[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x100000;;;WD)";
 
@@ -48,33 +42,6 @@ bool OwnFolder(char* folder, DWORD size)
         return false;
     *slash = '\0';
     return true;
-}
-
-// The running monitors whose program is `folder`\zettray.exe, opened for waiting.
-std::vector<HANDLE> MonitorProcessesOf(const char* folder)
-{
-    std::vector<HANDLE> found;
-    char expected[MAX_PATH * 2];
-    snprintf(expected, sizeof(expected), "%s\\%s", folder, kMonitorExe);
-    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.IsValid())
-        return found;
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == GetCurrentProcessId() || lstrcmpiA(entry.szExeFile, kMonitorExe) != 0)
-            continue;
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (!process)
-            continue;
-        char image[MAX_PATH * 2] = "";
-        DWORD size = sizeof(image);
-        if (QueryFullProcessImageNameA(process, 0, image, &size) && lstrcmpiA(image, expected) == 0)
-            found.push_back(process);
-        else
-            CloseHandle(process);
-    }
-    return found;
 }
 
 } // namespace
@@ -121,25 +88,30 @@ void StopWatchingCloseRequest(CloseRequestWatch* watch)
     }
 }
 
-bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs)
+bool RaisedCloseRequest::Raise(const char* folder)
 {
     char name[64];
-    if (!CloseRequestName(folder, name, sizeof(name)))
-        return false;
-    // No event: no monitor of the folder runs in any session.
-    ScopedHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
-    if (!event.Get())
-        return true;
-    SetEvent(event.Get());
-    const DWORD start = GetTickCount();
-    bool allEnded = true;
-    for (HANDLE process : MonitorProcessesOf(folder)) {
-        const DWORD spent = GetTickCount() - start;
-        if (WaitForSingleObject(process, spent < timeoutMs ? timeoutMs - spent : 0) != WAIT_OBJECT_0)
-            allEnded = false;
-        CloseHandle(process);
+    if (!m_event) {
+        if (!CloseRequestName(folder, name, sizeof(name)))
+            return false;
+        SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kEventAccess, SDDL_REVISION_1, &descriptor, nullptr))
+            sa.lpSecurityDescriptor = descriptor;
+        m_event = CreateEventExA(&sa, name, CREATE_EVENT_MANUAL_RESET, EVENT_MODIFY_STATE | SYNCHRONIZE);
+        if (descriptor)
+            LocalFree(descriptor);
+        if (!m_event)
+            return false;
     }
-    // Monitors started from now on run again.
-    ResetEvent(event.Get());
-    return allEnded;
+    return SetEvent(m_event) != FALSE;
+}
+
+void RaisedCloseRequest::Lift()
+{
+    if (!m_event)
+        return;
+    ResetEvent(m_event);
+    CloseHandle(m_event);
+    m_event = nullptr;
 }

@@ -1,7 +1,7 @@
 // The close request that reaches the monitors of one install folder in every session: a
 // manual-reset event in the global namespace, named after the folder of the monitor's
-// program. Each running monitor waits on it; an installer that is about to remove the
-// folder's files sets it, waits for the monitors to end, and resets it. The instance table
+// program. Each running monitor (and the kit's windows) waits on it; an installer that is
+// about to replace or remove the folder's files raises it until the files are done. The instance table
 // cannot serve here: each session has its own, and an installer run by a deployment agent
 // sees only its own session's.
 #pragma once
@@ -25,6 +25,23 @@ bool WatchCloseRequest(HWND window, CloseRequestWatch* watch);
 // Stops watching and closes the handles; waits for a callback that runs. Safe to repeat.
 void StopWatchingCloseRequest(CloseRequestWatch* watch);
 
-// Asks the monitors whose program lies in `folder` to close, in every session, and waits
-// up to `timeoutMs` for those processes to end. true when none is left running.
-bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs);
+// The close request of one folder, raised by an installer: set, and made when no monitor of
+// the folder made it yet, so that a monitor that is still starting finds it set and closes
+// too. It stays raised until Lift, or the end of the object's scope; then monitors started
+// from then on run again. Which processes are left running is the installer's to find out:
+// a request that cannot be raised does not mean that none runs.
+class RaisedCloseRequest {
+public:
+    RaisedCloseRequest() = default;
+    ~RaisedCloseRequest() { Lift(); }
+    RaisedCloseRequest(const RaisedCloseRequest&) = delete;
+    RaisedCloseRequest& operator=(const RaisedCloseRequest&) = delete;
+
+    // Raises the request of the monitors whose program lies in `folder` (full path, no
+    // trailing backslash), in every session; again when called again. false when it cannot.
+    bool Raise(const char* folder);
+    void Lift();
+
+private:
+    HANDLE m_event = nullptr;
+};
