@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "strutil.h"
 
 namespace {
@@ -243,6 +245,8 @@ bool ListsPackageCode(const std::string& codes, const std::string& code)
     return false;
 }
 
+namespace {
+
 // The refusal of a value that the code page cannot hold, or "".
 std::string CheckCodePage(const std::string& option, const std::vector<std::wstring>* wideArgs, size_t index,
                           unsigned codePage)
@@ -253,103 +257,123 @@ std::string CheckCodePage(const std::string& option, const std::vector<std::wstr
            std::to_string(codePage ? codePage : GetACP()) + ") cannot hold: only names of that code page work";
 }
 
-bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
-                    const std::vector<std::wstring>* wideArgs, unsigned codePage)
+// Whether the options are or hold a help word. Only where the command or an option name
+// stands: the value of an option (a printer named "/?") is a name like any other.
+bool AsksForHelp(const std::vector<std::string>& args)
 {
-    if (wideArgs && wideArgs->size() != args.size())
-        wideArgs = nullptr; // not the same arguments: nothing to compare with
-    *out = SetupOptions();
-    error->clear();
-    for (const std::string& arg : args) {
-        if (IsHelp(arg)) {
-            out->command = SetupCommand::Help;
+    if (args.empty() || IsHelp(args[0]))
+        return true;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (IsHelp(args[i]))
+            return true;
+        if (FindRule(args[i]) || args[i] == "--run")
+            ++i; // its value
+    }
+    return false;
+}
+
+bool ReadCommandWord(const std::string& word, SetupOptions* out, std::string* error)
+{
+    for (const CommandName& c : kCommands) {
+        if (word == c.name) {
+            out->command = c.command;
             return true;
         }
     }
-    if (args.empty())
-        return true; // help
-    bool known = false;
-    for (const CommandName& c : kCommands) {
-        if (args[0] == c.name) {
-            out->command = c.command;
-            known = true;
-        }
+    *error = "unknown command '" + word + "' (try zetsetup --help)";
+    return false;
+}
+
+// An option name that the command takes, given once.
+bool CheckOptionName(const std::string& name, SetupCommand command, const std::vector<std::string>& seen,
+                     std::string* error)
+{
+    if (name.compare(0, 2, "--") != 0)
+        *error = "unexpected argument '" + name + "'";
+    else if (!FindRule(name) && !FindFlag(name) && name != "--run")
+        *error = "unknown option " + name;
+    else if (!CommandTakes(command, name))
+        *error = std::string(CommandWord(command)) + " does not take the option " + name;
+    else if (std::find(seen.begin(), seen.end(), name) != seen.end())
+        *error = name + " is given twice";
+    return error->empty();
+}
+
+// Checks the value of an option and stores it.
+bool StoreValue(const std::string& name, const std::string& value, unsigned codePage, SetupOptions* out,
+                std::string* error)
+{
+    if (name == "--run") {
+        if (!ParseRunMode(value, &out->run))
+            *error = "--run takes hkcu, hklm, both or none, not '" + value + "'";
+        return error->empty();
     }
-    if (!known) {
-        *error = "unknown command '" + args[0] + "' (try zetsetup --help)";
+    if (!value.empty() && value.back() == '"') {
+        // What Windows makes of --dir "C:\Folder\": the backslash escapes the quote.
+        *error = name + " ends in a quote mark: leave out the backslash before the closing quote";
         return false;
     }
+    const OptionRule* rule = FindRule(name);
+    *error = CheckText(rule->name, value, rule->maxLength, rule->forbidden, codePage);
+    if (!error->empty())
+        return false;
+    out->*(rule->field) = value;
+    return true;
+}
 
+// The options after the command word, each checked against the command's rules.
+bool ReadOptions(const std::vector<std::string>& args, const std::vector<std::wstring>* wideArgs, unsigned codePage,
+                 SetupOptions* out, std::string* error)
+{
     std::vector<std::string> seen;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& name = args[i];
-        if (name.compare(0, 2, "--") != 0) {
-            *error = "unexpected argument '" + name + "'";
+        if (!CheckOptionName(name, out->command, seen, error))
             return false;
-        }
-        const OptionRule* rule = FindRule(name);
-        const FlagRule* flag = FindFlag(name);
-        if (!rule && !flag && name != "--run") {
-            *error = "unknown option " + name;
-            return false;
-        }
-        if (!CommandTakes(out->command, name)) {
-            *error = std::string(CommandWord(out->command)) + " does not take the option " + name;
-            return false;
-        }
-        for (const std::string& s : seen) {
-            if (s == name) {
-                *error = name + " is given twice";
-                return false;
-            }
-        }
         seen.push_back(name);
-        if (flag) {
+        if (const FlagRule* flag = FindFlag(name)) {
             out->*(flag->field) = true;
             continue;
         }
-        if (i + 1 >= args.size()) {
+        if (++i >= args.size()) {
             *error = name + " needs a value";
             return false;
         }
-        const std::string& value = args[++i];
         *error = CheckCodePage(name, wideArgs, i, codePage);
-        if (!error->empty())
+        if (!error->empty() || !StoreValue(name, args[i], codePage, out, error))
             return false;
-        if (name == "--run") {
-            if (!ParseRunMode(value, &out->run)) {
-                *error = "--run takes hkcu, hklm, both or none, not '" + value + "'";
-                return false;
-            }
-            continue;
-        }
-        if (!value.empty() && value.back() == '"') {
-            // What Windows makes of --dir "C:\Folder\": the backslash escapes the quote.
-            *error = name + " ends in a quote mark: leave out the backslash before the closing quote";
-            return false;
-        }
-        *error = CheckText(rule->name, value, rule->maxLength, rule->forbidden, codePage);
-        if (!error->empty())
-            return false;
-        out->*(rule->field) = value;
-    }
-    if (!out->package.empty() && !out->dir.empty()) {
-        *error = "--package installs into zetsetup's own folder: leave out --dir";
-        return false;
-    }
-    if (out->package.empty() &&
-        (!out->replaces.empty() || out->command == SetupCommand::Repair || out->command == SetupCommand::Rollback)) {
-        *error = std::string(out->replaces.empty() ? CommandWord(out->command) : "--replaces") + " needs --package CODE";
-        return false;
-    }
-    if (out->command == SetupCommand::Uninstall && out->printer.empty() && out->package.empty()) {
-        *error = "uninstall needs --printer NAME or --package CODE";
-        return false;
-    }
-    if (out->command != SetupCommand::Status && out->command != SetupCommand::Uninstall &&
-        out->command != SetupCommand::Repair && out->command != SetupCommand::Rollback && out->printer.empty()) {
-        *error = std::string(CommandWord(out->command)) + " needs --printer NAME";
-        return false;
     }
     return true;
+}
+
+// The options that the command needs, and those that do not go together.
+bool CheckOptionsTogether(const SetupOptions& options, std::string* error)
+{
+    const SetupCommand command = options.command;
+    const bool byPackage = command == SetupCommand::Repair || command == SetupCommand::Rollback;
+    if (!options.package.empty() && !options.dir.empty())
+        *error = "--package installs into zetsetup's own folder: leave out --dir";
+    else if (options.package.empty() && (!options.replaces.empty() || byPackage))
+        *error = std::string(options.replaces.empty() ? CommandWord(command) : "--replaces") + " needs --package CODE";
+    else if (command == SetupCommand::Uninstall && options.printer.empty() && options.package.empty())
+        *error = "uninstall needs --printer NAME or --package CODE";
+    else if (command != SetupCommand::Status && command != SetupCommand::Uninstall && !byPackage &&
+             options.printer.empty())
+        *error = std::string(CommandWord(command)) + " needs --printer NAME";
+    return error->empty();
+}
+
+} // namespace
+
+bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
+                    const std::vector<std::wstring>* wideArgs, unsigned codePage)
+{
+    *out = SetupOptions();
+    error->clear();
+    if (wideArgs && wideArgs->size() != args.size())
+        wideArgs = nullptr; // not the same arguments: nothing to compare with
+    if (AsksForHelp(args))
+        return true; // SetupCommand::Help
+    return ReadCommandWord(args[0], out, error) && ReadOptions(args, wideArgs, codePage, out, error) &&
+           CheckOptionsTogether(*out, error);
 }

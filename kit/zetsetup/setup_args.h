@@ -49,12 +49,15 @@ std::vector<std::string> SplitPackageCodes(const std::string& codes);
 // true when `code` (not empty) is one of the ';'-separated product codes, letter case ignored.
 bool ListsPackageCode(const std::string& codes, const std::string& code);
 
-// Reads the arguments after the program name. true with *out filled, or false with a
-// message in *error (unknown command or option, a missing or repeated value, an option
-// the command does not take, a name that is empty, too long or holds a character that
-// the registry, the spooler or the monitor's command line cannot carry). "--help" (or
-// "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help. Uninstall takes
-// --printer, --package or both; repair and rollback need --package.
+// Reads the arguments after the program name, in steps: a help word, the command word, each
+// option by the command's rules, then the options that the command needs together. true
+// with *out filled, or false with a message in *error (unknown command or option, a
+// missing or repeated value, an option the command does not take, a name that is empty,
+// too long or holds a character that the registry, the spooler or the monitor's command
+// line cannot carry). A help word ("help", "--help", "-h", "/?") as the command or in an
+// option's place, and no arguments at all, select SetupCommand::Help; as the value of an
+// option it is a value like any other. Uninstall takes --printer, --package or both;
+// repair and rollback need --package.
 //
 // wideArgs (optional) holds the same arguments as the process received them in wide
 // characters: a value that the ANSI code page codePage (0: the system's) cannot hold exactly
