@@ -42,6 +42,9 @@ struct SetupOptions {
     // The product codes of the packages that this package's install replaces: their
     // printers are taken over as they stand (install and repair).
     std::string replaces;
+    // Not an option: a rollback installs again a printer that its run removed. The record
+    // is the one from before the run, and what it says that zetsetup added stands as it is.
+    bool restoring = false;
 };
 
 // The product codes of --replaces, one by one.

@@ -133,7 +133,13 @@ int DoStatus()
                window ? "running" : "not running", IsMonitoringOff(p.name) ? " (monitoring switched off)" : "");
     }
     for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
-        if (!PrinterExists(name)) {
+        SetupRecord record;
+        if (ReadSetupRecord(name, &record) && record.unfinished) {
+            ++count;
+            printf("%s\n  its install did not finish (installing it again completes it; zetsetup uninstall removes "
+                   "what it added)\n",
+                   name.c_str());
+        } else if (!PrinterExists(name)) {
             ++count;
             printf("%s\n  the printer is missing from the spooler (zetsetup uninstall removes the rest)\n",
                    name.c_str());

@@ -32,6 +32,7 @@ struct InstallSteps {
     HeldRecord held;
     std::string replaces;       // the product codes whose printers are taken over
     bool noStart = false;
+    bool restoring = false;     // a rollback puts back a printer that its run removed
     bool addPrinter = false;    // the spooler lacks the printer
     bool addDriver = false;     // the spooler lacks its driver
     unsigned long adds = 0;     // what the install adds (RUN_ADDED_*), for the run's notes
@@ -178,6 +179,7 @@ int PlanInstall(const SetupOptions& given, InstallSteps* steps, std::string* err
         return SETUP_EXIT_FAILED;
     steps->replaces = options.replaces;
     steps->noStart = options.noStart;
+    steps->restoring = options.restoring && steps->held.found;
     FindAdditions(steps);
     return SETUP_EXIT_OK;
 }
@@ -253,16 +255,18 @@ bool ApplyInstall(const InstallSteps& steps, UndoLog* undo, std::string* error)
 {
     const InstallPlan& plan = steps.plan;
     const SetupRecord& held = steps.held.record;
+    const bool heldDriver = steps.held.found && held.addedDriver && steps.replacedDriver.empty();
+    // What the record says that zetsetup added: what this install adds, and what the record
+    // of a taken-over printer says (only that, when a rollback puts the printer back).
+    const bool recordPrinter = steps.restoring ? held.addedPrinter : steps.addPrinter || (steps.held.found && held.addedPrinter);
+    const bool recordDriver = steps.restoring ? heldDriver : steps.addDriver || heldDriver;
     bool addedDriver = false;
     return NoteRecordBefore(plan.package, plan.printer, undo, error) &&
            NoteAdded(plan.package, plan.printer, steps.adds, undo, error) &&
            (!steps.held.otherView || NoteOtherViewRecord(plan.package, plan.printer, undo, error)) &&
-           WriteSetupRecord(plan, steps.addPrinter || (steps.held.found && held.addedPrinter),
-                            steps.addDriver || (steps.held.found && held.addedDriver && steps.replacedDriver.empty()),
-                            undo, error) &&
+           WriteSetupRecord(plan, recordPrinter, recordDriver, undo, error) &&
            AddToSpooler(steps, &addedDriver, undo, error) && PutFilesInPlace(plan, undo, error) &&
-           RegisterDriver(plan, addedDriver || (steps.held.found && held.addedDriver && steps.replacedDriver.empty()),
-                          undo, error) &&
+           RegisterDriver(plan, addedDriver || heldDriver, undo, error) &&
            WriteStartupEntries(plan, undo, error) &&
            (steps.held.found || EnableUserTarget(plan.printer, undo, error)) &&
            (!plan.trace || SwitchTraceOn(!plan.package.empty(), undo, error));

@@ -293,6 +293,7 @@ int Reinstall(const std::string& package, const std::string& printer, bool trace
     options.printer = printer;
     options.package = package;
     options.noStart = true;
+    options.restoring = true;
     options.run = record.run;
     options.trace = trace;
     if (!record.port.empty())
@@ -346,8 +347,12 @@ int DoUninstallPackage(const std::string& package, const std::string& printer)
 void RemoveUnusedDriver(const std::string& driver, bool addedSpoolerDriver)
 {
     for (const Installation& other : OtherInstallations("")) {
-        if (SameText(other.driver, driver))
-            return;
+        if (!SameText(other.driver, driver))
+            continue;
+        // Still used: the installation that uses it keeps that zetsetup added it.
+        if (addedSpoolerDriver && RegKeyExists(HKEY_LOCAL_MACHINE, DriverKeyPath(driver)))
+            RegWriteDword(HKEY_LOCAL_MACHINE, DriverKeyPath(driver), SETUP_ADDED_DRIVER_VALUE, 1);
+        return;
     }
     DriverInfo info;
     if (ReadDriverInfo(driver, &info)) {

@@ -19,7 +19,7 @@ int DoUninstallPackage(const std::string& package, const std::string& printer);
 
 // Removes the registration of a driver that no installation uses any more: its key, and
 // its spooler driver when zetsetup added it (addedSpoolerDriver, or the key says so) and
-// no printer uses it.
+// no printer uses it. A driver still in use keeps in its key that zetsetup added it.
 void RemoveUnusedDriver(const std::string& driver, bool addedSpoolerDriver);
 
 // Undoes the package's run: removes exactly what it added, puts back the installer's

@@ -9,6 +9,7 @@
 
 #include "driver_config.h"
 #include "driverkit.h"
+#include "setup_journal.h"
 #include "setup_plan.h"
 #include "setup_spooler.h"
 #include "startup_reg.h"
@@ -290,6 +291,22 @@ TEST(Setup, FailedInstallLeavesNothingBehind)
         RemoveDirectoryA(setup.Dir().c_str());
         zt::ExpectNothingLeft(setup);
     }
+    {
+        // Killed once it had added the printer (here stopped there by its test switch, as a
+        // spooler call that never returns would): it had recorded the printer first, so a
+        // later uninstall finds the printer and the spooler driver it added, and removes them.
+        SetupInstallation setup;
+        const std::vector<std::string> env = zt::EnvironmentWith({"ZT_SETUP_TEST_HANG=after-printer"});
+        zt::ChildProcess install;
+        ASSERT_TRUE(install.Start(zt::BinPath("zetsetup.exe"), setup.InstallArgs(), &env));
+        EXPECT_TRUE(zt::WaitFor([&] { return zt::PrinterExists(setup.Printer()); }, 30000));
+        install.Kill();
+        SetupResult r = setup.Uninstall();
+        EXPECT_EQ(0u, r.code) << r.output;
+        EXPECT_FALSE(zt::PrinterExists(setup.Printer()));
+        EXPECT_FALSE(::SpoolerDriverExists(setup.Driver()));
+        zt::ExpectNothingLeft(setup);
+    }
 }
 
 // The first bytes of a Windows image for the processor `machine`: as far as a reader of
@@ -380,6 +397,8 @@ TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
     EXPECT_TRUE(Contains(r.output, ("holds the installation of \"" + other.Printer()).c_str())) << r.output;
     EXPECT_EQ(0u, other.Uninstall().code);
     zt::ExpectNothingLeft(setup);
+    // What the package's commit action does once its transaction ends.
+    ForgetRuns("{A};{B}");
 }
 
 TEST(Setup, RefusesBadArgumentsAndTooLongRunEntries)

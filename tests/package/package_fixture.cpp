@@ -1,7 +1,12 @@
 #include "package_fixture.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <winspool.h>
+
+#include <ctype.h>
+
+#include <algorithm>
 
 #include "instance_check.h"
 #include "instance_table.h"
@@ -66,19 +71,28 @@ std::string OlderPackage()
     return PackageFile("older", ZT_OLDER_PACKAGE_VERSION, kOwnArch);
 }
 
-std::string OlderX86Package()
+std::string ReleaseX86Package()
 {
-    return PackageFile("older", ZT_OLDER_PACKAGE_VERSION, "x86");
+    std::string path = TestBinDir() + ZT_RELEASE_X86_PACKAGE;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    char full[MAX_PATH] = "";
+    return GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr) ? full : path;
 }
 
-bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code)
+std::string FailLatePackage()
+{
+    return PackageFile("faillate", CurrentVersion(), kOwnArch);
+}
+
+bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code,
+                const std::vector<std::string>* env)
 {
     char system[MAX_PATH] = "";
     GetSystemDirectoryA(system, MAX_PATH);
     std::string args = std::string(action) + " \"" + package + "\" /qn";
     if (!properties.empty())
         args += " " + properties;
-    return RunProcess(std::string(system) + "\\msiexec.exe", args, kMsiexecTimeoutMs, code);
+    return RunProcess(std::string(system) + "\\msiexec.exe", args, kMsiexecTimeoutMs, code, env);
 }
 
 bool IsRolledBack(DWORD code)
@@ -166,7 +180,8 @@ std::string PrinterField(const std::string& printer, char* PRINTER_INFO_2A::*fie
 
 } // namespace
 
-bool ChangePrinter(const std::string& printer, const std::string& comment, const std::string& port)
+bool ChangePrinter(const std::string& printer, const std::string& comment, const std::string& port,
+                   const std::string& driver)
 {
     PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE handle = nullptr;
@@ -178,6 +193,8 @@ bool ChangePrinter(const std::string& printer, const std::string& comment, const
         auto* record = reinterpret_cast<PRINTER_INFO_2A*>(info.data());
         record->pComment = const_cast<char*>(comment.c_str());
         record->pPortName = const_cast<char*>(port.c_str());
+        if (!driver.empty())
+            record->pDriverName = const_cast<char*>(driver.c_str());
         record->pSecurityDescriptor = nullptr;
         changed = SetPrinterA(handle, 2, info.data(), 0) != FALSE;
     }
@@ -193,6 +210,33 @@ std::string PrinterComment(const std::string& printer)
 std::string PrinterPort(const std::string& printer)
 {
     return PrinterField(printer, &PRINTER_INFO_2A::pPortName);
+}
+
+bool RenamePendingIn(const std::string& folder)
+{
+    std::string names;
+    GetRaw(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations",
+           &names);
+    for (char& c : names)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    std::string upper = folder;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return names.find(upper) != std::string::npos;
+}
+
+bool ProgramRuns(const char* fileName)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    bool runs = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !runs; more = Process32Next(snapshot, &entry))
+        runs = lstrcmpiA(entry.szExeFile, fileName) == 0;
+    CloseHandle(snapshot);
+    return runs;
 }
 
 DefaultPrinter::DefaultPrinter(const std::string& printer) : m_before(Current())
