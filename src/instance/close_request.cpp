@@ -91,27 +91,23 @@ void StopWatchingCloseRequest(CloseRequestWatch* watch)
 bool RaisedCloseRequest::Raise(const char* folder)
 {
     char name[64];
-    if (!m_event) {
+    if (!m_event.IsValid()) {
         if (!CloseRequestName(folder, name, sizeof(name)))
             return false;
         SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kEventAccess, SDDL_REVISION_1, &descriptor, nullptr))
             sa.lpSecurityDescriptor = descriptor;
-        m_event = CreateEventExA(&sa, name, CREATE_EVENT_MANUAL_RESET, EVENT_MODIFY_STATE | SYNCHRONIZE);
+        m_event.Reset(CreateEventExA(&sa, name, CREATE_EVENT_MANUAL_RESET, EVENT_MODIFY_STATE | SYNCHRONIZE));
         if (descriptor)
             LocalFree(descriptor);
-        if (!m_event)
-            return false;
     }
-    return SetEvent(m_event) != FALSE;
+    return m_event.IsValid() && SetEvent(m_event.Get());
 }
 
 void RaisedCloseRequest::Lift()
 {
-    if (!m_event)
-        return;
-    ResetEvent(m_event);
-    CloseHandle(m_event);
-    m_event = nullptr;
+    if (m_event.IsValid())
+        ResetEvent(m_event.Get());
+    m_event.Close();
 }

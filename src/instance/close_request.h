@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "scoped.h"
+
 // "Global\ZetV3Close.<8 hex digits>": a hash of the folder's full path in upper case,
 // without a trailing backslash. false when the buffer is too small.
 bool CloseRequestName(const char* folder, char* name, size_t size);
@@ -32,10 +34,7 @@ void StopWatchingCloseRequest(CloseRequestWatch* watch);
 // a request that cannot be raised does not mean that none runs.
 class RaisedCloseRequest {
 public:
-    RaisedCloseRequest() = default;
     ~RaisedCloseRequest() { Lift(); }
-    RaisedCloseRequest(const RaisedCloseRequest&) = delete;
-    RaisedCloseRequest& operator=(const RaisedCloseRequest&) = delete;
 
     // Raises the request of the monitors whose program lies in `folder` (full path, no
     // trailing backslash), in every session; again when called again. false when it cannot.
@@ -43,5 +42,5 @@ public:
     void Lift();
 
 private:
-    HANDLE m_event = nullptr;
+    ScopedHandle m_event;
 };
