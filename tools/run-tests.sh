@@ -10,6 +10,8 @@
 set -uo pipefail
 build=${1:-build}
 start=$(date +%s)
+# The desktop keeper: no test may become the parent of the prefix's desktop process.
+export ZT_DESKTOP_KEEPER="$build/test-bin/zt_desktop.exe"
 wine_ctest() { "$(dirname "$0")/under-wine.sh" ctest --test-dir "$build" --output-on-failure --timeout 180 "$@"; }
 failed_list="$build/Testing/Temporary/LastTestsFailed.log"
 failed_names() { [ -f "$failed_list" ] && cut -d: -f2- "$failed_list" | sort; }
