@@ -75,7 +75,8 @@ int DoDisable(const std::string& printer)
     HWND window = FindMonitorWindow(printer);
     ScopedHandle process(OpenMonitorProcess(window));
     if (!SetZetSetting(printer, 1))
-        return SetupFail("cannot set ZETSetting for \"" + printer + "\" (error " + std::to_string(GetLastError()) + ")");
+        return SetupFail("cannot set ZETSetting for \"" + printer + "\" (error " + std::to_string(GetLastError()) +
+                         ")");
     printf("Monitoring is switched off for \"%s\".\n", printer.c_str());
     if (!window)
         return SETUP_EXIT_OK;
@@ -109,7 +110,8 @@ int DoEnable(const std::string& printer)
     UndoLog undo;
     const bool wasOff = IsMonitoringOff(printer);
     if (!SetZetSetting(printer, 0))
-        return SetupFail("cannot set ZETSetting for \"" + printer + "\" (error " + std::to_string(GetLastError()) + ")");
+        return SetupFail("cannot set ZETSetting for \"" + printer + "\" (error " + std::to_string(GetLastError()) +
+                         ")");
     if (wasOff)
         undo.Add([printer] { SetZetSetting(printer, 1); });
     if (!WriteStartupEntries(plan, &undo, &error) || !EnableUserTarget(printer, &undo, &error))

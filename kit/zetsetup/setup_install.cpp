@@ -258,7 +258,8 @@ bool ApplyInstall(const InstallSteps& steps, UndoLog* undo, std::string* error)
     const bool heldDriver = steps.held.found && held.addedDriver && steps.replacedDriver.empty();
     // What the record says that zetsetup added: what this install adds, and what the record
     // of a taken-over printer says (only that, when a rollback puts the printer back).
-    const bool recordPrinter = steps.restoring ? held.addedPrinter : steps.addPrinter || (steps.held.found && held.addedPrinter);
+    const bool recordPrinter =
+        steps.restoring ? held.addedPrinter : steps.addPrinter || (steps.held.found && held.addedPrinter);
     const bool recordDriver = steps.restoring ? heldDriver : steps.addDriver || heldDriver;
     bool addedDriver = false;
     return NoteRecordBefore(plan.package, plan.printer, undo, error) &&

@@ -215,7 +215,8 @@ TEST(SetupActionLine, EveryValueArrivesExactlyAsThePackageGaveIt)
     } const cases[] = {
         {L" install --port \"\\\\srv\\share\\\" --run \"hklm\"",
          {L"install", L"--port", L"\\\\srv\\share\\", L"--run", L"hklm"}},
-        {L" install --port \"C:\\out\\\\\" --no-start", {L"install", L"--port", L"C:\\out\\\\", L"--no-start"}},
+        {L" install --port \"C:\\out\\\\\" --no-start",
+         {L"install", L"--port", L"C:\\out\\\\", L"--no-start"}},
         {L" install --printer \"Laser \\A\"", {L"install", L"--printer", L"Laser \\A"}},
         {L" install --printer \"/?\" --package {C0DE}  ", {L"install", L"--printer", L"/?", L"--package", L"{C0DE}"}},
         {L" install --printer \"\" --trace", {L"install", L"--printer", L"", L"--trace"}},

@@ -456,7 +456,8 @@ TEST(Setup, RollbackTakesBackExactlyWhatThePackagesRunChanged)
             r = install(first);
         } else {
             if (c.step == HandOver)
-                replacing.reset(new zt::TempValue(HKEY_LOCAL_MACHINE, "Software\\ORVEL\\ZET3\\Package", "Package", "{S}"));
+                replacing.reset(
+                    new zt::TempValue(HKEY_LOCAL_MACHINE, "Software\\ORVEL\\ZET3\\Package", "Package", "{S}"));
             r = kit.Run("uninstall --package {R}");
             EXPECT_EQ(c.step == HandOver, zt::PrinterExists(first.Printer()));
             EXPECT_FALSE(zt::ValueExists(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, first.Printer().c_str()));

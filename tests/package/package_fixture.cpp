@@ -5,6 +5,7 @@
 #include <winspool.h>
 
 #include <ctype.h>
+#include <stdio.h>
 
 #include <algorithm>
 
@@ -92,7 +93,14 @@ bool RunMsiexec(const char* action, const std::string& package, const std::strin
     std::string args = std::string(action) + " \"" + package + "\" /qn";
     if (!properties.empty())
         args += " " + properties;
-    return RunProcess(std::string(system) + "\\msiexec.exe", args, kMsiexecTimeoutMs, code, env);
+    const DWORD start = GetTickCount();
+    SetLastError(0);
+    if (RunProcess(std::string(system) + "\\msiexec.exe", args, kMsiexecTimeoutMs, code, env))
+        return true;
+    // What went wrong, for the test's output.
+    fprintf(stderr, "msiexec %s: no end after %lu ms (error %lu)\n", args.c_str(), GetTickCount() - start,
+            GetLastError());
+    return false;
 }
 
 bool IsRolledBack(DWORD code)

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "package_fixture.h"
@@ -249,7 +250,8 @@ std::string UpgradedPackage()
 // restart would leave behind.
 void ExpectNewFilesInPlace()
 {
-    for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"}) {
+    for (const char* file :
+         {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"}) {
         std::string installed, built;
         EXPECT_TRUE(zt::ReadFileBytes(zt::PackageDir() + "\\" + file, &installed)) << file;
         ASSERT_TRUE(zt::ReadFileBytes(zt::BinPath(file), &built)) << file;
@@ -471,7 +473,8 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
             ASSERT_EQ(0u, code);
             ASSERT_TRUE(zt::RunMsiexec("/i", package, Property("PRINTERNAME", second), &code));
             ASSERT_EQ(0u, code);
-            properties = c.cause == HeldPrinterFailsLate ? Property("PRINTERNAME", second) + " FAILLATE=1" : "FAILLATE=1";
+            properties =
+                c.cause == HeldPrinterFailsLate ? Property("PRINTERNAME", second) + " FAILLATE=1" : "FAILLATE=1";
         }
         const std::vector<std::string> env =
             zt::EnvironmentWith(c.cause == SetupHangs ? std::vector<std::string>{"ZT_SETUP_TEST_HANG=after-printer",
@@ -480,8 +483,14 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         const SystemSnapshot before = SystemSnapshot::Take();
 
         zt::TempFile log{"ztpkl", ".log"};
-        EXPECT_TRUE(zt::RunMsiexec(c.cause == RemovalFailsLate ? "/x" : "/i", package,
-                                   properties + " " + c.more + " /l*v \"" + log.Path() + "\"", &code, &env));
+        if (!zt::RunMsiexec(c.cause == RemovalFailsLate ? "/x" : "/i", package,
+                            properties + " " + c.more + " /l*v \"" + log.Path() + "\"", &code, &env)) {
+            std::string logText;
+            zt::ReadFileBytes(log.Path(), &logText);
+            logText.erase(std::remove(logText.begin(), logText.end(), '\0'), logText.end());
+            ADD_FAILURE() << "msiexec did not end; the end of its log:\n"
+                          << logText.substr(logText.size() > 4000 ? logText.size() - 4000 : 0);
+        }
         if (c.cause == PrinterOnOtherDriver || c.cause == KeptOutsideCodePage) {
             // The installer's reason is in the log: the printer's own driver, or the option
             // whose value the code page cannot hold.
