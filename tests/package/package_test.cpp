@@ -433,6 +433,11 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        const bool late = c.cause == HeldPrinterFailsLate || c.cause == RemovalFailsLate;
+        // The rollback of a run and the action's bound are the same code in both kinds:
+        // their rows run in the 32-bit tree, whose run is the shorter one.
+        if ((late || c.cause == SetupHangs) && sizeof(void*) == 8)
+            continue;
         zt::PackageCleanup cleanup;
         zt::TestPrinter existing;
         PrinterNames names = UniqueNames();
@@ -444,7 +449,6 @@ TEST(Package, FailedInstallIsRolledBackToNothing)
         // before (Windows would restore it): that row compares with the system before it.
         const SystemSnapshot beforeKept = SystemSnapshot::Take();
         DWORD code = 0;
-        const bool late = c.cause == HeldPrinterFailsLate || c.cause == RemovalFailsLate;
         const std::string package = late ? zt::FailLatePackage() : zt::CurrentPackage();
         std::string properties = names.Properties();
         if (c.cause == KeptValue || c.cause == KeptOutsideCodePage) {
