@@ -2,11 +2,14 @@
 # mingw-w64 and Wine.
 #
 #   make deps     install the cross toolchains, Wine (with i386), Xvfb, CMake, GoogleTest
-#                 sources, wixl with msitools for the MSI packages, and the locale sources
-#                 from which the tests compile a Japanese locale of their own
+#                 sources, wixl with msitools, osslsigncode and faketime for the signed
+#                 MSI packages, the locale sources from which the tests compile a Japanese
+#                 locale of their own, and a Japanese font for the demo
 #   make build    configure and build everything: 32-bit into build/bin, 64-bit into build/bin64
-#   make package  deps + build, then the MSI packages build/pkg/zettray-<version>-x86.msi
-#                 and -x64.msi
+#   make package  deps + build, then the signed MSI packages build/pkg/zettray-<version>-x86.msi
+#                 and -x64.msi, each with its signed programs and its bill of materials
+#                 (SIGN_PFX and SIGN_PASS, or SIGN_CERT and SIGN_KEY: the signing key; see
+#                 tools/sign.sh)
 #   make test     deps + build, then every test of both builds through CTest under Xvfb and Wine
 #   make demo     deps + build, then the sample kit installed and shown in a Wine desktop
 #   make bench    start-up work and idle memory of the monitor against minimal tray programs
@@ -21,7 +24,7 @@ export WINEDEBUG := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
 DEB_PKGS := wine wine32:i386 wine64 mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth cmake \
-	googletest make wixl msitools locales
+	googletest make wixl msitools locales osslsigncode openssl faketime fonts-vlgothic
 
 .PHONY: all deps build package test demo bench stress clean prefix build64 prefix64 test64 clean64
 
@@ -37,8 +40,9 @@ build: deps
 
 # One package per build: the 32-bit kit from $(BUILD)/bin, the 64-bit one from $(BUILD)/bin64.
 package: build
-	./tools/package.sh x86 $(BUILD)/bin $(BUILD)/pkg
-	./tools/package.sh x64 $(BUILD)/bin64 $(BUILD)/pkg
+	@start=$$(date +%s); \
+	./tools/package.sh x86 $(BUILD)/bin $(BUILD)/pkg && ./tools/package.sh x64 $(BUILD)/bin64 $(BUILD)/pkg && \
+	echo "make package: both packages signed in $$(( $$(date +%s) - start )) s"
 
 prefix: build
 	@./tools/prefix.sh

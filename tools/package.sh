@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Builds the MSI package of one architecture with wixl from kit/msi/zettray.wxs:
+# Builds the signed MSI package of one architecture with wixl from kit/msi/zettray.wxs:
 #
 #   tools/package.sh ARCH BINDIR OUTDIR [VERSION]
 #
 # ARCH is x86 or x64, BINDIR the folder of the built programs of that architecture.
 # VERSION (major.minor.patch) defaults to the product's, from src/res/version.h. Writes
-# OUTDIR/zettray-VERSION-ARCH.msi and prints its path.
+# into OUTDIR:
+#   zettray-VERSION-ARCH/           the programs and libraries of the package, signed
+#   zettray-VERSION-ARCH.msi        the package, signed, holding those files
+#   zettray-VERSION-ARCH.cdx.json   its bill of materials (CycloneDX)
+# and prints the package's path. Signing: see tools/sign.sh (SIGN_PFX and SIGN_PASS, or
+# SIGN_CERT and SIGN_KEY; without them a throw-away test certificate). SIGN=no signs
+# nothing: BINDIR's files go in as they are (tools/check-package.sh packs a package's
+# signed files again so).
+#
+# The same commit gives the same package in any folder at any time: its dates (summary
+# information, the cabinet's file times, the signing time) are SOURCE_DATE_EPOCH, else the
+# commit's time; its product and package codes are derived from the version, the
+# architecture, the commit and the files that go in.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 [ $# -ge 3 ] && [ $# -le 4 ] || { echo "usage: $0 x86|x64 BINDIR OUTDIR [VERSION]" >&2; exit 2; }
@@ -21,18 +33,37 @@ if ! [[ $version =~ ^[0-9]{1,3}\.[0-9]{1,3}\.[0-9]{1,5}$ ]]; then
   exit 2
 fi
 
-for f in zettray.exe zetres.dll zetprn.dll J_R10RN1.EXE zettool.exe zetsetup.exe zetmsi.dll; do
+files="zettray.exe zetres.dll zetresja.dll zetprn.dll J_R10RN1.EXE zettool.exe zetsetup.exe zetmsi.dll"
+for f in $files; do
   [ -f "$bin/$f" ] || { echo "package: $bin/$f is missing (build the $arch programs first)" >&2; exit 1; }
 done
-for tool in wixl msiinfo msibuild; do
+for tool in wixl msiinfo msibuild faketime; do
   command -v $tool >/dev/null || { echo "package: $tool is missing (make deps installs it)" >&2; exit 1; }
 done
 
+. "$root/tools/stamp.sh"
+sign() { [ "${SIGN:-}" = no ] || "$root/tools/sign.sh" "$out" "$@"; }
+
 mkdir -p "$out"
-msi="$(cd "$out" && pwd)/zettray-$version-$arch.msi"
+out=$(cd "$out" && pwd)
+name=zettray-$version-$arch
+msi=$out/$name.msi
+kit=$out/$name
+rm -rf "$kit" "$msi"
+mkdir "$kit"
+for f in $files; do cp "$bin/$f" "$kit/$f"; done
+sign "$kit"/*
+# The cabinet keeps each file's time.
+touch -d "@$SOURCE_DATE_EPOCH" "$kit"/*
+
+# The product and package codes: what goes in decides them.
+inputs="$version $arch $ZT_COMMIT $(cd "$kit" && sha256sum $files) $(sha256sum <"$root/kit/msi/zettray.wxs")"
+product_code=$(uuid_of "product $inputs" | tr a-f A-F)
+package_code=$(uuid_of "package $inputs" | tr a-f A-F)
+
 # wixl takes each file's Source relative to the folder it runs in.
-(cd "$bin" && wixl -a "$arch" -D Version="$version" -D Arch="$arch" -o "$msi" \
-  "$root/kit/msi/zettray.wxs")
+(cd "$kit" && at_epoch wixl -a "$arch" -D Version="$version" -D Arch="$arch" -D ProductCode="$product_code" \
+  -o "$msi" "$root/kit/msi/zettray.wxs")
 
 # wixl writes no rollback or commit actions: the deferred actions named *Rollback get the
 # rollback bit (msidbCustomActionTypeRollback, 0x100) in their type, those named *Commit the
@@ -44,7 +75,13 @@ for kind in Rollback:0x100 Commit:0x200; do
   entries=$(marked "${kind%%:*}")
   [ -n "$entries" ] || { echo "package: no ${kind%%:*} actions in $msi" >&2; rm -f "$msi"; exit 1; }
   for entry in $entries; do
-    msibuild "$msi" -q "UPDATE CustomAction SET Type = $(( ${entry#*:} | ${kind#*:} )) WHERE Action = '${entry%%:*}'"
+    at_epoch msibuild "$msi" -q "UPDATE CustomAction SET Type = $(( ${entry#*:} | ${kind#*:} )) WHERE Action = '${entry%%:*}'"
   done
 done
+# wixl makes a new package code each time: the derived one replaces it.
+summary() { msiinfo suminfo "$msi" | sed -n "s/^$1: //p"; }
+at_epoch msibuild "$msi" -s "$(summary Subject)" "$(summary Author)" "$(summary Template)" "{$package_code}"
+
+sign "$msi"
+"$root/tools/sbom.sh" "$msi" "$arch" "$version" >"$out/$name.cdx.json"
 echo "$msi"

@@ -11,8 +11,8 @@
 #include "strutil.h"
 
 const KitFile g_kitFiles[] = {
-    {KIT_MONITOR_EXE, true, true},     {KIT_RES_DLL, true, true},    {KIT_PRN_DLL, true, true},
-    {STATUS_EXE_DEFAULT, false, false}, {KIT_TOOL_EXE, false, false},
+    {KIT_MONITOR_EXE, true, true},     {KIT_RES_DLL, true, true},    {KIT_RES_DLL_JA, true, true},
+    {KIT_PRN_DLL, true, true},         {STATUS_EXE_DEFAULT, false, false}, {KIT_TOOL_EXE, false, false},
 };
 const size_t g_kitFileCount = sizeof(g_kitFiles) / sizeof(g_kitFiles[0]);
 

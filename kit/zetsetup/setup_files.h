@@ -19,6 +19,7 @@ extern const size_t g_kitFileCount;
 
 #define KIT_MONITOR_EXE "zettray.exe"
 #define KIT_RES_DLL "zetres.dll"
+#define KIT_RES_DLL_JA "zetresja.dll" // the resource library for Japanese users
 #define KIT_PRN_DLL "zetprn.dll"
 #define KIT_TOOL_EXE "zettool.exe"
 #define KIT_PROFILE_INI "zetprof.ini"

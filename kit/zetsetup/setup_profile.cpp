@@ -105,7 +105,7 @@ bool WriteProfileIni(const InstallPlan& plan, UndoLog* undo, std::string* error)
         {plan.model, TARGET_TRAY_ENABLE, "1"},
         {plan.model, PROFILE_INI_END_TIME, std::to_string(SETUP_TRAY_END_TIME_MS)},
         {"English", PROFILE_INI_RES_DLL, KIT_RES_DLL},
-        {"Japanese", PROFILE_INI_RES_DLL, KIT_RES_DLL},
+        {"Japanese", PROFILE_INI_RES_DLL, KIT_RES_DLL_JA},
     };
     for (const IniWrite& w : writes) {
         if (!WritePrivateProfileStringA(w.section.c_str(), w.key.c_str(), w.value.c_str(), path.c_str())) {

@@ -177,6 +177,7 @@ int CMainFrame::StartUp()
     }
 
     int menuReady = PrepareMenu();
+    m_stateTexts.Load(m_hResDll);
     // Icons, menu, texts and bitmaps were copied out of the library.
     FreeLibrary(m_hResDll);
     m_hResDll = nullptr;

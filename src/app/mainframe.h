@@ -212,7 +212,8 @@ public:
     CPrinterStatusReader m_stateReader;
     PrinterCondition m_condition = PRINTER_READY; // as read
     PrinterCondition m_shownCondition = PRINTER_READY; // as the icon shows it
-    const char* m_pszStateText = "";
+    const char* m_pszStateText = "";  // one of m_stateTexts, or ""
+    CStateTexts m_stateTexts;         // in the resource library's language
     DWORD m_dwShownJobs = 0;
     HICON m_hStateIcon = nullptr;     // the composed image in use, or null
     bool m_fInTrouble = false;        // in Error or Offline since the episode began

@@ -136,6 +136,21 @@ void SetAccessName(CAuxMenuItem* item)
     item->m_access.text = item->m_wszName;
 }
 
+// The item's text in wide characters, converted from the ANSI code page that it was read in:
+// drawn so, it shows as that code page's text whatever character set the menu's font
+// names. Its length; *key receives the access key's position in it (-1: none).
+int WideItemText(const CAuxMenuItem& item, WCHAR (&wide)[ZT_TEXT], int* key)
+{
+    int chars = MultiByteToWideChar(CP_ACP, 0, item.m_szText, -1, wide, ZT_TEXT);
+    if (chars <= 0) {
+        wide[0] = L'\0';
+        chars = 1;
+    }
+    *key = item.m_nAccessKey > 0 ? MultiByteToWideChar(CP_ACP, 0, item.m_szText, item.m_nAccessKey, nullptr, 0)
+                                 : item.m_nAccessKey;
+    return chars - 1;
+}
+
 // True in high-contrast mode: bitmaps are drawn without their light background then.
 bool HighContrast()
 {
@@ -334,9 +349,12 @@ void CMainFrame::MeasureAuxItem(MEASUREITEMSTRUCT* record)
     LOGFONTA menuFont;
     HFONT font = NonClientFontForDpi(NC_FONT_MENU, dpi, &menuFont) ? CreateFontIndirectA(&menuFont) : nullptr;
     SIZE text = {0, 0};
+    WCHAR wide[ZT_TEXT];
+    int key = -1;
+    int length = WideItemText(item, wide, &key);
     {
         ScopedSelect select(ic, font);
-        GetTextExtentPoint32A(ic, item.m_szText, static_cast<int>(strlen(item.m_szText)), &text);
+        GetTextExtentPoint32W(ic, wide, length, &text);
     }
     if (font)
         DeleteObject(font);
@@ -382,9 +400,11 @@ void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
         DeleteObject(brush);
     }
 
-    int length = static_cast<int>(strlen(item.m_szText));
+    WCHAR wide[ZT_TEXT];
+    int key = -1;
+    int length = WideItemText(item, wide, &key);
     SIZE text = {0, 0};
-    GetTextExtentPoint32A(dc, item.m_szText, length, &text);
+    GetTextExtentPoint32W(dc, wide, length, &text);
     SIZE bitmap = BitmapSize(item.m_hBitmap);
     AuxItemPlace place = PlaceAuxItem(AuxMenuMetricsForDpi(MenuDpi()), rc, bitmap, text);
     if (bitmap.cx > 0)
@@ -393,17 +413,17 @@ void CMainFrame::DrawAuxItem(const DRAWITEMSTRUCT* record)
     COLORREF textColour = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
     COLORREF oldText = SetTextColor(dc, textColour);
     COLORREF oldBack = SetBkColor(dc, fill);
-    TextOutA(dc, place.text.x, place.text.y, item.m_szText, length);
+    TextOutW(dc, place.text.x, place.text.y, wide, length);
     // The access key underlined, unless the menu was opened with the mouse.
-    if (item.m_nAccessKey >= 0 && !(record->itemState & ODS_NOACCEL)) {
+    if (key >= 0 && key < length && !(record->itemState & ODS_NOACCEL)) {
         SIZE before = {0, 0};
-        SIZE key = {0, 0};
-        GetTextExtentPoint32A(dc, item.m_szText, item.m_nAccessKey, &before);
-        GetTextExtentPoint32A(dc, item.m_szText + item.m_nAccessKey, 1, &key);
+        SIZE letter = {0, 0};
+        GetTextExtentPoint32W(dc, wide, key, &before);
+        GetTextExtentPoint32W(dc, wide + key, 1, &letter);
         TEXTMETRICA metrics;
         if (GetTextMetricsA(dc, &metrics)) {
             RECT line = {place.text.x + before.cx, place.text.y + metrics.tmAscent + 1,
-                         place.text.x + before.cx + key.cx, place.text.y + metrics.tmAscent + 2};
+                         place.text.x + before.cx + letter.cx, place.text.y + metrics.tmAscent + 2};
             HBRUSH pen = CreateSolidBrush(textColour);
             if (pen) {
                 FillRect(dc, &line, pen);

@@ -91,7 +91,7 @@ void CMainFrame::ApplyPrinterState()
 {
     const PrinterStatusSample& sample = m_stateReader.Sample();
     const char* text = "";
-    m_condition = ClassifyPrinter(sample.status, sample.attributes, sample.jobs, &text);
+    m_condition = ClassifyPrinter(sample.status, sample.attributes, sample.jobs, &text, &m_stateTexts);
 
     PrinterCondition shown = m_fShowState ? m_condition : PRINTER_READY;
     DWORD jobs = m_fShowState ? sample.jobs : 0;
@@ -142,9 +142,11 @@ void CMainFrame::ComposeTrayTip(char* tip, size_t size) const
         SafeAppend(text, " - ");
         SafeAppend(text, m_pszStateText);
         if (m_dwShownJobs > 0) {
-            char count[48];
-            SafeFormat(count, sizeof(count), " - %lu document%s", static_cast<unsigned long>(m_dwShownJobs),
-                       m_dwShownJobs == 1 ? "" : "s");
+            char number[16];
+            char count[CStateTexts::TEXT_SIZE];
+            SafeFormat(number, sizeof(number), "%lu", static_cast<unsigned long>(m_dwShownJobs));
+            m_stateTexts.Format(m_dwShownJobs == 1 ? IDS_ONE_DOCUMENT : IDS_DOCUMENTS, number, count, sizeof(count));
+            SafeAppend(text, " - ");
             SafeAppend(text, count);
         }
     }
@@ -169,13 +171,13 @@ int CMainFrame::ShowAttentionBalloon()
         return 0;
     const char* text = "";
     ClassifyPrinter(m_stateReader.Sample().status, m_stateReader.Sample().attributes, m_stateReader.Sample().jobs,
-                    &text);
+                    &text, &m_stateTexts);
     NOTIFYICONDATAA balloon = m_nid;
     balloon.uFlags = NIF_INFO;
     SafeCopyEllipsis(balloon.szInfoTitle, sizeof(balloon.szInfoTitle), KeyName());
-    char info[ZT_TEXT];
-    SafeFormat(info, sizeof(info), "%s. Click here to see the printer's status.", text);
-    SafeCopyEllipsis(balloon.szInfo, sizeof(balloon.szInfo), info);
+    char info[sizeof(balloon.szInfo)];
+    m_stateTexts.Format(IDS_ATTENTION, text, info, sizeof(info));
+    SafeCopy(balloon.szInfo, info);
     balloon.uTimeout = 10000;
     balloon.dwInfoFlags = (m_condition == PRINTER_ERROR ? NIIF_ERROR : NIIF_WARNING) | kRespectQuietTime;
     m_fBalloonShown = true;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winspool.h>
 
 #include "initinstance.h"
 #include "mainframe.h"
@@ -15,6 +16,9 @@ namespace {
 // "ソフト部プリンタ" and "プリンタ表" in code page 932.
 const char kJapaneseName[] = "\x83\x5c\x83\x74\x83\x67\x95\x94\x83\x76\x83\x8a\x83\x93\x83\x5e";
 const char kJapaneseFolder[] = "\x83\x76\x83\x8a\x83\x93\x83\x5e\x95\x5c";
+// The Japanese resource library's "監視の設定(&M)..." and "用紙切れ" (out of paper).
+const char kJapanesePrefs[] = "\x8a\xc4\x8e\x8b\x82\xcc\x90\xdd\x92\xe8(&M)...";
+const char kJapanesePaperOut[] = "\x97\x70\x8e\x86\x90\xd8\x82\xea";
 
 TEST(CodePage932, PrinterInAFolderEndingInABackslashByteInstallsStartsAndShows)
 {
@@ -42,6 +46,14 @@ TEST(CodePage932, PrinterInAFolderEndingInABackslashByteInstallsStartsAndShows)
     char text[512] = "";
     GetMenuStringA(GetSubMenu(frame.m_hMenu, 0), ID_PRINTER_STATUS, text, sizeof(text), MF_BYCOMMAND);
     EXPECT_EQ("Sales && x" + setup.Printer().substr(9), text) << "'&' shows as itself";
+    // A Japanese user gets the profile's Japanese resource library: its menu and its words
+    // for the printer's state.
+    EXPECT_EQ(setup.DirFile("zetresja.dll"), frame.m_szResDllPath);
+    GetMenuStringA(GetSubMenu(frame.m_hMenu, 0), ID_MONITOR_PREFS, text, sizeof(text), MF_BYCOMMAND);
+    EXPECT_STREQ(kJapanesePrefs, text);
+    ASSERT_TRUE(zt::SetPrinterState(setup.Printer(), PRINTER_STATUS_PAPER_OUT, false));
+    frame.ReadPrinterStateNow();
+    EXPECT_STREQ(kJapanesePaperOut, frame.m_pszStateText);
     DestroyWindow(frame.m_hWnd);
     g_pMainFrame = nullptr;
 

@@ -129,7 +129,8 @@ void SetupInstallation::ShareWith(const SetupInstallation& other, bool sameFolde
 
 PackageKit::PackageKit()
 {
-    for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"})
+    for (const char* file :
+         {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"})
         m_ok = CopyFileA(BinPath(file).c_str(), PathOf(file).c_str(), FALSE) && m_ok;
 }
 

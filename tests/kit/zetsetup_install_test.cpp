@@ -56,14 +56,14 @@ TEST(Setup, InstallStartsTheMonitorAndUninstallLeavesNothing)
     EXPECT_STREQ("TrayIconWClass", cls);
 
     // The files, the profile and the driver's registration.
-    for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll"})
+    for (const char* file : {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll"})
         EXPECT_TRUE(zt::FileExists(setup.DirFile(file))) << file;
     const std::string ini = setup.DirFile("zetprof.ini");
     EXPECT_EQ("zetprn.dll", Ini(ini, setup.Model(), "PrnDll"));
     EXPECT_EQ("1", Ini(ini, setup.Model(), "TrayIconEnable"));
     EXPECT_EQ("10000", Ini(ini, setup.Model(), "TrayIconEndTime"));
     EXPECT_EQ("zetres.dll", Ini(ini, "English", "ResDll"));
-    EXPECT_EQ("zetres.dll", Ini(ini, "Japanese", "ResDll"));
+    EXPECT_EQ("zetresja.dll", Ini(ini, "Japanese", "ResDll"));
     const std::string key = setup.DriverKey();
     EXPECT_EQ(setup.Dir(), RegText(HKEY_LOCAL_MACHINE, key, "InstallPath"));
     EXPECT_EQ(ini, RegText(HKEY_LOCAL_MACHINE, key, "Profile"));
@@ -336,7 +336,7 @@ TEST(Setup, KitOfAnotherKindIsRefusedBeforeAnythingChanges)
     };
     for (const Case& c : cases) {
         zt::TempDirectory kit("ztkind");
-        for (const char* file : {"zetsetup.exe", "zettray.exe", "zetres.dll", "zetprn.dll"})
+        for (const char* file : {"zetsetup.exe", "zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll"})
             ASSERT_TRUE(zt::CopyFileTo(zt::BinPath(file), kit.Path() + file));
         ASSERT_TRUE(zt::WriteFileBytes(kit.Path() + c.file, c.bytes));
         SetupInstallation setup;

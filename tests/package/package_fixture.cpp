@@ -67,6 +67,12 @@ std::string CurrentPackage()
     return PackageFile("current", CurrentVersion(), kOwnArch);
 }
 
+std::string CurrentPackageFile(const char* name)
+{
+    const std::string package = CurrentPackage();
+    return package.substr(0, package.size() - 4) + "\\" + name;
+}
+
 std::string OlderPackage()
 {
     return PackageFile("older", ZT_OLDER_PACKAGE_VERSION, kOwnArch);

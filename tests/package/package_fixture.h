@@ -14,6 +14,8 @@ namespace zt {
 
 std::string CurrentVersion(); // "major.minor.patch"
 std::string CurrentPackage();
+// The file as the current package holds it (signed), in the folder that its build left.
+std::string CurrentPackageFile(const char* name);
 std::string OlderPackage();   // of the version ZT_OLDER_PACKAGE_VERSION
 // The x86 package of the last release (releases.txt), built from the release's commit.
 std::string ReleaseX86Package();

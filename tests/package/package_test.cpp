@@ -179,8 +179,8 @@ TEST(Package, InstallsTheKitAndAPrinterAndRemovalLeavesNothing)
         ASSERT_EQ(1u, products.size());
         EXPECT_EQ(zt::CurrentVersion(), products[0].version);
         EXPECT_EQ(products[0].code, zt::RecordedPackage(names.printer));
-        for (const char* file : {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe",
-                                 "zetsetup.exe", "zetprof.ini"})
+        for (const char* file : {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll", "J_R10RN1.EXE",
+                                 "zettool.exe", "zetsetup.exe", "zetprof.ini"})
             EXPECT_TRUE(zt::FileExists(zt::PackageDir() + "\\" + file)) << file;
         EXPECT_EQ(names.driver, PrinterDriver(names.printer));
         EXPECT_EQ(c.printerExists ? existing.Port() : port, zt::PrinterPort(names.printer));
@@ -246,15 +246,15 @@ std::string UpgradedPackage()
     return sizeof(void*) == 4 ? zt::ReleaseX86Package() : zt::OlderPackage();
 }
 
-// The folder holds the programs of this build, and no file that a replace at the next
-// restart would leave behind.
+// The folder holds the programs of the new package, and no file that a replace at the
+// next restart would leave behind.
 void ExpectNewFilesInPlace()
 {
     for (const char* file :
-         {"zettray.exe", "zetres.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"}) {
+         {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"}) {
         std::string installed, built;
         EXPECT_TRUE(zt::ReadFileBytes(zt::PackageDir() + "\\" + file, &installed)) << file;
-        ASSERT_TRUE(zt::ReadFileBytes(zt::BinPath(file), &built)) << file;
+        ASSERT_TRUE(zt::ReadFileBytes(zt::CurrentPackageFile(file), &built)) << file;
         EXPECT_TRUE(installed == built) << file << " is not the new one";
     }
     EXPECT_FALSE(zt::RenamePendingIn(zt::PackageDir()));

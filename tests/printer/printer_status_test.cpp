@@ -5,9 +5,11 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "library.h"
 #include "printer.h"
 #include "printer_status.h"
 #include "scoped.h"
+#include "strutil.h"
 #include "testsupport.h"
 
 namespace {
@@ -61,6 +63,65 @@ TEST(PrinterCondition, MostUrgentBitDecidesAndNamesTheState)
         EXPECT_EQ(condition == PRINTER_READY, text && !text[0]) << std::hex << c.status;
         EXPECT_EQ(condition >= PRINTER_OFFLINE ? 1 : 0, ConditionNeedsAttention(condition));
     }
+}
+
+struct TextCase {
+    UINT id;
+    const char* insert;   // the text formatted with it; null: the text itself
+    const char* expected; // null: the built-in text, as without a library
+};
+
+TEST(StateTexts, TheLibrarysTextByItsIdElseTheBuiltInOne)
+{
+    CStateTexts builtIn;
+    builtIn.Load(nullptr);
+    HMODULE library = LoadResourceLibrary((zt::TestBinDir() + "zt_testres.dll").c_str());
+    ASSERT_NE(nullptr, library);
+    CStateTexts texts;
+    texts.Load(library);
+    FreeLibrary(library); // the texts were copied
+    std::string digits;
+    while (digits.size() < CStateTexts::TEXT_SIZE)
+        digits += "0123456789";
+    const std::string cut = digits.substr(0, CStateTexts::TEXT_SIZE - 4) + "...";
+    const TextCase cases[] = {
+        {1005, nullptr, "Paper gone"},
+        {1023, nullptr, nullptr}, // not in the library
+        {IDS_STATE_NOT_REACHABLE, nullptr, nullptr},
+        {1022, nullptr, cut.c_str()}, // longer than is kept
+        {IDS_DOCUMENTS, "12", "12 jobs"},
+        {IDS_ONE_DOCUMENT, "1", nullptr},
+        {IDS_ATTENTION, "Paper gone", "50% of Paper gone, %1 and %2"}, // the first %1 only
+        {999, nullptr, ""},                                             // no state text
+    };
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(c.id);
+        char out[CStateTexts::TEXT_SIZE] = "";
+        char plain[CStateTexts::TEXT_SIZE] = "";
+        if (c.insert) {
+            EXPECT_EQ(1, texts.Format(c.id, c.insert, out, sizeof(out)));
+            builtIn.Format(c.id, c.insert, plain, sizeof(plain));
+        } else {
+            SafeCopy(out, texts.Get(c.id));
+            SafeCopy(plain, builtIn.Get(c.id));
+        }
+        if (c.expected) {
+            EXPECT_STREQ(c.expected, out);
+        } else {
+            EXPECT_STREQ(plain, out);
+            EXPECT_STRNE("", out);
+        }
+    }
+    // The state's text from the library where it has one.
+    const char* text = nullptr;
+    ClassifyPrinter(PRINTER_STATUS_PAPER_OUT | PRINTER_STATUS_ERROR, 0, 0, &text, &texts);
+    EXPECT_STREQ("Paper gone", text);
+    ClassifyPrinter(PRINTER_STATUS_DOOR_OPEN, 0, 0, &text, &texts);
+    EXPECT_STREQ(BitText(PRINTER_STATUS_DOOR_OPEN), text);
+    // Cut to the room given, on a character boundary.
+    char small[8];
+    EXPECT_EQ(0, texts.Format(IDS_DOCUMENTS, "123456", small, sizeof(small)));
+    EXPECT_STREQ("1234...", small);
 }
 
 TEST(PrinterStatusReader, ReadsTheStatusEachTimeAndTheRestSeldom)

@@ -784,6 +784,45 @@ TEST_F(StateTest, NotificationOncePerEpisodeOfTrouble)
     Set(0);
 }
 
+struct WordsCase {
+    DWORD status;
+    DWORD jobs;            // documents waiting
+    const char* count;     // their count in the tooltip; null: the built-in text
+    const char* stateText; // the state's text; null: the built-in one
+};
+
+// The tooltip and the notification in the words of the resource library (the test
+// library holds a few of them), the built-in ones where it has none.
+TEST_F(StateTest, TipAndNotificationInTheLibrarysWords)
+{
+    HMODULE library = LoadResourceLibrary((zt::TestBinDir() + "zt_testres.dll").c_str());
+    ASSERT_NE(nullptr, library);
+    m_frame.m_stateTexts.Load(library);
+    FreeLibrary(library);
+    const CStateTexts builtIn;
+    const WordsCase cases[] = {
+        {PRINTER_STATUS_PAPER_OUT, 0, "", "Paper gone"},
+        {PRINTER_STATUS_PAPER_OUT, 12, "12 jobs", "Paper gone"},
+        {PRINTER_STATUS_DOOR_OPEN, 1, nullptr, nullptr},
+    };
+    for (const WordsCase& c : cases) {
+        SCOPED_TRACE(c.status);
+        Set(0); // a new episode
+        Set(c.status);
+        const char* builtInText = "";
+        ClassifyPrinter(c.status, 0, 0, &builtInText);
+        const std::string state = c.stateText ? c.stateText : builtInText;
+        const std::string count = c.count ? c.count : builtIn.Get(IDS_ONE_DOCUMENT);
+        m_frame.m_dwShownJobs = c.jobs; // Wine's spooler counts no documents
+        char tip[128];
+        m_frame.ComposeTrayTip(tip, sizeof(tip));
+        EXPECT_EQ(m_printer.Name() + " - " + state + (c.jobs ? " - " + count : ""), tip);
+        m_frame.OnTimer(TIMER_ATTENTION);
+        EXPECT_EQ("50% of " + state + ", %1 and %2", std::string(m_shell.records.back().szInfo));
+    }
+    Set(0);
+}
+
 // The process's GDI objects and kernel handles. Where the system keeps no count (Wine
 // returns 0 for both), the live ones are counted slot by slot: there a GDI handle's low
 // word names its table slot, and kernel handles are multiples of four.

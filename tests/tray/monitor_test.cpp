@@ -302,7 +302,7 @@ TEST_F(MonitorTest, CopiesStartedTogetherLeaveOneMonitor)
             ASSERT_EQ(0, GetTargetReg(kit.Printer().c_str(), kit.Port().c_str(), kit.Model().c_str(), &portList, path));
         }
         zt::MonitorGroup copies;
-        ASSERT_TRUE(copies.Start(std::vector<std::string>(8, zt::MonitorArgs(kit))));
+        ASSERT_TRUE(copies.Start(std::vector<std::string>(8, zt::MonitorArgs(kit)))) << copies.StartError();
         ASSERT_TRUE(copies.Settle(60000));
         std::vector<HWND> windows = copies.CopyWindows();
         windows.erase(std::remove(windows.begin(), windows.end(), nullptr), windows.end());

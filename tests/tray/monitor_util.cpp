@@ -59,6 +59,8 @@ bool MonitorGroup::Start(const std::vector<std::string>& argsList, const std::st
     for (const std::string& args : argsList) {
         m_copies.push_back(std::unique_ptr<ChildProcess>(new ChildProcess));
         if (!m_copies.back()->Start(program.empty() ? BinPath("zettray.exe") : program, args, nullptr, true)) {
+            m_startError = "error " + std::to_string(GetLastError()) + " after " +
+                           std::to_string(m_copies.size() - 1) + " copies";
             for (auto& copy : m_copies)
                 copy->Kill();
             m_copies.clear();

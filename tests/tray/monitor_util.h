@@ -42,7 +42,7 @@ class MonitorGroup {
 public:
     ~MonitorGroup();
     // Starts one copy per command line (of `program`, the build's zettray.exe when empty);
-    // false (with nothing left running) when one fails.
+    // false (with nothing left running) when one fails; StartError() then tells why.
     bool Start(const std::vector<std::string>& argsList, const std::string& program = "");
     // Waits until every copy has ended or waits for input (in its message loop, or in a
     // message box); false when one did neither within the timeout.
@@ -53,9 +53,12 @@ public:
     size_t Running() const;
     // Posts WM_CLOSE to every copy's monitor window and waits; kills what still runs then.
     void CloseAll(DWORD timeoutMs = 15000);
+    // The error of the copy that could not be started, and how many had started before it.
+    std::string StartError() const { return m_startError; }
 
 private:
     std::vector<std::unique_ptr<ChildProcess>> m_copies;
+    std::string m_startError;
 };
 
 // How many records in use of the standard instance table hold `key` (any letter case);
