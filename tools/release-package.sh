@@ -58,7 +58,9 @@ fi
 tree="$out/build"
 cmake -S "$src" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$tree" -j "${JOBS:-2}" --target zettray zetres zetprn statuswin zettool zetsetup zetmsi >/dev/null
+# At a lower priority than the tests that run beside it.
+nice -n 10 cmake --build "$tree" -j "${JOBS:-2}" --target zettray zetres zetprn statuswin zettool zetsetup zetmsi \
+  >/dev/null
 # The release's own package script and package source, as it shipped.
 bash "$src/tools/package.sh" "$arch" "$tree/bin" "$out" "$version" >/dev/null
 echo "$msi"
