@@ -1,6 +1,7 @@
 #include "setup_args.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string.h>
 
@@ -248,14 +249,48 @@ bool ListsPackageCode(const std::string& codes, const std::string& code)
 
 namespace {
 
-// The refusal of a value that the code page cannot hold, or "".
-std::string CheckCodePage(const std::string& option, const std::vector<std::wstring>* wideArgs, size_t index,
-                          unsigned codePage)
+// The refusal of a command line that does not read in the ANSI code page `codePage` as the
+// process received it in wide characters (`wideLine`, program first), or "". Every
+// character must have its exact form in the code page: a name that the code page cannot
+// hold would name another printer, folder or driver, and a character that the conversion
+// makes into a quote mark or a blank (a fullwidth quote mark becomes '"' in 1252) would
+// split or join the arguments. And the arguments must be those that the wide line splits
+// into.
+std::string CheckWideCommandLine(const std::vector<std::string>& args, const wchar_t* wideLine, unsigned codePage)
 {
-    if (!wideArgs || index >= wideArgs->size() || WideFitsCodePage((*wideArgs)[index].c_str(), -1, codePage))
+    if (!wideLine)
         return "";
-    return option + " holds characters that the ANSI code page of this Windows (" +
-           std::to_string(codePage ? codePage : GetACP()) + ") cannot hold: only names of that code page work";
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(wideLine, &count);
+    if (!split)
+        return "the command line cannot be read";
+    const std::vector<std::wstring> wideArgs(split + (count > 0 ? 1 : 0), split + count);
+    LocalFree(split);
+    const std::string page = std::to_string(codePage ? codePage : GetACP());
+    if (!WideFitsCodePage(wideLine, -1, codePage)) {
+        std::string what = "the command line";
+        for (size_t i = 0; i < wideArgs.size(); ++i) {
+            const std::wstring& before = i > 0 ? wideArgs[i - 1] : L"";
+            if (!WideFitsCodePage(wideArgs[i].c_str(), -1, codePage) && before.compare(0, 2, L"--") == 0) {
+                what = std::string(before.begin(), before.end());
+                break;
+            }
+        }
+        return what + " holds characters that the ANSI code page of this Windows (" + page +
+               ") cannot hold: only names of that code page work";
+    }
+    bool same = wideArgs.size() == args.size();
+    for (size_t i = 0; same && i < args.size(); ++i) {
+        const int bytes = WideCharToMultiByte(codePage, 0, wideArgs[i].c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string ansi(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+        same = bytes > 0 &&
+               WideCharToMultiByte(codePage, 0, wideArgs[i].c_str(), -1, &ansi[0], bytes, nullptr, nullptr) == bytes &&
+               args[i] == ansi.c_str();
+    }
+    if (!same)
+        return "the command line splits into other arguments in the ANSI code page of this Windows (" + page +
+               "): check its quote marks";
+    return "";
 }
 
 // Whether the options are or hold a help word. Only where the command or an option name
@@ -323,8 +358,7 @@ bool StoreValue(const std::string& name, const std::string& value, unsigned code
 }
 
 // The options after the command word, each checked against the command's rules.
-bool ReadOptions(const std::vector<std::string>& args, const std::vector<std::wstring>* wideArgs, unsigned codePage,
-                 SetupOptions* out, std::string* error)
+bool ReadOptions(const std::vector<std::string>& args, unsigned codePage, SetupOptions* out, std::string* error)
 {
     std::vector<std::string> seen;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -340,8 +374,7 @@ bool ReadOptions(const std::vector<std::string>& args, const std::vector<std::ws
             *error = name + " needs a value";
             return false;
         }
-        *error = CheckCodePage(name, wideArgs, i, codePage);
-        if (!error->empty() || !StoreValue(name, args[i], codePage, out, error))
+        if (!StoreValue(name, args[i], codePage, out, error))
             return false;
     }
     return true;
@@ -367,14 +400,14 @@ bool CheckOptionsTogether(const SetupOptions& options, std::string* error)
 } // namespace
 
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
-                    const std::vector<std::wstring>* wideArgs, unsigned codePage)
+                    const wchar_t* wideLine, unsigned codePage)
 {
     *out = SetupOptions();
-    error->clear();
-    if (wideArgs && wideArgs->size() != args.size())
-        wideArgs = nullptr; // not the same arguments: nothing to compare with
+    *error = CheckWideCommandLine(args, wideLine, codePage);
+    if (!error->empty())
+        return false;
     if (AsksForHelp(args))
         return true; // SetupCommand::Help
-    return ReadCommandWord(args[0], out, error) && ReadOptions(args, wideArgs, codePage, out, error) &&
+    return ReadCommandWord(args[0], out, error) && ReadOptions(args, codePage, out, error) &&
            CheckOptionsTogether(*out, error);
 }

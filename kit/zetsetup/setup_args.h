@@ -52,8 +52,8 @@ std::vector<std::string> SplitPackageCodes(const std::string& codes);
 // true when `code` (not empty) is one of the ';'-separated product codes, letter case ignored.
 bool ListsPackageCode(const std::string& codes, const std::string& code);
 
-// Reads the arguments after the program name, in steps: a help word, the command word, each
-// option by the command's rules, then the options that the command needs together. true
+// Reads the arguments after the program name, in steps: the whole wide command line, a
+// help word, the command word, each option by the command's rules, then the options that the command needs together. true
 // with *out filled, or false with a message in *error (unknown command or option, a
 // missing or repeated value, an option the command does not take, a name that is empty,
 // too long or holds a character that the registry, the spooler or the monitor's command
@@ -62,13 +62,15 @@ bool ListsPackageCode(const std::string& codes, const std::string& code);
 // option it is a value like any other. Uninstall takes --printer, --package or both;
 // repair and rollback need --package.
 //
-// wideArgs (optional) holds the same arguments as the process received them in wide
-// characters: a value that the ANSI code page codePage (0: the system's) cannot hold exactly
-// is refused, since its ANSI form would name another printer, folder or driver. Names are
-// scanned by character of that code page, so a double-byte character whose second byte is
-// a backslash is not taken for one.
+// wideLine (optional) is the whole command line as the process received it in wide
+// characters (GetCommandLineW): a line that the ANSI code page codePage (0: the system's)
+// cannot hold exactly is refused, since the ANSI form of a value would name another
+// printer, folder or driver, or a character converted into a quote mark would split the
+// arguments anew; so is a line whose wide split is not `args`. Names are scanned by
+// character of that code page, so a double-byte character whose second byte is a
+// backslash is not taken for one.
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
-                    const std::vector<std::wstring>* wideArgs = nullptr, unsigned codePage = 0);
+                    const wchar_t* wideLine = nullptr, unsigned codePage = 0);
 
 // The text that --help prints.
 const char* SetupUsage();

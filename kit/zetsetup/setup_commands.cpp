@@ -36,7 +36,7 @@ int DoRepair(const SetupOptions& options)
     // The printers of the package and of those it replaces: this kind's records, then the
     // other kind's.
     std::vector<std::string> names;
-    for (REGSAM view : {static_cast<REGSAM>(0), REG_VIEW_OTHER}) {
+    for (REGSAM view : REG_VIEWS) {
         ScopedMachineView scope(view);
         for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
             SetupRecord record;

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "driver_config.h"
+#include "program_folder.h"
 #include "setup_args.h"
 #include "strutil.h"
 
@@ -34,7 +35,7 @@ size_t LastSeparator(const std::string& path, const char* set)
 
 bool SameText(const std::string& a, const std::string& b)
 {
-    return SameTextNoCase(a.c_str(), b.c_str()) != 0;
+    return SameName(a.c_str(), b.c_str()) != 0;
 }
 
 std::string WithoutTrailingSlash(std::string path)
@@ -65,13 +66,8 @@ int ImageBits(const std::string& path)
 
 std::string ModuleDir()
 {
-    char path[MAX_PATH] = {0};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return ".\\";
-    if (const char* slash = FindLastCharOf(path, "\\"))
-        path[slash - path + 1] = '\0';
-    return path;
+    char folder[MAX_PATH];
+    return ProgramFolder(folder, sizeof(folder)) ? std::string(folder) + "\\" : ".\\";
 }
 
 std::string DefaultInstallDir()

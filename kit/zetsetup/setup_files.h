@@ -37,7 +37,7 @@ size_t LastSeparator(const std::string& path, const char* set = "\\");
 // `path` without the backslashes (and slashes) at its end, by character as above.
 std::string WithoutTrailingSlash(std::string path);
 
-// true when the names or paths are the same without regard to case (SameTextNoCase).
+// true when the names or paths are one as the spooler compares them (SameName).
 bool SameText(const std::string& a, const std::string& b);
 
 // zetsetup.exe's own folder, with a trailing backslash.

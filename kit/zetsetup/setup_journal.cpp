@@ -138,7 +138,7 @@ void RestoreRecordsBefore(const std::string& package, const RunNote& note)
 void ForgetRuns(const std::string& codes)
 {
     for (const std::string& code : SplitPackageCodes(codes)) {
-        for (REGSAM view : {static_cast<REGSAM>(0), REG_VIEW_OTHER}) {
+        for (REGSAM view : REG_VIEWS) {
             ScopedMachineView scope(view);
             RegRemoveTree(HKEY_LOCAL_MACHINE, RunPath(code));
             RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, SETUP_RUN_KEY);

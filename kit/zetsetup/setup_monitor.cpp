@@ -1,7 +1,6 @@
 #include "setup_monitor.h"
 
 #include <string.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -52,34 +51,6 @@ bool Start(const std::string& program, const std::string& commandLine, PROCESS_I
 const char kMonitorWindowClass[] = "TrayIconWClass";
 // WaitForMultipleObjects takes at most this many handles at once.
 constexpr size_t kWaitMax = MAXIMUM_WAIT_OBJECTS;
-
-// The running processes (other than this one) whose program lies directly in `folder`,
-// opened for waiting; the caller closes them.
-std::vector<HANDLE> FolderProcesses(const std::string& folder, std::vector<DWORD>* ids)
-{
-    std::vector<HANDLE> found;
-    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.IsValid())
-        return found;
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == GetCurrentProcessId())
-            continue;
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (!process)
-            continue;
-        char image[MAX_PATH * 2] = "";
-        DWORD size = sizeof(image);
-        if (QueryFullProcessImageNameA(process, 0, image, &size) && SameText(FolderOf(image), folder)) {
-            found.push_back(process);
-            ids->push_back(entry.th32ProcessID);
-        } else {
-            CloseHandle(process);
-        }
-    }
-    return found;
-}
 
 struct CloseAsk {
     const std::vector<DWORD>* ids;
@@ -213,10 +184,15 @@ bool CloseFolderPrograms(const std::string& folder, DWORD timeoutMs, RaisedClose
     for (;;) {
         // Raised again each round: for programs that started meanwhile.
         request->Raise(folder.c_str());
-        std::vector<DWORD> ids;
-        std::vector<HANDLE> processes = FolderProcesses(folder, &ids);
-        if (processes.empty())
+        std::vector<FolderProgram> programs = FolderPrograms(folder.c_str());
+        if (programs.empty())
             return true;
+        std::vector<DWORD> ids;
+        std::vector<HANDLE> processes;
+        for (const FolderProgram& program : programs) {
+            ids.push_back(program.pid);
+            processes.push_back(program.process);
+        }
         AskWindowsToClose(ids, &asked);
         const DWORD spent = GetTickCount() - start;
         if (spent < timeoutMs) {
@@ -226,9 +202,9 @@ bool CloseFolderPrograms(const std::string& folder, DWORD timeoutMs, RaisedClose
         for (HANDLE process : processes)
             CloseHandle(process);
         if (GetTickCount() - start >= timeoutMs) {
-            std::vector<DWORD> left;
-            for (HANDLE process : FolderProcesses(folder, &left))
-                CloseHandle(process);
+            std::vector<FolderProgram> left = FolderPrograms(folder.c_str());
+            for (const FolderProgram& program : left)
+                CloseHandle(program.process);
             return left.empty();
         }
     }

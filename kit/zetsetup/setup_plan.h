@@ -25,9 +25,13 @@ struct InstallPlan {
     std::string ParamFilePath() const;
 };
 
-// A parameter file's name for a printer: "zt" and 8 hex digits of a hash of the printer
-// name in upper case (printer names match without regard to case), then, for `variant`
+// A parameter file's name for a printer: "zt" and 8 hex digits of the printer name's
+// NameHash (names that the spooler takes for one printer hash alike), then, for `variant`
 // 1, 2, ..., "-" and the variant, and ".prm". Short, so that it leaves the Run entry room,
 // and valid whatever the printer name holds. Two printers can share a hash: install takes
 // the first variant that no other printer in the folder uses (ChooseParamFile).
 std::string ParamFileName(const std::string& printer, int variant = 0);
+// The name that earlier versions gave a printer's parameter file (and read for a record
+// that does not name its file): the hash of the name with its ASCII letters upper-cased.
+// The same as ParamFileName for a name without other letters.
+std::string EarlierParamFileName(const std::string& printer);

@@ -133,7 +133,7 @@ bool ReadSetupRecord(const std::string& printer, SetupRecord* record)
     record->package.clear();
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordPackage, &record->package);
     if (!RegReadString(HKEY_LOCAL_MACHINE, path, kRecordParamFile, &record->paramFile) || record->paramFile.empty())
-        record->paramFile = ParamFileName(printer);
+        record->paramFile = EarlierParamFileName(printer);
     record->port.clear();
     record->model.clear();
     RegReadString(HKEY_LOCAL_MACHINE, path, kRecordPort, &record->port);

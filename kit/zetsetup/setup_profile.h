@@ -54,7 +54,8 @@ struct SetupRecord {
 };
 // HKLM key of the printer's record.
 std::string SetupRecordPath(const std::string& printer);
-// A record written before the parameter file's name was kept reads ParamFileName(printer).
+// A record written before the parameter file's name was kept reads the name that version
+// gave the file, EarlierParamFileName(printer).
 bool ReadSetupRecord(const std::string& printer, SetupRecord* record);
 // Writes the record as unfinished, before the install adds anything: the printer and the
 // spooler driver that it is about to add (addedPrinter, addedDriver) are recorded first,

@@ -2,13 +2,14 @@
 
 #include <string.h>
 
+#include "reg_view.h"
 #include "scoped.h"
 #include "setup_files.h"
 #include "setup_undo.h"
 
 namespace {
 
-REGSAM g_machineView = 0;
+REGSAM g_machineView = REG_VIEW_OWN;
 
 REGSAM ViewOf(HKEY root)
 {
@@ -17,7 +18,9 @@ REGSAM ViewOf(HKEY root)
 
 bool OpenKey(HKEY root, const std::string& path, REGSAM access, ScopedRegKey* key)
 {
-    return RegOpenKeyExA(root, path.c_str(), 0, access | ViewOf(root), key->Put()) == ERROR_SUCCESS;
+    if (root == HKEY_LOCAL_MACHINE)
+        return OpenMachineKeyInView(path.c_str(), access, g_machineView, key->Put()) == ERROR_SUCCESS;
+    return RegOpenKeyExA(root, path.c_str(), 0, access, key->Put()) == ERROR_SUCCESS;
 }
 
 } // namespace

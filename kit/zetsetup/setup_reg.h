@@ -9,9 +9,10 @@
 
 class UndoLog;
 
-// Every HKLM access of these helpers goes to the registry view selected by the innermost
-// live ScopedMachineView (0, the program's own view, when there is none): the records that
-// an installer of the other kind wrote are read and removed through the same helpers.
+// Every HKLM access of these helpers goes to the registry view (REG_VIEW_OWN or
+// REG_VIEW_OTHER) selected by the innermost live ScopedMachineView (the program's own view
+// when there is none): the records that an installer of the other kind wrote are read and
+// removed through the same helpers.
 class ScopedMachineView {
 public:
     explicit ScopedMachineView(REGSAM view);

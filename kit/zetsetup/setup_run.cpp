@@ -90,6 +90,19 @@ bool ParamFileUsedByOthers(const std::string& printer, const std::string& dir, c
 
 bool ChooseParamFile(InstallPlan* plan, std::string* error)
 {
+    // The file that an earlier install made for the printer in this folder stays its file:
+    // the record's, or the one that an earlier version's rule named.
+    std::vector<std::string> earlier = {EarlierParamFileName(plan->printer)};
+    SetupRecord record;
+    if (ReadSetupRecord(plan->printer, &record) && SameText(record.dir, plan->dir))
+        earlier.insert(earlier.begin(), record.paramFile);
+    for (const std::string& name : earlier) {
+        if (SameText(PrinterOfFile(plan->PathOf(name.c_str())), plan->printer) &&
+            !ParamFileUsedByOthers(plan->printer, plan->dir, name)) {
+            plan->paramFile = name;
+            return true;
+        }
+    }
     for (int variant = 0; variant < kParamFileVariants; ++variant) {
         const std::string name = ParamFileName(plan->printer, variant);
         const std::string owner = PrinterOfFile(plan->PathOf(name.c_str()));

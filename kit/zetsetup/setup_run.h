@@ -23,9 +23,11 @@ std::string MonitorCommandLine(const InstallPlan& plan);
 // false with a message when an entry of the plan's Run mode would exceed RUN_DATA_MAX.
 bool CheckRunDataLength(const InstallPlan& plan, std::string* error);
 
-// Chooses the plan's parameter file name: the first of ParamFileName(printer, 0, 1, ...)
-// that no other printer installed in the same folder keeps its file under, and whose file,
-// when it exists, names this printer or none. false with a message when none is free.
+// Chooses the plan's parameter file name: the name of the file that an earlier install made
+// for the printer in the same folder (its record's, or EarlierParamFileName) when that file
+// names this printer, else the first of ParamFileName(printer, 0, 1, ...); in either case
+// one that no other printer installed in the same folder keeps its file under, and whose
+// file, when it exists, names this printer or none. false with a message when none is free.
 bool ChooseParamFile(InstallPlan* plan, std::string* error);
 // True when a printer other than `printer` installed in `dir` keeps its parameter file
 // under `name` (letter case ignored).

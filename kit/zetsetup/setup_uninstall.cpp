@@ -247,7 +247,7 @@ void ApplyUninstall(const UninstallPlan& plan)
 // when it is another than `package`: the product that replaces it.
 bool IsReplaced(const std::string& package)
 {
-    for (REGSAM view : {static_cast<REGSAM>(0), REG_VIEW_OTHER}) {
+    for (REGSAM view : REG_VIEWS) {
         ScopedMachineView scope(view);
         std::string code;
         if (RegReadString(HKEY_LOCAL_MACHINE, PACKAGE_KEPT_KEY, PACKAGE_KEPT_CODE, &code) && !code.empty() &&

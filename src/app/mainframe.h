@@ -144,6 +144,9 @@ public:
     int OnPrinterChange();
     // The tooltip: the printer key, then the state and the document count when not Ready.
     void ComposeTrayTip(char* tip, size_t size) const;
+    // The flags of a record that carries the tooltip: NIF_TIP, and at version 4, where the
+    // shell shows its tooltip only when asked, NIF_SHOWTIP.
+    UINT TrayTipFlags() const;
     // WM_REFRESHICON: the switches, the state and the image read again.
     void OnRefreshIcon();
     // Shows the notification for the state now (once per episode).
@@ -237,7 +240,8 @@ private:
     int ProfileSelectedIcon() const;
     // Adds the icon, retrying while the notification area is not ready.
     BOOL AddTrayIconWithRetry();
-    // Asks the shell for the newest notify-icon version it knows.
+    // Asks the shell for the newest notify-icon version it knows, and has the shell show the
+    // tooltip at that version.
     void SetTrayVersion();
     void SetMessageTexts();
     int PrepareMenu();

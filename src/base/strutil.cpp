@@ -29,10 +29,42 @@ int SafeCopy(char* dst, size_t size, const char* src)
     return SafeCopyN(dst, size, src, static_cast<size_t>(-1));
 }
 
-// Bytes of the character at p: 2 for a lead byte of codePage followed by a byte, else 1.
-static size_t CharBytes(const char* p, unsigned codePage)
+WideToMultiByteFn g_pfnWideToMultiByte = WideCharToMultiByte;
+
+namespace {
+
+unsigned ActualCodePage(unsigned codePage)
 {
+    return codePage == CP_ACP ? GetACP() : codePage;
+}
+
+// Bytes of the UTF-8 sequence at p: 2 to 4 for a lead byte followed by its continuation
+// bytes, else 1.
+size_t Utf8Bytes(const unsigned char* p)
+{
+    const size_t length = *p < 0xC2 ? 1 : *p < 0xE0 ? 2 : *p < 0xF0 ? 3 : *p < 0xF5 ? 4 : 1;
+    for (size_t i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 1;
+    }
+    return length;
+}
+
+// Bytes of the character at p (not at its terminator): a UTF-8 sequence, or 2 for a lead
+// byte of a double-byte codePage followed by a byte, else 1.
+size_t CharBytes(const char* p, unsigned codePage)
+{
+    codePage = ActualCodePage(codePage);
+    if (codePage == CP_UTF8)
+        return Utf8Bytes(reinterpret_cast<const unsigned char*>(p));
     return (IsDBCSLeadByteEx(codePage, static_cast<BYTE>(*p)) && p[1] != '\0') ? 2 : 1;
+}
+
+} // namespace
+
+const char* NextChar(const char* text, unsigned codePage)
+{
+    return (text && *text) ? text + CharBytes(text, codePage) : text;
 }
 
 const char* FindCharOf(const char* text, const char* set, unsigned codePage)
@@ -64,42 +96,34 @@ int EndsWithCharOf(const char* text, const char* set, unsigned codePage)
     return (last[1] == '\0' && strchr(set, *last)) ? 1 : 0;
 }
 
-static char AsciiLower(char c)
+int SameName(const char* a, const char* b)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-int SameTextNoCase(const char* a, const char* b, unsigned codePage)
-{
-    a = a ? a : "";
-    b = b ? b : "";
-    while (*a && *b) {
-        size_t step = CharBytes(a, codePage);
-        if (step == 2 ? (a[0] != b[0] || a[1] != b[1]) : AsciiLower(*a) != AsciiLower(*b))
-            return 0;
-        a += step;
-        b += step;
-    }
-    return *a == *b;
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a ? a : "", -1, b ? b : "", -1) == CSTR_EQUAL;
 }
 
 int WideFitsCodePage(const wchar_t* text, int count, unsigned codePage)
 {
     if (!text || count == 0 || (count < 0 && !*text))
         return 1;
-    int bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, count, nullptr, 0, nullptr, nullptr);
+    codePage = ActualCodePage(codePage);
+    // UTF-8 takes neither the best-fit flag nor a default-character report (the call fails
+    // with either): it holds every character, and WC_ERR_INVALID_CHARS refuses what is
+    // none (a lone surrogate). Other code pages report the default character they used.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* report = utf8 ? nullptr : &usedDefault;
+    int bytes = g_pfnWideToMultiByte(codePage, flags, text, count, nullptr, 0, nullptr, report);
     if (bytes <= 0)
         return 0;
     std::string ansi(static_cast<size_t>(bytes), '\0');
-    BOOL usedDefault = FALSE;
-    if (WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, count, &ansi[0], bytes, nullptr, &usedDefault) !=
-            bytes ||
-        usedDefault)
+    if (g_pfnWideToMultiByte(codePage, flags, text, count, &ansi[0], bytes, nullptr, report) != bytes || usedDefault)
         return 0;
     // Back again: a code page without a default-character report still shows a change here.
-    int chars = MultiByteToWideChar(codePage, 0, ansi.data(), bytes, nullptr, 0);
+    const DWORD backFlags = utf8 ? MB_ERR_INVALID_CHARS : 0;
+    int chars = MultiByteToWideChar(codePage, backFlags, ansi.data(), bytes, nullptr, 0);
     std::wstring back(static_cast<size_t>(chars > 0 ? chars : 0), L'\0');
-    if (chars <= 0 || MultiByteToWideChar(codePage, 0, ansi.data(), bytes, &back[0], chars) != chars)
+    if (chars <= 0 || MultiByteToWideChar(codePage, backFlags, ansi.data(), bytes, &back[0], chars) != chars)
         return 0;
     size_t length = count < 0 ? wcslen(text) + 1 : static_cast<size_t>(count);
     return back.size() == length && back.compare(0, length, text, length) == 0;

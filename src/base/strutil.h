@@ -2,6 +2,8 @@
 // comparisons of ANSI text that step by character of the code page.
 #pragma once
 
+#include <windows.h>
+
 #include <stddef.h>
 #include <stdio.h> // __MINGW_PRINTF_FORMAT
 
@@ -29,7 +31,12 @@ int CopyMenuText(char* dst, size_t size, const char* src, unsigned codePage = 0)
 // Character-wise scans of ANSI text in the code page codePage (CP_ACP, 0, is the process's
 // own). In a double-byte code page a lead byte and the byte after it are one character, so
 // the second byte of such a character (0x5C, a backslash, in many of them) is never taken
-// for a character of its own. A lead byte right before the terminator counts alone.
+// for a character of its own. A lead byte right before the terminator counts alone. In
+// UTF-8 (65001, which Windows offers as the system code page) a character is a whole
+// sequence of 2 to 4 bytes; a byte that starts no complete sequence counts alone.
+
+// The character after the one at text (at text's terminator, text itself).
+const char* NextChar(const char* text, unsigned codePage = 0);
 
 // The first character of text that is one of the single-byte characters of set; null when
 // there is none (or text is null).
@@ -38,15 +45,21 @@ const char* FindCharOf(const char* text, const char* set, unsigned codePage = 0)
 const char* FindLastCharOf(const char* text, const char* set, unsigned codePage = 0);
 // 1 when the last character of text is one of set; 0 for a null or empty text.
 int EndsWithCharOf(const char* text, const char* set, unsigned codePage = 0);
-// 1 when a and b are the same text without regard to the case of ASCII letters (as
-// _stricmp compares); a double-byte character of codePage is compared whole, so that two
-// characters whose second bytes differ only as an upper- and a lower-case letter do are
-// never taken for one. Null compares as "".
-int SameTextNoCase(const char* a, const char* b, unsigned codePage = 0);
+// 1 when a and b name the same printer, port, driver or folder as the spooler compares
+// names: in the system locale without regard to case (CompareStringA, NORM_IGNORECASE), so
+// "Büro" and "BÜRO" are one name, and a double-byte character is compared whole. Null
+// compares as "".
+int SameName(const char* a, const char* b);
 // 1 when the wide text (count characters, or -1 up to its terminator) converts into the
-// code page and back unchanged: it needs no default or best-fit character there. A null or
-// empty text fits.
+// code page and back unchanged: it needs no default or best-fit character there (in UTF-8,
+// it holds no lone surrogate). A null or empty text fits.
 int WideFitsCodePage(const wchar_t* text, int count = -1, unsigned codePage = 0);
+
+// The conversion from wide characters that WideFitsCodePage calls (WideCharToMultiByte). A
+// test puts a stand-in here that keeps a rule of Windows that Wine's converter does not.
+typedef int(WINAPI* WideToMultiByteFn)(UINT codePage, DWORD flags, const WCHAR* text, int count, char* out,
+                                       int size, const char* defaultChar, BOOL* usedDefault);
+extern WideToMultiByteFn g_pfnWideToMultiByte;
 
 // printf-style formatting into dst, always terminated. Returns 1 when the whole result
 // fit, 0 when it was cut or the format failed (dst then holds what fit, or "").

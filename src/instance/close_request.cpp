@@ -1,70 +1,89 @@
 #include "close_request.h"
 
 #include <sddl.h>
-#include <stdio.h>
-#include <string.h>
+#include <tlhelp32.h>
 
+#include "name_hash.h"
+#include "program_folder.h"
+#include "scoped.h"
+#include "shared_access.h"
+#include "strutil.h"
+#include "trace.h"
 
 namespace {
 
-// Full access for the system and administrators, waiting for everyone.
-const char kEventAccess[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x100000;;;WD)";
-
-unsigned long FolderHash(const char* folder)
-{
-    char upper[MAX_PATH * 2];
-    size_t length = strlen(folder);
-    if (length >= sizeof(upper))
-        length = sizeof(upper) - 1;
-    memcpy(upper, folder, length);
-    upper[length] = '\0';
-    CharUpperBuffA(upper, static_cast<DWORD>(length));
-    unsigned long hash = 2166136261ul;
-    for (size_t i = 0; i < length; ++i) {
-        hash ^= static_cast<unsigned char>(upper[i]);
-        hash = (hash * 16777619ul) & 0xFFFFFFFFul;
-    }
-    return hash;
-}
+// The program file of a monitor.
+const char kMonitorExe[] = "zettray.exe";
+// What a program asks of a request: to wait for it, and to read its owner.
+constexpr DWORD kWatchAccess = SYNCHRONIZE | READ_CONTROL;
+// The folder's request: LocalSystem and the Administrators own it and may do anything with
+// it; every account may wait for it and read its owner.
+const char kFolderRequestAccess[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x120000;;;WD)";
 
 void CALLBACK OnCloseRequest(void* context, BOOLEAN)
 {
     PostMessageA(static_cast<HWND>(context), WM_CLOSE, 0, 0);
 }
 
-bool OwnFolder(char* folder, DWORD size)
+// true when the folder's request stands raised by an installer.
+bool FolderRequestRaised(const char* folder)
 {
-    DWORD length = GetModuleFileNameA(nullptr, folder, size);
-    if (length == 0 || length >= size)
+    char name[MAX_PATH];
+    if (!CloseRequestName(folder, nullptr, 0, name, sizeof(name)))
         return false;
-    char* slash = strrchr(folder, '\\');
-    if (!slash)
-        return false;
-    *slash = '\0';
-    return true;
+    ScopedHandle request(OpenEventA(kWatchAccess, FALSE, name));
+    return request.Get() && OwnedBySystem(request.Get()) && WaitForSingleObject(request.Get(), 0) == WAIT_OBJECT_0;
+}
+
+// Makes (or opens) the folder's request, owned by the Administrators where this process may
+// name them its owner, else by its default owner.
+HANDLE MakeFolderRequest(const char* name)
+{
+    for (const char* owner : {"O:BA", ""}) {
+        char sddl[128];
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!SafeFormat(sddl, sizeof(sddl), "%s%s", owner, kFolderRequestAccess) ||
+            !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            continue;
+        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+        HANDLE request = CreateEventExA(&attributes, name, CREATE_EVENT_MANUAL_RESET, EVENT_MODIFY_STATE | SYNCHRONIZE);
+        LocalFree(descriptor);
+        if (request)
+            return request;
+    }
+    return nullptr;
 }
 
 } // namespace
 
-bool CloseRequestName(const char* folder, char* name, size_t size)
+bool CloseRequestName(const char* folder, const char* sid, DWORD pid, char* name, size_t size)
 {
-    const int written = snprintf(name, size, "Global\\ZetV3Close.%08lx", FolderHash(folder));
-    return written > 0 && static_cast<size_t>(written) < size;
+    const unsigned long hash = NameHash(folder);
+    if (!sid)
+        return SafeFormat(name, size, "Global\\ZetV3Close.%08lx", hash) != 0;
+    if (pid == 0)
+        return SafeFormat(name, size, "Global\\ZetV3Close.%08lx.%s", hash, sid) != 0;
+    return SafeFormat(name, size, "Global\\ZetV3Close.%08lx.%s.%lu", hash, sid, static_cast<unsigned long>(pid)) !=
+           0;
 }
 
 bool WatchCloseRequest(HWND window, CloseRequestWatch* watch)
 {
-    char folder[MAX_PATH], name[64];
-    if (!window || !OwnFolder(folder, sizeof(folder)) || !CloseRequestName(folder, name, sizeof(name)))
+    char folder[MAX_PATH], name[MAX_PATH];
+    const CUserObjects user;
+    if (!window || user.Sid().empty() || !ProgramFolder(folder, sizeof(folder)) ||
+        !CloseRequestName(folder, user.Sid().c_str(), 0, name, sizeof(name)))
         return false;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kEventAccess, SDDL_REVISION_1, &descriptor, nullptr))
-        sa.lpSecurityDescriptor = descriptor;
-    // Opened for waiting only: the event of another user's monitor refuses them more.
-    watch->hEvent = CreateEventExA(&sa, name, CREATE_EVENT_MANUAL_RESET, SYNCHRONIZE);
-    if (descriptor)
-        LocalFree(descriptor);
+    watch->hEvent = user.Open(CUserObjects::Event, name, kWatchAccess, true);
+    if (!watch->hEvent) {
+        // Another account took the user's name first: set or not, it is not an installer's.
+        TraceStr("WatchCloseRequest : not the user's, watching the process's own instead", name);
+        if (CloseRequestName(folder, user.Sid().c_str(), GetCurrentProcessId(), name, sizeof(name)))
+            watch->hEvent = user.Open(CUserObjects::Event, name, kWatchAccess, true);
+    }
+    // An installer that raised the folder's request before this program's own existed.
+    if (FolderRequestRaised(folder))
+        PostMessageA(window, WM_CLOSE, 0, 0);
     if (!watch->hEvent)
         return false;
     if (!RegisterWaitForSingleObject(&watch->hWait, watch->hEvent, OnCloseRequest, window, INFINITE,
@@ -90,24 +109,86 @@ void StopWatchingCloseRequest(CloseRequestWatch* watch)
 
 bool RaisedCloseRequest::Raise(const char* folder)
 {
-    char name[64];
-    if (!m_event.IsValid()) {
-        if (!CloseRequestName(folder, name, sizeof(name)))
-            return false;
-        SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kEventAccess, SDDL_REVISION_1, &descriptor, nullptr))
-            sa.lpSecurityDescriptor = descriptor;
-        m_event.Reset(CreateEventExA(&sa, name, CREATE_EVENT_MANUAL_RESET, EVENT_MODIFY_STATE | SYNCHRONIZE));
-        if (descriptor)
-            LocalFree(descriptor);
+    char name[MAX_PATH];
+    if (!m_folder && CloseRequestName(folder, nullptr, 0, name, sizeof(name)))
+        m_folder = MakeFolderRequest(name);
+    const bool raised = m_folder && SetEvent(m_folder);
+    // The requests that the running programs watch: their users' and their own. One that
+    // another account made is set all the same; no program honours it.
+    for (const FolderProgram& program : FolderPrograms(folder)) {
+        for (DWORD pid : {static_cast<DWORD>(0), program.pid}) {
+            if (program.sid.empty() || !CloseRequestName(folder, program.sid.c_str(), pid, name, sizeof(name)))
+                continue;
+            bool known = false;
+            for (const std::string& set : m_names)
+                known = known || set == name;
+            HANDLE request = known ? nullptr : OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
+            if (request) {
+                SetEvent(request);
+                m_names.push_back(name);
+                m_set.push_back(request);
+            }
+        }
+        CloseHandle(program.process);
     }
-    return m_event.IsValid() && SetEvent(m_event.Get());
+    return raised;
 }
 
 void RaisedCloseRequest::Lift()
 {
-    if (m_event.IsValid())
-        ResetEvent(m_event.Get());
-    m_event.Close();
+    m_set.push_back(m_folder);
+    for (HANDLE request : m_set) {
+        if (request) {
+            ResetEvent(request);
+            CloseHandle(request);
+        }
+    }
+    m_set.clear();
+    m_names.clear();
+    m_folder = nullptr;
+}
+
+std::vector<FolderProgram> FolderPrograms(const char* folder)
+{
+    std::vector<FolderProgram> found;
+    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.IsValid())
+        return found;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId())
+            continue;
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process)
+            continue;
+        char image[MAX_PATH * 2] = "";
+        DWORD size = sizeof(image);
+        const char* slash = QueryFullProcessImageNameA(process, 0, image, &size) ? FindLastCharOf(image, "\\") : nullptr;
+        if (slash && SameName(std::string(image, static_cast<size_t>(slash - image)).c_str(), folder)) {
+            FolderProgram program = {process, entry.th32ProcessID, "", image};
+            ProcessUserSid(process, &program.sid);
+            found.push_back(program);
+        } else {
+            CloseHandle(process);
+        }
+    }
+    return found;
+}
+
+bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs)
+{
+    RaisedCloseRequest request;
+    request.Raise(folder);
+    const DWORD start = GetTickCount();
+    bool allEnded = true;
+    for (const FolderProgram& program : FolderPrograms(folder)) {
+        const char* file = FindLastCharOf(program.image.c_str(), "\\");
+        const DWORD spent = GetTickCount() - start;
+        if (file && SameName(file + 1, kMonitorExe) &&
+            WaitForSingleObject(program.process, spent < timeoutMs ? timeoutMs - spent : 0) != WAIT_OBJECT_0)
+            allEnded = false;
+        CloseHandle(program.process);
+    }
+    return allEnded;
 }

@@ -1,46 +1,87 @@
-// The close request that reaches the monitors of one install folder in every session: a
-// manual-reset event in the global namespace, named after the folder of the monitor's
-// program. Each running monitor (and the kit's windows) waits on it; an installer that is
-// about to replace or remove the folder's files raises it until the files are done. The instance table
-// cannot serve here: each session has its own, and an installer run by a deployment agent
-// sees only its own session's.
+// The close request that reaches the programs of one install folder (the monitors) in every
+// session. An installer that is about to replace or remove the folder's files raises it
+// until the files are done, and waits for the programs to end. The instance table cannot
+// serve here: each session has its own, and an installer run by a deployment agent sees
+// only its own session's.
+//
+// Names in the global namespace are shared by every session and are no secret: another
+// user may make one first, set, or with an access list that refuses its user, or as an
+// object of another type. So a request is honoured only when one of the accounts it
+// belongs to made it (CUserObjects, OwnedBySystem), and there are three:
+// - the user's: "Global\ZetV3Close.<hash>.<SID>", made by the user's first program of the
+//   folder, for the user, LocalSystem and the Administrators; each program watches it;
+// - a program's own, ".<process id>" added, which a program watches instead when another
+//   account made its user's first;
+// - the folder's: "Global\ZetV3Close.<hash>", made by the installer as it raises the
+//   request and honoured when LocalSystem or the Administrators own it: a program that
+//   starts while it is raised closes at once. Programs of earlier versions made and
+//   watched this one.
 #pragma once
 
 #include <windows.h>
 
-#include "scoped.h"
+#include <string>
+#include <vector>
 
-// "Global\ZetV3Close.<8 hex digits>": a hash of the folder's full path in upper case,
-// without a trailing backslash. false when the buffer is too small.
-bool CloseRequestName(const char* folder, char* name, size_t size);
+// The close request of the folder's programs of the user `sid` ("Global\ZetV3Close.<8 hex
+// digits>.<sid>"), or with a process id `pid`, of that one program (".<pid>" added); with a
+// null sid, the folder's request ("Global\ZetV3Close.<8 hex digits>"). The digits are the
+// NameHash of the folder's full path without a trailing backslash. false when the buffer
+// is too small.
+bool CloseRequestName(const char* folder, const char* sid, DWORD pid, char* name, size_t size);
 
-// What a monitor holds while it watches: the event and its registered wait.
+// What a program holds while it watches: the event and its registered wait.
 struct CloseRequestWatch {
     HANDLE hEvent = nullptr;
     HANDLE hWait = nullptr;
 };
 
-// Opens (or creates) the event of the folder of this program and has WM_CLOSE posted to
-// `window` once it is set. The event lets every account wait on it and only the system and
-// administrators set it. false when it cannot be watched (the monitor then runs without).
+// Has WM_CLOSE posted to `window` once the close request of this program's folder is set:
+// the user's, made (or opened) now, or, when another account made that one first, this
+// process's own; and at once when the folder's request is raised already. false when no
+// request can be watched (the program then runs without).
 bool WatchCloseRequest(HWND window, CloseRequestWatch* watch);
 // Stops watching and closes the handles; waits for a callback that runs. Safe to repeat.
 void StopWatchingCloseRequest(CloseRequestWatch* watch);
 
-// The close request of one folder, raised by an installer: set, and made when no monitor of
-// the folder made it yet, so that a monitor that is still starting finds it set and closes
-// too. It stays raised until Lift, or the end of the object's scope; then monitors started
-// from then on run again. Which processes are left running is the installer's to find out:
-// a request that cannot be raised does not mean that none runs.
+// The close request of one folder as an installer raises it: the folder's request made (or
+// opened) and set, and the requests of the folder's running programs (their users' and
+// their own) set, never made. It stays raised until Lift, or the end of the object's
+// scope; programs started from then on run again. Which programs are left running is the
+// installer's to find out: a request that cannot be raised or set does not mean that none
+// runs.
 class RaisedCloseRequest {
 public:
+    RaisedCloseRequest() = default;
     ~RaisedCloseRequest() { Lift(); }
+    RaisedCloseRequest(const RaisedCloseRequest&) = delete;
+    RaisedCloseRequest& operator=(const RaisedCloseRequest&) = delete;
 
-    // Raises the request of the monitors whose program lies in `folder` (full path, no
-    // trailing backslash), in every session; again when called again. false when it cannot.
+    // Raises the request of the programs of `folder` (full path, no trailing backslash),
+    // in every session; again, for programs started meanwhile, when called again. false
+    // when the folder's request cannot be made or set.
     bool Raise(const char* folder);
     void Lift();
 
 private:
-    ScopedHandle m_event;
+    HANDLE m_folder = nullptr;
+    std::vector<std::string> m_names; // of the programs' requests that are set
+    std::vector<HANDLE> m_set;
 };
+
+// A running program whose file lies in a folder: opened for waiting, with its user's SID
+// ("" when it cannot be read).
+struct FolderProgram {
+    HANDLE process;
+    DWORD pid;
+    std::string sid;
+    std::string image;
+};
+// The running programs, this one apart, whose file lies in `folder`. The caller closes
+// their handles.
+std::vector<FolderProgram> FolderPrograms(const char* folder);
+
+// Raises the close request of `folder` and waits up to `timeoutMs` for its monitors
+// (zettray.exe) to end, whether or not the request could be raised. true when none is left
+// running.
+bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs);

@@ -4,6 +4,7 @@
 
 #include "instance_check.h" // MONITOR_WINDOW_CLASS
 #include "scoped.h"
+#include "strutil.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ bool KeyMatches(const Layout& layout, const BYTE* record, const char* key)
     char stored[KEY_CHARS_LONG + sizeof(WORD) + 1];
     memcpy(stored, record, layout.keyArea);
     stored[layout.keyArea] = '\0';
-    return lstrcmpiA(stored, key) == 0;
+    return SameName(stored, key) != 0;
 }
 
 // A slot's window counts as a running copy when it exists; a monitor's slot must also

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "name_hash.h"
 #include "printer.h" // IsWinNT
 #include "shared_access.h"
 #include "strutil.h"
@@ -15,14 +16,6 @@ bool g_lockWaitTimedOut = false;
 
 // The hash's digits, with "~" before them and the suffix after them.
 constexpr size_t kHashedTail = 1 + 8 + sizeof(TABLE_LOCK_SUFFIX) - 1;
-
-DWORD NameHash(const char* text)
-{
-    DWORD hash = 2166136261u; // FNV-1a
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
-        hash = (hash ^ *p) * 16777619u;
-    return hash;
-}
 
 // How often a waiter looks whether a message was sent to its windows.
 constexpr DWORD kSentMessageCheckMs = 50;
@@ -63,7 +56,7 @@ bool TableLockName(const char* mapName, char (&out)[MAX_PATH])
     // table's name and tells long names apart by the hash of the whole.
     char hashed[MAX_PATH];
     const int kept = static_cast<int>(sizeof(out) - 1 - kHashedTail);
-    SafeFormat(hashed, sizeof(hashed), "%.*s~%08lx%s", kept, mapName, static_cast<unsigned long>(NameHash(mapName)),
+    SafeFormat(hashed, sizeof(hashed), "%.*s~%08lx%s", kept, mapName, ExactNameHash(mapName),
                TABLE_LOCK_SUFFIX);
     return SafeCopy(out, hashed) != 0;
 }

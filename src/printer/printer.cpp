@@ -35,8 +35,9 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
     if (!wide)
         return result;
     SetLastError(ERROR_SUCCESS);
-    int converted = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS, printerName, -1,
-                                        wide, static_cast<int>(chars));
+    // No flag but MB_ERR_INVALID_CHARS (precomposed characters are the default): UTF-8, a
+    // system code page too, refuses every other flag.
+    int converted = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, printerName, -1, wide, static_cast<int>(chars));
     if (converted != 0 && GetLastError() != ERROR_NO_UNICODE_TRANSLATION) {
         PRINTER_DEFAULTSW wideDefaults;
         memset(&wideDefaults, 0, sizeof(wideDefaults));
@@ -94,7 +95,7 @@ int FindPort(const BYTE* block, DWORD count, const char* portName)
 {
     const PORT_INFO_1A* ports = reinterpret_cast<const PORT_INFO_1A*>(block);
     for (DWORD i = 0; i < count; ++i) {
-        if (ports[i].pName && lstrcmpiA(ports[i].pName, portName) == 0)
+        if (ports[i].pName && SameName(ports[i].pName, portName))
             return PORT_LISTED;
     }
     return PORT_GONE;
@@ -155,7 +156,7 @@ int IsUnfitPrinterImage(const char* printerName)
             // The name as an ANSI call reports it: default and best-fit characters included.
             char image[ZT_TEXT];
             found = WideCharToMultiByte(CP_ACP, 0, wide, -1, image, sizeof(image), nullptr, nullptr) > 0 &&
-                    lstrcmpiA(image, printerName) == 0;
+                    SameName(image, printerName);
         }
     }
     HeapFree(GetProcessHeap(), 0, block);

@@ -39,7 +39,7 @@ const char* AttachedFilePath(char* data)
 bool AttachesFile(char* data, const char* path)
 {
     const char* attached = AttachedFilePath(data);
-    return attached && lstrcmpiA(attached, path) == 0;
+    return attached && SameName(attached, path);
 }
 
 } // namespace

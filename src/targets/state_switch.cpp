@@ -2,20 +2,19 @@
 // Preferences read them.
 #include <windows.h>
 
+#include "reg_read.h"
 #include "scoped.h"
 #include "targets.h"
 
 namespace {
 
-// 1 when the value was read (4 bytes at most) into *value.
+// 1 when the switch was read into *value (a REG_DWORD, or the text "0" or "1").
 bool ReadDword(HKEY root, const char* path, const char* name, DWORD* value)
 {
     ScopedRegKey key;
-    DWORD size = sizeof(*value);
     *value = 0;
     return path[0] && RegOpenKeyExA(root, path, 0, KEY_READ, key.Put()) == ERROR_SUCCESS &&
-           RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
-               ERROR_SUCCESS;
+           QuerySwitch(key.Get(), name, value);
 }
 
 } // namespace

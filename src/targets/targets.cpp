@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include <sddl.h>
-
 #include <string>
 #include <vector>
 
@@ -11,6 +9,7 @@
 #include "printer.h"
 #include "reg_read.h"
 #include "scoped.h"
+#include "shared_access.h"
 #include "strutil.h"
 #include "table_lock.h"
 #include "trace.h"
@@ -341,7 +340,7 @@ int FindTargetReg(const char* key, int portList, char* outPath)
                 continue;
             read = ReadName(target.Get(), name);
         }
-        if (read == NAME_OK && lstrcmpiA(name, TextOrEmpty(key)) == 0) {
+        if (read == NAME_OK && SameName(name, TextOrEmpty(key))) {
             char path[ZT_TEXT];
             if (!SafeFormat(path, sizeof(path), "%s\\%s", listPath, subkey.c_str()))
                 continue;
@@ -382,25 +381,21 @@ int AddTargetReg(const char* printerName, const char* portName, const char* mode
 
 HANDLE CreateTargetStoreLock()
 {
-    char name[MAX_PATH];
     if (!IsWinNT())
         return CreateSharedLock(TARGET_STORE_LOCK_NAME);
-    // The store belongs to the user: one lock for all the user's sessions.
-    ScopedHandle token;
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
-        return nullptr;
-    token.Reset(raw);
-    BYTE buffer[256];
-    DWORD size = 0;
-    if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size))
-        return nullptr;
-    char* sid = nullptr;
-    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid))
-        return nullptr;
-    int fits = SafeFormat(name, sizeof(name), "Global\\%s.%s", TARGET_STORE_LOCK_NAME, sid);
-    LocalFree(sid);
-    return fits ? CreateSharedLock(name) : nullptr;
+    // The store belongs to the user: one lock for all the user's sessions. When another
+    // account made that name first (held, refusing the user, or of another type), the lock
+    // of the user's own session serves instead.
+    const CUserObjects user;
+    char name[MAX_PATH];
+    for (const char* space : {"Global", "Local"}) {
+        if (!SafeFormat(name, sizeof(name), "%s\\%s.%s", space, TARGET_STORE_LOCK_NAME, user.Sid().c_str()))
+            return nullptr;
+        if (HANDLE lock = user.Open(CUserObjects::Mutex, name, LOCK_ACCESS, false))
+            return lock;
+        TraceStr("CreateTargetStoreLock : not the user's", name);
+    }
+    return nullptr;
 }
 
 int CreateTargetReg(const char* key, int portList, char* outPath)

@@ -22,8 +22,10 @@
 
 #include <windows.h>
 
-// The store's lock: "Global\ZetV3TargetStore.<the user's SID>" (without the namespace and
-// the SID where the system has neither).
+// The store's lock: "Global\ZetV3TargetStore.<the user's SID>", the user's object (see
+// CUserObjects: only the user and LocalSystem reach it); "Local\..." of the same name when
+// another account made the global one first; "ZetV3TargetStore" where the system has
+// neither namespaces nor SIDs.
 #define TARGET_STORE_LOCK_NAME "ZetV3TargetStore"
 
 #define TARGET_PRINTER_LIST "software\\ORVEL\\ZET3\\ZETData\\OVLTarget"
@@ -82,7 +84,7 @@ int AddTargetReg(const char* printerName, const char* portName, const char* mode
 // "Name" is written.
 int CreateTargetReg(const char* key, int portList, char* outPath);
 
-// Creates or opens the store's lock. Null when it can't be made.
+// Creates or opens the store's lock. Null when it can't be made or is another account's.
 HANDLE CreateTargetStoreLock();
 
 // Removes stale targets. A printer-list target is stale when its "Name" is missing, empty

@@ -46,14 +46,12 @@ int MenuKeyPath(char* out, size_t size, const char* driverName)
     return SafeFormat(out, size, "%s%s%s", DRIVER_KEY_PREFIX, driverName, kMenuSubkey);
 }
 
-// Upper-cases the single-byte characters; a double-byte character stays as it is.
+// Upper-cases the ASCII letters; a character of several bytes stays as it is.
 void UpperCase(char* text)
 {
-    for (; *text; ++text) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*text)) && text[1])
-            ++text;
-        else
-            *text = static_cast<char>(toupper(static_cast<unsigned char>(*text)));
+    for (char* p = text; *p; p = const_cast<char*>(NextChar(p))) {
+        if (*p >= 'a' && *p <= 'z')
+            *p = static_cast<char>(*p - 'a' + 'A');
     }
 }
 
@@ -92,22 +90,55 @@ static_assert(sizeof(CAuxMenuItem::AccessName) == sizeof(MSAAMENUINFO) &&
                   offsetof(CAuxMenuItem::AccessName, text) == offsetof(MSAAMENUINFO, pszWText),
               "the item data starts as screen readers read it");
 
-// The access key of a tool item: the first letter or digit of its text that no earlier
-// item took (`taken` holds the keys taken, in upper case). Its offset, or -1.
+// A letter or digit that can be an access key, in upper case; 0 for another character.
+char AccessKeyOf(char c)
+{
+    unsigned char u = static_cast<unsigned char>(c);
+    return (u < 0x80 && isalnum(u)) ? static_cast<char>(toupper(u)) : 0;
+}
+
+void TakeKey(char key, char* taken, size_t takenSize)
+{
+    size_t used = strlen(taken);
+    if (used + 1 < takenSize) {
+        taken[used] = key;
+        taken[used + 1] = '\0';
+    }
+}
+
+// The access keys that the menu's own items (the resource library's) hold, into `taken`:
+// the character after a '&' that does not double one. The system gives such a key to its
+// item before the menu asks for the tools' keys.
+void TakeMenuAccessKeys(HMENU popup, char* taken, size_t takenSize)
+{
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+        char text[ZT_TEXT] = "";
+        if (GetMenuStringA(popup, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION) <= 0)
+            continue;
+        for (const char* p = text; *p; p = NextChar(p)) {
+            if (*p != '&')
+                continue;
+            if (p[1] == '&') {
+                ++p; // "&&" shows one '&'
+                continue;
+            }
+            if (char key = AccessKeyOf(p[1]))
+                TakeKey(key, taken, takenSize);
+            break;
+        }
+    }
+}
+
+// The access key of a tool item: the first letter or digit of its text that neither the
+// menu's own items nor an earlier tool took (`taken` holds the keys taken, in upper case).
+// Its offset, or -1.
 int ChooseAccessKey(const char* text, char* taken, size_t takenSize)
 {
-    for (const char* p = text; *p; p = CharNextA(p)) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c >= 0x80 || !isalnum(c))
+    for (const char* p = text; *p; p = NextChar(p)) {
+        char key = AccessKeyOf(*p);
+        if (!key || strchr(taken, key))
             continue;
-        char key = static_cast<char>(toupper(c));
-        if (strchr(taken, key))
-            continue;
-        size_t used = strlen(taken);
-        if (used + 1 < takenSize) {
-            taken[used] = key;
-            taken[used + 1] = '\0';
-        }
+        TakeKey(key, taken, takenSize);
         return static_cast<int>(p - text);
     }
     return -1;
@@ -285,7 +316,9 @@ int CMainFrame::BuildAuxMenu(HMENU popup)
 
     int visible = 0;
     int nextSeparator = 0;
-    char takenKeys[AUX_ITEM_COUNT + 1] = "";
+    // Letters and digits: at most 36 keys are ever taken.
+    char takenKeys[64] = "";
+    TakeMenuAccessKeys(popup, takenKeys, sizeof(takenKeys));
     for (int slot = 0; slot < m_nAuxItemCount; ++slot) {
         UINT command = ID_AUX_FIRST + slot;
         char name[16];

@@ -90,7 +90,7 @@ int CMainFrame::SetTrayIcon(int index, int add)
     m_nid.cbSize = TRAY_RECORD_SIZE;
     m_nid.hWnd = m_hWnd;
     m_nid.uID = 0;
-    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | TrayTipFlags();
     m_nid.uCallbackMessage = WM_TRAYNOTIFY;
     // At the shell's small-icon size, which follows the display scale: of an icon with
     // several sizes, the image made for it is taken.
@@ -124,9 +124,21 @@ void CMainFrame::SetTrayVersion()
         version.uVersion = wanted;
         if (m_pfnNotifyIcon(NIM_SETVERSION, &version)) {
             m_uTrayVersion = wanted;
-            return;
+            break;
         }
     }
+    // The icon was added before its version was known: at version 4 its tooltip shows only
+    // once a record asks for it.
+    const UINT tipFlags = TrayTipFlags();
+    if ((m_nid.uFlags & (NIF_TIP | NIF_SHOWTIP)) != tipFlags) {
+        m_nid.uFlags = (m_nid.uFlags & ~static_cast<UINT>(NIF_TIP | NIF_SHOWTIP)) | tipFlags;
+        m_pfnNotifyIcon(NIM_MODIFY, &m_nid);
+    }
+}
+
+UINT CMainFrame::TrayTipFlags() const
+{
+    return m_uTrayVersion >= NOTIFYICON_VERSION_4 ? NIF_TIP | NIF_SHOWTIP : NIF_TIP;
 }
 
 BOOL CMainFrame::AddTrayIconWithRetry()

@@ -107,7 +107,7 @@ void CMainFrame::ApplyPrinterState()
             else {
                 // The tooltip alone.
                 NOTIFYICONDATAA tip = m_nid;
-                tip.uFlags = NIF_TIP;
+                tip.uFlags = TrayTipFlags();
                 ComposeTrayTip(tip.szTip, sizeof(tip.szTip));
                 SafeCopy(m_nid.szTip, tip.szTip);
                 m_pfnNotifyIcon(NIM_MODIFY, &tip);

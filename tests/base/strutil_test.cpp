@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include <windows.h>
+
 #include "strutil.h"
 
 namespace {
@@ -65,6 +67,11 @@ TEST(SafeCopyEllipsis, CutsOnACharacterBoundaryWithDots)
         {932, 9, "1234567\x95", 1, "1234567\x95"}, // a lead byte at the end counts alone
         {1252, 3, "abcd", 0, ".."},
         {1252, 4, nullptr, 1, ""},
+        // UTF-8: a character is its whole sequence of 2, 3 or 4 bytes.
+        {65001, 8, "a\xc3\xbc\xc3\xbc\xc3\xbc\xc3\xbc", 0, "a\xc3\xbc..."},
+        {65001, 8, "\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac", 0, "\xe2\x82\xac..."},
+        {65001, 8, "a\xf0\x9f\x96\xa8\xf0\x9f\x96\xa8", 0, "a..."},
+        {65001, 8, "abc\xc3" "d\xc3\xbc\xc3\xbc", 0, "abc\xc3..."}, // a lead byte without its sequence
     };
     for (const Row& row : rows) {
         char buf[8 + 4];
@@ -100,21 +107,63 @@ TEST(CharScans, SecondByteOfADoubleByteCharacterIsNoSeparator)
     }
 }
 
-TEST(SameTextNoCase, FoldsOnlyASCIILettersOfWholeCharacters)
+// Under the test run's code page, 1252; the double-byte rows are in the 932 program.
+TEST(SameName, FoldsTheCaseOfEveryLetterAsTheSpoolerDoes)
 {
-    // "\x83\x41" and "\x83\x61" are two characters of 932; in 1252 they end in "A" and "a".
+    ASSERT_EQ(1252u, GetACP());
     struct Row {
-        unsigned codePage;
         const char *a, *b;
         int same;
     } const rows[] = {
-        {932, "Laser \x83\x41", "LASER \x83\x41", 1},
-        {932, "\x83\x41", "\x83\x61", 0},
-        {1252, "\x83\x41", "\x83\x61", 1},
-        {932, "\x83\x41", "\x83\x41" "b", 0},
+        {"Laser A", "LASER a", 1},
+        {"B\xfcro", "B\xdcRO", 1},
+        {"Caf\xe9", "Cafe", 0},
+        {"co-op", "coop", 0},
+        {"Laser", "Laser ", 0},
+        {nullptr, "", 1},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(row.same, SameTextNoCase(row.a, row.b, row.codePage)) << row.codePage << " row " << (&row - rows);
+        EXPECT_EQ(row.same, SameName(row.a, row.b)) << (row.a ? row.a : "(null)") << " / " << row.b;
+}
+
+// Windows' converter refuses, for UTF-8, every flag but WC_ERR_INVALID_CHARS and a report
+// of the default character; Wine's takes them.
+int WINAPI WindowsWideToMultiByte(UINT codePage, DWORD flags, const WCHAR* text, int count, char* out, int size,
+                                  const char* defaultChar, BOOL* usedDefault)
+{
+    if (codePage == CP_UTF8 && (flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS))) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    if (codePage == CP_UTF8 && (defaultChar || usedDefault)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return WideCharToMultiByte(codePage, flags, text, count, out, size, defaultChar, usedDefault);
+}
+
+TEST(WideFitsCodePage, ARoundTripWithoutDefaultOrBestFitCharacters)
+{
+    struct Row {
+        unsigned codePage;
+        const wchar_t* text;
+        int count;
+        int fits;
+    } const rows[] = {
+        {65001, L"B\x00fcro \x30bd", -1, 1},
+        {65001, L"a\xd800z", -1, 0}, // a lone surrogate
+        {65001, L"a\xd800z", 1, 1},
+        {1252, L"B\x00fcro", -1, 1},
+        {1252, L"\xff02", -1, 0}, // a quote mark by best fit only
+        {1252, L"Drukarka ksi\x0119gowo\x015b\x0107", -1, 0},
+        {932, L"\x30bd\x8868", -1, 1},
+        {932, L"\x00fc", -1, 0},
+        {932, nullptr, -1, 1},
+    };
+    g_pfnWideToMultiByte = WindowsWideToMultiByte;
+    for (const Row& row : rows)
+        EXPECT_EQ(row.fits, WideFitsCodePage(row.text, row.count, row.codePage)) << row.codePage << " row " << (&row - rows);
+    g_pfnWideToMultiByte = WideCharToMultiByte;
 }
 
 TEST(SafeFormat, BoundedAndTerminated)

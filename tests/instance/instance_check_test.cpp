@@ -13,6 +13,7 @@
 #include "instance_check.h"
 #include "instance_testutil.h"
 #include "scoped.h"
+#include "shared_access.h"
 #include "table_lock.h"
 
 namespace {
@@ -162,13 +163,26 @@ TEST(SharedAccess, TableAndLockAllowLocalSystemThenEveryone)
     EXPECT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
     ScopedHandle lock(CreateTableLock(name.c_str()));
     ASSERT_TRUE(lock.IsValid());
+    // A user's objects: the user, LocalSystem, the Administrators where asked, and for the
+    // owner no more than that.
+    const CUserObjects user;
+    ScopedHandle userLock(user.Open(CUserObjects::Mutex, (name + ".user").c_str(), LOCK_ACCESS, false));
+    ScopedHandle userEvent(user.Open(CUserObjects::Event, (name + ".event").c_str(), SYNCHRONIZE, true));
+    ASSERT_TRUE(userLock.IsValid() && userEvent.IsValid());
 
+    const std::string sid = user.Sid();
     struct {
         HANDLE object;
         DWORD mask;
-    } rows[] = {{mapping.Get(), 0xF003F}, {lock.Get(), SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL}};
+        std::vector<std::string> sids;
+    } rows[] = {
+        {mapping.Get(), 0xF003F, {"S-1-5-18", "S-1-1-0"}},
+        {lock.Get(), SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL, {"S-1-5-18", "S-1-1-0"}},
+        {userLock.Get(), USER_OBJECT_ACCESS, {sid, "S-1-5-18", "S-1-3-4"}},
+        {userEvent.Get(), USER_OBJECT_ACCESS, {sid, "S-1-5-18", "S-1-5-32-544", "S-1-3-4"}},
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.mask);
+        SCOPED_TRACE(row.sids.front() + " ...");
         PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR sd = nullptr;
         ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetSecurityInfo(row.object, SE_KERNEL_OBJECT,
@@ -176,16 +190,15 @@ TEST(SharedAccess, TableAndLockAllowLocalSystemThenEveryone)
                                                                      &dacl, nullptr, &sd));
         ASSERT_NE(nullptr, dacl);
         EXPECT_EQ(ACL_REVISION, dacl->AclRevision);
-        ASSERT_EQ(2, dacl->AceCount);
-        const char* sids[] = {"S-1-5-18", "S-1-1-0"};
-        for (DWORD i = 0; i < 2; ++i) {
+        ASSERT_EQ(row.sids.size(), dacl->AceCount);
+        for (DWORD i = 0; i < dacl->AceCount; ++i) {
             ACCESS_ALLOWED_ACE* ace = nullptr;
             ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
             EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
             EXPECT_EQ(row.mask, ace->Mask);
             char* text = nullptr;
             ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &text));
-            EXPECT_STREQ(sids[i], text);
+            EXPECT_EQ(row.sids[i], text);
             LocalFree(text);
         }
         LocalFree(sd);

@@ -8,6 +8,7 @@
 
 #include "initinstance.h"
 #include "mainframe.h"
+#include "strutil.h"
 #include "testsupport.h"
 #include "zetsetup_fixture.h"
 
@@ -60,6 +61,24 @@ TEST(CodePage932, PrinterInAFolderEndingInABackslashByteInstallsStartsAndShows)
     r = setup.Uninstall();
     EXPECT_EQ(0u, r.code) << r.output;
     zt::ExpectNothingLeft(setup);
+}
+
+// Names compare as the spooler compares them, by whole characters: "\x83\x41" and "\x83\x61"
+// are two characters of 932 (in 1252 they end in "A" and "a").
+TEST(CodePage932, NamesCompareByWholeCharacters)
+{
+    ASSERT_EQ(932u, GetACP()) << "the test run's Japanese locale is missing";
+    struct Row {
+        const char *a, *b;
+        int same;
+    } const rows[] = {
+        {"Laser \x83\x41", "LASER \x83\x41", 1},
+        {"\x83\x41", "\x83\x61", 0},
+        {"\x83\x41", "\x83\x41" "b", 0},
+        {kJapaneseName, kJapaneseName, 1},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.same, SameName(row.a, row.b)) << "row " << (&row - rows);
 }
 
 } // namespace

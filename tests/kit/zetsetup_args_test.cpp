@@ -145,24 +145,35 @@ TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
 
 TEST(SetupArgs, NamesAreReadInTheSystemCodePage)
 {
-    // "\x83\x5c" is one character of 932 whose second byte is a backslash.
+    // The whole wide command line (program first), and the arguments that the C runtime made
+    // of its ANSI form. "\x83\x5c" is one character of 932 whose second byte is a backslash.
     struct Case {
         unsigned codePage;
-        std::wstring wide;
-        std::string ansi;
+        std::wstring line;
+        std::vector<std::string> args;
         const char* expected; // part of the message; "" when taken
     } const cases[] = {
-        {1252, L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440 1", "??????? 1", "code page"},
-        {1252, L"Drukarka ksi\x0119gowo\x015b\x0107", "Drukarka ksiegowosc", "code page"},
-        {932, L"\x30bd\x30d5\x30c8", "\x83\x5c\x83\x74\x83\x67", ""},
-        {932, L"\x30bd\\", "\x83\x5c\\", "character '\\'"},
+        {1252, L"zetsetup install --printer \"\x041f\x0440\x0438\x043d\x0442\x0435\x0440 1\"",
+         {"install", "--printer", "??????? 1"}, "--printer holds characters that the ANSI code page"},
+        {1252, L"zetsetup install --printer \"Drukarka ksi\x0119gowo\x015b\x0107\"",
+         {"install", "--printer", "Drukarka ksiegowosc"}, "--printer holds"},
+        {932, L"zetsetup install --printer \x30bd\x30d5\x30c8", {"install", "--printer", "\x83\x5c\x83\x74\x83\x67"}, ""},
+        {932, L"zetsetup install --printer \x30bd\\", {"install", "--printer", "\x83\x5c\\"}, "character '\\'"},
+        {65001, L"zetsetup install --printer B\x00fcro", {"install", "--printer", "B\xc3\xbcro"}, ""},
+        // A fullwidth quote mark is a quote mark in the ANSI line (1252's best fit): one value
+        // in wide characters, an injected option in ANSI.
+        {1252, L"zetsetup install --printer \"Laser\xff02 --map-file \xff02" L"Evil\"",
+         {"install", "--printer", "Laser", "--map-file", "Evil"}, "--printer holds"},
+        // Splits that differ although every character fits.
+        {1252, L"zetsetup install --printer \"a b\"", {"install", "--printer", "a", "b"}, "other arguments"},
+        {1252, L"zetsetup install --printer a", {"install", "--printer", "b"}, "other arguments"},
+        {1252, L"\"C:\\K\x0131t\\zetsetup.exe\" status", {"status"}, "the command line holds"},
     };
     for (const Case& c : cases) {
-        const std::vector<std::wstring> wide = {L"install", L"--printer", c.wide};
         SetupOptions o;
         std::string error;
-        EXPECT_EQ(!*c.expected, ParseSetupArgs({"install", "--printer", c.ansi}, &o, &error, &wide, c.codePage)) << error;
-        EXPECT_NE(std::string::npos, error.find(c.expected)) << c.ansi << " gave: " << error;
+        EXPECT_EQ(!*c.expected, ParseSetupArgs(c.args, &o, &error, c.line.c_str(), c.codePage)) << error;
+        EXPECT_NE(std::string::npos, error.find(c.expected)) << c.args.back() << " gave: " << error;
     }
 }
 
@@ -181,6 +192,11 @@ TEST(SetupPlan, ParamFileNameIgnoresCaseAndTellsPrintersApart)
     const std::string name = ParamFileName("Laser A");
     EXPECT_EQ(name, ParamFileName("LASER a"));
     EXPECT_NE(name, ParamFileName("Laser B"));
+    // Every letter's case, as the spooler compares names (the test run's code page is 1252);
+    // earlier versions upper-cased the ASCII letters only.
+    EXPECT_EQ(ParamFileName("B\xfcro"), ParamFileName("B\xdcRO"));
+    EXPECT_NE(ParamFileName("B\xfcro"), EarlierParamFileName("B\xfcro"));
+    EXPECT_EQ(name, EarlierParamFileName("Laser A"));
     ASSERT_EQ(14u, name.size()) << name;
     EXPECT_EQ(0u, name.find("zt"));
     EXPECT_EQ(".prm", name.substr(10));

@@ -203,6 +203,36 @@ TEST(Setup, PrintersOfOneNameHashKeepParameterFilesOfTheirOwn)
     zt::ExpectNothingLeft(second);
 }
 
+// An earlier version named the parameter file of "Büro" after the hash of "BüRO" (it
+// upper-cased ASCII letters only), and an earlier one still kept no name in its record:
+// installing again keeps that file, and uninstalling removes it.
+TEST(Setup, ParameterFileOfAnEarlierVersionIsFoundAgain)
+{
+    SetupInstallation setup(zt::UniqueName("B\xfcro"));
+    ASSERT_EQ(0u, setup.Install("--no-start").code);
+    const std::string earlier = setup.DirFile(EarlierParamFileName(setup.Printer()).c_str());
+    ASSERT_NE(setup.ParamFile(), earlier);
+    const std::string runData = "\"" + setup.DirFile("zettray.exe") + "\" /EF \"HKCU\" /A \"" + earlier + "\"";
+    auto asAnEarlierVersionLeftIt = [&] {
+        ASSERT_TRUE(MoveFileExA(setup.ParamFile().c_str(), earlier.c_str(), MOVEFILE_REPLACE_EXISTING));
+        ASSERT_TRUE(zt::SetString(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str(), runData));
+        ASSERT_TRUE(zt::DeleteValue(HKEY_LOCAL_MACHINE, setup.SetupRecordKey(), "ParamFile"));
+    };
+    asAnEarlierVersionLeftIt();
+
+    SetupResult r = setup.Install("--no-start");
+    ASSERT_EQ(0u, r.code) << r.output;
+    EXPECT_EQ(runData, RegText(HKEY_CURRENT_USER, RUN_KEY_PATH, setup.Printer().c_str()));
+    EXPECT_FALSE(zt::FileExists(setup.ParamFile())) << "one file for the printer";
+
+    ASSERT_TRUE(zt::FileExists(earlier));
+    ASSERT_TRUE(CopyFileA(earlier.c_str(), setup.ParamFile().c_str(), FALSE));
+    asAnEarlierVersionLeftIt();
+    r = setup.Uninstall();
+    EXPECT_EQ(0u, r.code) << r.output;
+    zt::ExpectNothingLeft(setup);
+}
+
 TEST(Setup, KeepsThePrinterAndDriverItDidNotAdd)
 {
     zt::TestPrinter existing;

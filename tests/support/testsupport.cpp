@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <winspool.h>
 
 #include "trace.h"
@@ -794,6 +795,54 @@ std::vector<std::string> ReadLines(const std::string& path)
         start = end + 1;
     }
     return lines;
+}
+
+const char kOtherUserSid[] = "S-1-5-21-1-2-3-1001";
+
+ForeignObject::ForeignObject(const std::string& name, Kind kind, const std::string& refusedSid)
+{
+    const std::string sddl = std::string("O:") + kOtherUserSid + "D:" +
+                             (refusedSid.empty() ? "" : "(D;;GA;;;" + refusedSid + ")") + "(A;;GA;;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    bool existed = false;
+    if (kind == HeldMutex) {
+        // Made and held by a thread of its own, as another process would hold it.
+        m_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        m_holder = std::thread([&, made] {
+            HANDLE mutex = CreateMutexA(&attributes, TRUE, name.c_str());
+            existed = GetLastError() == ERROR_ALREADY_EXISTS;
+            m_object = mutex;
+            ::SetEvent(made);
+            WaitForSingleObject(m_release, INFINITE);
+            if (mutex)
+                ReleaseMutex(mutex);
+        });
+        WaitForSingleObject(made, INFINITE);
+        CloseHandle(made);
+    } else {
+        m_object = kind == OtherType ? CreateSemaphoreA(&attributes, 1, 1, name.c_str())
+                                     : CreateEventA(&attributes, TRUE, kind == SetEvent, name.c_str());
+        existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+    LocalFree(descriptor);
+    if (m_object && existed)
+        ADD_FAILURE() << name << " existed already";
+}
+
+ForeignObject::~ForeignObject()
+{
+    if (m_holder.joinable()) {
+        ::SetEvent(m_release);
+        m_holder.join();
+    }
+    if (m_release)
+        CloseHandle(m_release);
+    if (m_object)
+        CloseHandle(m_object);
 }
 
 } // namespace zt

@@ -8,6 +8,7 @@
 
 #include "driverkit.h"
 #include "scoped.h"
+#include "shared_access.h"
 #include "store_fixture.h"
 #include "strutil.h"
 #include "targets.h"
@@ -193,6 +194,33 @@ TEST_F(TargetStoreTest, CreationWaitsForTheStoreLockAndSweepsOnlyUnderIt)
         for (const std::string& line : trace.Take())
             timedOut = timedOut || line == "LockTable : not taken, going on without it : 258";
         EXPECT_EQ(row.timedOut, timedOut);
+    }
+}
+
+// Names of the user's store lock that another account made first: the monitor never waits
+// for another account's object, nor goes without a lock because of it.
+TEST(SharedAccess, SquattedStoreLockIsNeitherHeldNorRefused)
+{
+    const std::string sid = CUserObjects().Sid();
+    ASSERT_FALSE(sid.empty());
+    const std::string name = std::string("Global\\" TARGET_STORE_LOCK_NAME ".") + sid;
+    const struct {
+        const char* what;
+        zt::ForeignObject::Kind kind;
+        bool refusing;
+    } rows[] = {
+        {"held by another account", zt::ForeignObject::HeldMutex, false},
+        {"refusing its user", zt::ForeignObject::HeldMutex, true},
+        {"of another type", zt::ForeignObject::OtherType, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        zt::ForeignObject squat(name, row.kind, row.refusing ? sid : "");
+        ASSERT_TRUE(squat.Ok());
+        ScopedHandle lock(CreateTargetStoreLock());
+        ASSERT_TRUE(lock.IsValid());
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(lock.Get(), 0));
+        ReleaseMutex(lock.Get());
     }
 }
 

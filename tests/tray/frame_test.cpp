@@ -19,13 +19,19 @@
 
 namespace {
 
-// A stand-in for the shell call that refuses a number of adds and records every call.
+// A stand-in for the shell call that refuses a number of adds and records every call. It
+// keeps the shell's rule for the tooltip, which Wine's shell does not: at version 4 the
+// tooltip shows only while the last record that set it asked for it (NIF_SHOWTIP).
 struct FakeShell {
     int refuseAdds = 0;
     bool refuseAllAdds = false;
+    bool olderShell = false; // knows no version 4
     std::vector<DWORD> calls;
     std::vector<HICON> icons;
     std::vector<NOTIFYICONDATAA> records;
+    UINT version = 0;
+    bool askedForTip = false;
+    bool TipShown() const { return version < NOTIFYICON_VERSION_4 || askedForTip; }
 };
 FakeShell* g_shell = nullptr;
 
@@ -36,6 +42,13 @@ BOOL WINAPI FakeNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
     g_shell->records.push_back(*data);
     if (message == NIM_ADD && (g_shell->refuseAllAdds || g_shell->refuseAdds-- > 0))
         return FALSE;
+    if (message == NIM_SETVERSION) {
+        if (g_shell->olderShell && data->uVersion >= NOTIFYICON_VERSION_4)
+            return FALSE;
+        g_shell->version = data->uVersion;
+    }
+    if ((message == NIM_ADD || message == NIM_MODIFY) && (data->uFlags & NIF_TIP))
+        g_shell->askedForTip = (data->uFlags & NIF_SHOWTIP) != 0;
     return TRUE;
 }
 
@@ -69,9 +82,9 @@ TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
     ASSERT_NE(nullptr, m_frame.m_hResDll);
     m_shell.refuseAdds = 3;
     EXPECT_EQ(1, m_frame.SetTrayIcon(1, 1));
-    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_ADD, NIM_ADD, NIM_SETVERSION}), m_shell.calls)
-        << "three refusals, then the add that worked, then the newest version";
-    EXPECT_EQ(4u, m_shell.records.back().uVersion);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_ADD, NIM_ADD, NIM_SETVERSION, NIM_MODIFY}), m_shell.calls)
+        << "three refusals, then the add that worked, then the newest version and its tooltip";
+    EXPECT_EQ(4u, m_shell.version);
     EXPECT_EQ(4u, m_frame.m_uTrayVersion);
     EXPECT_EQ(m_frame.m_hIcon[1], m_shell.icons[3]);
     EXPECT_NE(nullptr, m_frame.m_hIcon[0]);
@@ -88,9 +101,28 @@ TEST_F(FrameTest, TrayAddRetriesWhileNotificationAreaIsMissing)
     // The record reaches up to the icon's version and notification texts (shells ignore
     // a notification in the 88-byte first form).
     EXPECT_EQ(offsetof(NOTIFYICONDATAA, guidItem) + sizeof(GUID), m_frame.m_nid.cbSize);
-    EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), m_frame.m_nid.uFlags);
+    EXPECT_TRUE(m_shell.TipShown());
     EXPECT_EQ(1124u, m_frame.m_nid.uCallbackMessage);
     EXPECT_STREQ("Laser A", m_frame.m_nid.szTip);
+    m_frame.SetTrayIcon(0, 0);
+    EXPECT_TRUE(m_shell.TipShown()) << "a change of image keeps the tooltip";
+
+    // A shell that knows version 3 at most takes the record as it was.
+    FakeShell older;
+    older.olderShell = true;
+    g_shell = &older;
+    CMainFrame frame;
+    frame.m_pfnNotifyIcon = FakeNotifyIcon;
+    frame.m_hWnd = m_frame.m_hWnd;
+    frame.m_hResDll = m_frame.m_hResDll;
+    EXPECT_EQ(1, frame.SetTrayIcon(0, 1));
+    EXPECT_EQ(3u, frame.m_uTrayVersion);
+    EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), frame.m_nid.uFlags);
+    EXPECT_EQ(static_cast<DWORD>(NIM_SETVERSION), older.calls.back());
+    frame.m_hResDll = nullptr;
+    frame.m_nid.hWnd = nullptr;
+    frame.m_hWnd = nullptr;
+    g_shell = &m_shell;
 }
 
 TEST_F(FrameTest, TrayAddGivesUpAfterTenRetries)
@@ -135,13 +167,13 @@ TEST_F(FrameTest, NewNotificationAreaGetsTheIconAgain)
     ASSERT_EQ(1, m_frame.SetTrayIcon(2, 1));
     FreeLibrary(m_frame.m_hResDll); // as at the end of start-up
     m_frame.m_hResDll = nullptr;
-    m_shell.calls.clear();
-    m_shell.icons.clear();
+    m_shell = FakeShell(); // a new shell
     EXPECT_EQ(1, m_frame.OnTaskbarCreated());
     ASSERT_EQ(2u, m_shell.calls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_ADD), m_shell.calls[0]);
     EXPECT_EQ(static_cast<DWORD>(NIM_SETVERSION), m_shell.calls[1]);
     EXPECT_EQ(m_frame.m_hIcon[2], m_shell.icons[0]);
+    EXPECT_TRUE(m_shell.TipShown());
     // The shell still has it: the image is brought up to date instead.
     m_shell.refuseAllAdds = true;
     EXPECT_EQ(1, m_frame.OnTaskbarCreated());
@@ -269,28 +301,50 @@ TEST_F(AuxMenuTest, ItemsNeedValueAndTextAndKeepTheirBitmap)
     EXPECT_EQ(0u, m_frame.m_pAuxItems[6].m_nCommand);
 
     // Each item carries its text, and first in its data what screen readers read of it,
-    // with the access key marked: the first letter that no earlier item took.
-    const wchar_t* const names[] = {L"&Tool A", L"T&ool B"};
-    for (int i = 0; i < 2; ++i) {
-        char text[64] = "";
-        MENUITEMINFOA info;
-        memset(&info, 0, sizeof(info));
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_STRING | MIIM_DATA | MIIM_FTYPE;
-        info.dwTypeData = text;
-        info.cch = sizeof(text);
-        ASSERT_TRUE(GetMenuItemInfoA(m_popup, 920 + i, FALSE, &info));
-        EXPECT_STREQ(m_frame.m_pAuxItems[i].m_szText, text);
-        EXPECT_TRUE(info.fType & MFT_OWNERDRAW);
-        const auto* name = reinterpret_cast<const CAuxMenuItem::AccessName*>(info.dwItemData);
-        ASSERT_NE(nullptr, name);
-        EXPECT_EQ(0xAA0DF00Du, name->signature);
-        EXPECT_EQ(wcslen(names[i]), name->chars);
-        EXPECT_STREQ(names[i], name->text);
+    // with the access key marked: the first letter that neither the menu's own items (of
+    // the resource library) nor an earlier item took.
+    struct KeyCase {
+        std::vector<const char*> own; // the menu's items before the tools
+        const wchar_t* names[2];
+        UINT keyOfFirst; // the key that picks the first tool
+    } const keyCases[] = {
+        {{}, {L"&Tool A", L"T&ool B"}, 't'},
+        {{"&Tools", "Printer Status", "&&Other"}, {L"T&ool A", L"Too&l B"}, 'o'},
+        {{"Rou&nd", "&Monitoring Preferences...", "A && &T"}, {L"T&ool A", L"Too&l B"}, 'O'},
+    };
+    for (const KeyCase& c : keyCases) {
+        SCOPED_TRACE(c.own.empty() ? "" : c.own[0]);
+        CMainFrame frame;
+        frame.m_hResDll = m_frame.m_hResDll;
+        SafeCopyText(frame.m_szDriverName, m_kit.Driver());
+        HMENU popup = CreatePopupMenu();
+        for (const char* item : c.own)
+            AppendMenuA(popup, MF_STRING, 900, item);
+        EXPECT_EQ(1, frame.BuildAuxMenu(popup));
+        for (int i = 0; i < 2; ++i) {
+            char text[64] = "";
+            MENUITEMINFOA info;
+            memset(&info, 0, sizeof(info));
+            info.cbSize = sizeof(info);
+            info.fMask = MIIM_STRING | MIIM_DATA | MIIM_FTYPE;
+            info.dwTypeData = text;
+            info.cch = sizeof(text);
+            ASSERT_TRUE(GetMenuItemInfoA(popup, 920 + i, FALSE, &info));
+            EXPECT_STREQ(frame.m_pAuxItems[i].m_szText, text);
+            EXPECT_TRUE(info.fType & MFT_OWNERDRAW);
+            const auto* name = reinterpret_cast<const CAuxMenuItem::AccessName*>(info.dwItemData);
+            ASSERT_NE(nullptr, name);
+            EXPECT_EQ(0xAA0DF00Du, name->signature);
+            EXPECT_EQ(wcslen(c.names[i]), name->chars);
+            EXPECT_STREQ(c.names[i], name->text);
+        }
+        const int first = static_cast<int>(c.own.size()) + 1; // after the separator
+        EXPECT_EQ(MAKELRESULT(first, MNC_EXECUTE), frame.OnMenuChar(c.keyOfFirst, popup));
+        EXPECT_EQ(0, frame.OnMenuChar('x', popup));
+        DestroyMenu(popup);
+        frame.m_hResDll = nullptr;
     }
-    EXPECT_EQ(MAKELRESULT(1, MNC_EXECUTE), m_frame.OnMenuChar('t', m_popup));
     EXPECT_EQ(MAKELRESULT(2, MNC_EXECUTE), m_frame.OnMenuChar('O', m_popup));
-    EXPECT_EQ(0, m_frame.OnMenuChar('x', m_popup));
 }
 
 TEST_F(AuxMenuTest, DependentItemShownOnlyWithItsKey)
@@ -741,6 +795,7 @@ TEST_F(StateTest, BadgeAndTipFollowTheState)
             EXPECT_EQ(base, shown);
         }
         EXPECT_EQ(m_printer.Name() + (text[0] ? std::string(" - ") + text : ""), m_frame.m_nid.szTip);
+        EXPECT_TRUE(m_shell.TipShown());
     }
     Set(0);
     EXPECT_EQ(base, m_frame.m_nid.hIcon);
@@ -897,13 +952,32 @@ struct SwitchCase {
     int profile; // -1: no such key
     int target;
     int policy;
+    DWORD type; // of the target's and the policy's values: REG_SZ holds the number as text
     int on;
 };
+
+// Writes a switch value of the row's type: a number as REG_DWORD, as text, or as 4 or 8
+// bytes of another type.
+void SetSwitch(HKEY root, const std::string& path, int value, DWORD type)
+{
+    const unsigned long long number = static_cast<unsigned long long>(value);
+    if (type == REG_DWORD)
+        zt::SetDword(root, path, TARGET_STATE_NOTIFY, static_cast<DWORD>(value));
+    else if (type == REG_SZ)
+        zt::SetString(root, path, TARGET_STATE_NOTIFY, std::to_string(value));
+    else
+        zt::SetBinary(root, path, TARGET_STATE_NOTIFY, &number, type == REG_QWORD ? 8 : 4, type);
+}
 
 TEST_F(FrameTest, StateSwitchesFromTargetProfileAndPolicy)
 {
     const SwitchCase cases[] = {
-        {-1, -1, -1, 1}, {0, -1, -1, 0}, {0, 1, -1, 1}, {1, 0, -1, 0}, {-1, 1, 0, 0}, {0, 0, 1, 1},
+        {-1, -1, -1, REG_DWORD, 1}, {0, -1, -1, REG_DWORD, 0}, {0, 1, -1, REG_DWORD, 1},
+        {1, 0, -1, REG_DWORD, 0},   {-1, 1, 0, REG_DWORD, 0},  {0, 0, 1, REG_DWORD, 1},
+        // What a policy tool writes as text reads as the number; any other text or type is
+        // ignored, as if the value were missing.
+        {-1, 1, 0, REG_SZ, 0},      {-1, 0, 1, REG_SZ, 1},     {-1, 0, 2, REG_SZ, 0},
+        {1, 0, -1, REG_SZ, 0},      {0, 1, 1, REG_BINARY, 0},  {0, 1, -1, REG_QWORD, 0},
     };
     zt::TempFile profile{"ztprof", ".ini"};
     zt::ScratchKey target(HKEY_CURRENT_USER, "software\\zettray-tests\\" + zt::UniqueName("target"));
@@ -911,17 +985,17 @@ TEST_F(FrameTest, StateSwitchesFromTargetProfileAndPolicy)
     SafeCopyText(m_frame.m_szModelID, "M");
     SafeCopyText(m_frame.m_szTargetKey, target.Path());
     for (const SwitchCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.profile << c.target << c.policy);
+        SCOPED_TRACE(testing::Message() << c.profile << c.target << c.policy << " type " << c.type);
         std::string ini = "[M]\r\n";
         if (c.profile >= 0)
             ini += std::string(TARGET_STATE_NOTIFY) + "=" + std::to_string(c.profile) + "\r\n";
         ASSERT_TRUE(zt::WriteFileBytes(profile.Path(), ini));
         zt::DeleteValue(HKEY_CURRENT_USER, target.Path(), TARGET_STATE_NOTIFY);
         if (c.target >= 0)
-            zt::SetDword(HKEY_CURRENT_USER, target.Path(), TARGET_STATE_NOTIFY, static_cast<DWORD>(c.target));
+            SetSwitch(HKEY_CURRENT_USER, target.Path(), c.target, c.type);
         zt::DeleteKeyTree(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY);
         if (c.policy >= 0)
-            zt::SetDword(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY, TARGET_STATE_NOTIFY, static_cast<DWORD>(c.policy));
+            SetSwitch(HKEY_LOCAL_MACHINE, STATE_POLICY_KEY, c.policy, c.type);
         m_frame.LoadStateSwitches();
         EXPECT_EQ(c.on, m_frame.m_fNotify);
         EXPECT_EQ(1, m_frame.m_fShowState);

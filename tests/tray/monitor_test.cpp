@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include <windows.h>
 #include <winspool.h>
 
+#include "close_request.h"
 #include "driverkit.h"
 #include "mainframe.h"
 #include "printer_status.h"
 #include "monitor_util.h"
 #include "runvalue.h"
+#include "scoped.h"
+#include "shared_access.h"
 #include "targets.h"
 #include "testsupport.h"
 
@@ -380,7 +384,11 @@ TEST_F(MonitorTest, EndOfSessionEndsTheMonitorKeepingItsStartupEntries)
         HWND window = StartMonitor(kit, &monitor);
         ASSERT_NE(nullptr, window);
         const LPARAM reason = static_cast<LPARAM>(static_cast<LONG>(c.reason));
-        EXPECT_NE(0, SendMessageA(window, WM_QUERYENDSESSION, 0, reason));
+        // The session may end: the answer is TRUE, and the question alone ends nothing.
+        DWORD_PTR answer = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, reason, SMTO_ABORTIFHUNG, 5000, &answer));
+        EXPECT_EQ(static_cast<DWORD_PTR>(TRUE), answer);
+        EXPECT_TRUE(IsWindow(window));
         SendMessageA(window, WM_ENDSESSION, c.ending, reason);
         EXPECT_EQ(c.ending != FALSE, monitor.WaitExit(c.ending ? 15000 : 500));
         if (!c.ending) {
@@ -576,6 +584,78 @@ TEST_F(MonitorTest, PrinterInTroubleRaisesANotification)
     EXPECT_NE(std::string::npos, shown.find(text)) << shown;
     EXPECT_TRUE(Close(window, &monitor));
     zt::SetPrinterState(kit.Printer(), 0);
+}
+
+// The close requests of the monitors of one folder, and names that another account made
+// first (the user's request, and the folder's, which earlier versions watch): neither another
+// account's signal nor its object keeps an installer's request from closing the monitor.
+TEST(SharedAccess, SquattedCloseRequestNeitherClosesNorKeepsTheMonitor)
+{
+    zt::TestDriverKit kit;
+    ASSERT_TRUE(kit.Ok());
+    const std::string program = kit.InstallDir() + "zettray.exe";
+    ASSERT_TRUE(zt::CopyFileTo(zt::BinPath("zettray.exe"), program));
+    const std::string folder = kit.InstallDir().substr(0, kit.InstallDir().size() - 1);
+    const std::string sid = CUserObjects().Sid();
+    char name[MAX_PATH], folderName[MAX_PATH];
+    ASSERT_TRUE(CloseRequestName(folder.c_str(), sid.c_str(), 0, name, sizeof(name)));
+    ASSERT_TRUE(CloseRequestName(folder.c_str(), nullptr, 0, folderName, sizeof(folderName)));
+    const struct {
+        const char* what;
+        bool squatted;
+        zt::ForeignObject::Kind kind;
+        bool refusing;
+    } rows[] = {
+        {"the user's own", false, zt::ForeignObject::Event, false},
+        {"set by another account", true, zt::ForeignObject::SetEvent, false},
+        {"refusing its user", true, zt::ForeignObject::Event, true},
+        {"of another type", true, zt::ForeignObject::OtherType, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::unique_ptr<zt::ForeignObject>> squats;
+        for (const char* squatted : {name, folderName}) {
+            if (!row.squatted)
+                break;
+            squats.emplace_back(new zt::ForeignObject(squatted, row.kind, row.refusing ? sid : ""));
+            ASSERT_TRUE(squats.back()->Ok());
+        }
+        MonitorProcess monitor;
+        ASSERT_TRUE(monitor.StartProgram(program, zt::MonitorArgs(kit)));
+        ASSERT_NE(nullptr, monitor.WaitWindow(kit.Printer()));
+        for (const auto& squat : squats) {
+            if (row.kind == zt::ForeignObject::Event)
+                squat->Set();
+        }
+        EXPECT_FALSE(monitor.WaitExit(500)) << "another account's signal closes nothing";
+        RaisedCloseRequest request;
+        request.Raise(folder.c_str());
+        EXPECT_TRUE(monitor.WaitExit(15000));
+    }
+
+    // A monitor of an earlier version watches the folder's request, which it made itself.
+    {
+        ScopedHandle earlier(CreateEventA(nullptr, TRUE, FALSE, folderName));
+        RaisedCloseRequest request;
+        ASSERT_TRUE(request.Raise(folder.c_str()));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(earlier.Get(), 0));
+        request.Lift();
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(earlier.Get(), 0)) << "reset for monitors that start later";
+    }
+
+    // A monitor that starts while the request is raised closes at once; once it is lifted,
+    // monitors run again.
+    RaisedCloseRequest request;
+    ASSERT_TRUE(request.Raise(folder.c_str()));
+    MonitorProcess starting;
+    ASSERT_TRUE(starting.StartProgram(program, zt::MonitorArgs(kit)));
+    EXPECT_TRUE(starting.WaitExit(15000));
+    request.Lift();
+    MonitorProcess later;
+    ASSERT_TRUE(later.StartProgram(program, zt::MonitorArgs(kit)));
+    EXPECT_NE(nullptr, later.WaitWindow(kit.Printer()));
+    EXPECT_TRUE(CloseMonitorsOfFolder(folder.c_str(), 15000));
+    EXPECT_TRUE(later.WaitExit(0));
 }
 
 } // namespace
