@@ -26,6 +26,8 @@ const char kCompanyKey[] = "Software\\ORVEL";
 const char* const kOwnArch = sizeof(void*) == 8 ? "x64" : "x86";
 // An install or removal under Wine takes a few seconds; a hung one is ended.
 constexpr DWORD kMsiexecTimeoutMs = 120000;
+// The package's action ends a kit installer that has not ended by then.
+constexpr DWORD kSetupBoundMs = 90000;
 
 std::string PackageFile(const char* folder, const std::string& version, const char* arch)
 {
@@ -99,13 +101,36 @@ bool RunMsiexec(const char* action, const std::string& package, const std::strin
     std::string args = std::string(action) + " \"" + package + "\" /qn";
     if (!properties.empty())
         args += " " + properties;
+    // A log of its own, unless the caller asks for one, for what a run that does not end did.
+    TempFile log("ztpkm", ".log");
+    if (properties.find("/l*v") == std::string::npos)
+        args += " /l*v \"" + log.Path() + "\"";
+    // The package's action ends a kit installer that hangs before msiexec is ended here.
+    const std::vector<std::string> bounded =
+        EnvironmentWith({"ZT_SETUP_TEST_BOUND_MS=" + std::to_string(kSetupBoundMs)});
     const DWORD start = GetTickCount();
-    SetLastError(0);
-    if (RunProcess(std::string(system) + "\\msiexec.exe", args, kMsiexecTimeoutMs, code, env))
+    ChildProcess msiexec;
+    if (!msiexec.Start(std::string(system) + "\\msiexec.exe", args, env ? env : &bounded)) {
+        fprintf(stderr, "msiexec %s: not started (error %lu)\n", args.c_str(), GetLastError());
+        return false;
+    }
+    if (msiexec.Wait(kMsiexecTimeoutMs, code))
         return true;
-    // What went wrong, for the test's output.
-    fprintf(stderr, "msiexec %s: no end after %lu ms (error %lu)\n", args.c_str(), GetTickCount() - start,
-            GetLastError());
+    // What still runs and what the log says, for the test's output; then it is ended.
+    std::string running, text;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry))
+        running += std::string(" ") + entry.szExeFile;
+    if (snapshot != INVALID_HANDLE_VALUE)
+        CloseHandle(snapshot);
+    ReadFileBytes(log.Path(), &text);
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    fprintf(stderr, "msiexec %s: no end after %lu ms; running:%s\nthe end of its log:\n%s\n", args.c_str(),
+            GetTickCount() - start, running.c_str(), text.substr(text.size() > 4000 ? text.size() - 4000 : 0).c_str());
+    msiexec.Kill();
     return false;
 }
 
