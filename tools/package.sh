@@ -65,12 +65,18 @@ package_code=$(uuid_of "package $inputs" | tr a-f A-F)
 (cd "$kit" && at_epoch wixl -a "$arch" -D Version="$version" -D Arch="$arch" -D ProductCode="$product_code" \
   -o "$msi" "$root/kit/msi/zettray.wxs")
 
-# wixl writes no rollback actions: the deferred actions named *Rollback get the rollback
-# bit (msidbCustomActionTypeRollback, 0x100) in their type.
-rollbacks=$(msiinfo export "$msi" CustomAction | awk -F'\t' 'NR > 3 && $1 ~ /Rollback$/ { print $1 ":" $2 }')
-[ -n "$rollbacks" ] || { echo "package: no rollback actions in $msi" >&2; rm -f "$msi"; exit 1; }
-for entry in $rollbacks; do
-  at_epoch msibuild "$msi" -q "UPDATE CustomAction SET Type = $(( ${entry#*:} | 0x100 )) WHERE Action = '${entry%%:*}'"
+# wixl writes no rollback or commit actions: the deferred actions named *Rollback get the
+# rollback bit (msidbCustomActionTypeRollback, 0x100) in their type, those named *Commit the
+# commit bit (msidbCustomActionTypeCommit, 0x200).
+marked() {
+  msiinfo export "$msi" CustomAction | awk -F'\t' -v end="$1" 'NR > 3 && $1 ~ end "$" { print $1 ":" $2 }'
+}
+for kind in Rollback:0x100 Commit:0x200; do
+  entries=$(marked "${kind%%:*}")
+  [ -n "$entries" ] || { echo "package: no ${kind%%:*} actions in $msi" >&2; rm -f "$msi"; exit 1; }
+  for entry in $entries; do
+    at_epoch msibuild "$msi" -q "UPDATE CustomAction SET Type = $(( ${entry#*:} | ${kind#*:} )) WHERE Action = '${entry%%:*}'"
+  done
 done
 # wixl makes a new package code each time: the derived one replaces it.
 summary() { msiinfo suminfo "$msi" | sed -n "s/^$1: //p"; }

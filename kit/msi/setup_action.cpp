@@ -1,19 +1,46 @@
-// The package's deferred actions that run the kit's installer, zetsetup.exe, through this
-// entry point instead of as a plain program: what zetsetup prints reaches the install log,
-// and a failure's message is also shown as an error (in the user interface, when there is
-// one). The action's data (CustomActionData) is zetsetup's full command line, its quoted
-// path first.
+// The package's actions that need more than a property or an installed program:
+//  - RunSetup runs the kit's installer, zetsetup.exe, instead of as a plain program: what
+//    zetsetup prints reaches the install log, a failure's message is also shown as an error
+//    (in the user interface, when there is one), and zetsetup is ended when it does not end
+//    within its bound. The action's data (CustomActionData) is zetsetup's full command line,
+//    its quoted path first, with each property value between quote marks.
+//  - CloseInstallFolder closes the programs of the install folder (the action's data) in
+//    every session and waits for their processes, before the files are replaced.
+//  - ForgetSetupRuns forgets the runs of the ';'-separated product codes (the action's
+//    data) once the transaction has ended: nothing is left to roll back.
+// The last two run from the package's Binary table, also when the installed files are gone.
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
 
+#include <stdlib.h>
+
 #include <string>
 #include <vector>
+
+#include "close_request.h"
+#include "setup_action_line.h"
+#include "setup_files.h"
+#include "setup_journal.h"
+#include "setup_monitor.h"
 
 namespace {
 
 // How long zetsetup may take: an uninstall waits up to 20 s for each monitor to close.
-constexpr DWORD kSetupTimeoutMs = 5 * 60 * 1000;
+constexpr DWORD kSetupBoundMs = 5 * 60 * 1000;
+// A test switch: this environment variable (milliseconds) shortens the bound.
+const char kTestBoundVariable[] = "ZT_SETUP_TEST_BOUND_MS";
+// How often the child's output is looked at while it runs.
+constexpr DWORD kPollMs = 50;
+// How long an ended child may take to go.
+constexpr DWORD kEndWaitMs = 10000;
+
+DWORD SetupBoundMs()
+{
+    const char* text = getenv(kTestBoundVariable);
+    const unsigned long bound = text ? strtoul(text, nullptr, 10) : 0;
+    return bound > 0 && bound < kSetupBoundMs ? static_cast<DWORD>(bound) : kSetupBoundMs;
+}
 
 // Sends one message of the given kind to Windows Installer (the log, and the user
 // interface for errors). The text is the record's field, not its template: brackets in it
@@ -24,6 +51,11 @@ void Report(MSIHANDLE install, INSTALLMESSAGE kind, const std::string& text)
     MsiRecordSetStringA(record, 0, "[1]");
     MsiRecordSetStringA(record, 1, text.c_str());
     MsiProcessMessage(install, kind, record);
+}
+
+void ReportError(MSIHANDLE install, const std::string& text)
+{
+    Report(install, static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_ERROR | MB_OK | MB_ICONERROR), text);
 }
 
 // The action's data in wide characters: a value that the ANSI code page cannot hold
@@ -51,14 +83,31 @@ std::string Ansi(const std::wstring& text)
     return ansi.data();
 }
 
-// Runs the command line with its standard output and error into one pipe; *output
-// receives all of it. false when the program could not be started or did not end in time.
-bool RunCaptured(const std::wstring& commandLine, std::string* output, DWORD* exitCode)
+// Moves what the pipe holds now into *output, without waiting for more.
+void ReadAvailable(HANDLE pipe, std::string* output)
+{
+    char buffer[4096];
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        DWORD got = 0;
+        if (!ReadFile(pipe, buffer, available < sizeof(buffer) ? available : sizeof(buffer), &got, nullptr) ||
+            got == 0)
+            return;
+        output->append(buffer, got);
+    }
+}
+
+enum class RunOutcome { Ended, NotStarted, TimedOut };
+
+// Runs the command line with its standard output and error into one pipe, which is read
+// while the child runs: *output receives all of it. A child that has not ended within
+// `boundMs` is ended (its exit code is then not set).
+RunOutcome RunCaptured(const std::wstring& commandLine, DWORD boundMs, std::string* output, DWORD* exitCode)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return false;
+        return RunOutcome::NotStarted;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW si;
     ZeroMemory(&si, sizeof(si));
@@ -72,34 +121,34 @@ bool RunCaptured(const std::wstring& commandLine, std::string* output, DWORD* ex
     text.push_back(L'\0');
     const BOOL started =
         CreateProcessW(nullptr, text.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd); // the child holds its own copy: the pipe ends with the child
+    CloseHandle(writeEnd); // the child holds its own copy
     if (!started) {
         CloseHandle(readEnd);
-        return false;
+        return RunOutcome::NotStarted;
     }
     CloseHandle(pi.hThread);
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        output->append(buffer, got);
+    const DWORD start = GetTickCount();
+    RunOutcome outcome = RunOutcome::Ended;
+    while (WaitForSingleObject(pi.hProcess, kPollMs) == WAIT_TIMEOUT) {
+        ReadAvailable(readEnd, output);
+        if (GetTickCount() - start >= boundMs) {
+            TerminateProcess(pi.hProcess, ERROR_TIMEOUT);
+            WaitForSingleObject(pi.hProcess, kEndWaitMs);
+            outcome = RunOutcome::TimedOut;
+            break;
+        }
+    }
+    ReadAvailable(readEnd, output);
     CloseHandle(readEnd);
-    const bool ended = WaitForSingleObject(pi.hProcess, kSetupTimeoutMs) == WAIT_OBJECT_0 &&
-                       GetExitCodeProcess(pi.hProcess, exitCode);
+    if (outcome == RunOutcome::Ended && !GetExitCodeProcess(pi.hProcess, exitCode))
+        *exitCode = ERROR_INSTALL_FAILURE;
     CloseHandle(pi.hProcess);
-    return ended;
+    return outcome;
 }
 
-} // namespace
-
-extern "C" UINT WINAPI RunSetup(MSIHANDLE install)
+// Hands each line of zetsetup's output to the log; returns its failure lines.
+std::string ReportOutput(MSIHANDLE install, const std::string& output)
 {
-    const std::wstring commandLine = ActionData(install);
-    std::string output;
-    DWORD exitCode = 1;
-    if (commandLine.empty() || !RunCaptured(commandLine, &output, &exitCode)) {
-        Report(install, INSTALLMESSAGE_ERROR, "The kit's installer could not be run: " + Ansi(commandLine));
-        return ERROR_INSTALL_FAILURE;
-    }
     std::string failures;
     for (size_t at = 0; at < output.size();) {
         size_t end = output.find('\n', at);
@@ -115,9 +164,59 @@ extern "C" UINT WINAPI RunSetup(MSIHANDLE install)
         if (line.compare(0, 9, "zetsetup:") == 0)
             failures += (failures.empty() ? "" : "\n") + line;
     }
+    return failures;
+}
+
+} // namespace
+
+extern "C" UINT WINAPI RunSetup(MSIHANDLE install)
+{
+    const std::wstring pasted = ActionData(install);
+    std::wstring commandLine;
+    std::string error;
+    if (!ExactActionLine(pasted, &commandLine, &error)) {
+        ReportError(install, "The kit's installer was not run: " + error + ": " + Ansi(pasted));
+        return ERROR_INSTALL_FAILURE;
+    }
+    std::string output;
+    DWORD exitCode = ERROR_INSTALL_FAILURE;
+    const DWORD bound = SetupBoundMs();
+    const RunOutcome outcome = commandLine.empty() ? RunOutcome::NotStarted
+                                                   : RunCaptured(commandLine, bound, &output, &exitCode);
+    const std::string failures = ReportOutput(install, output);
+    if (outcome == RunOutcome::NotStarted) {
+        ReportError(install, "The kit's installer could not be run: " + Ansi(commandLine));
+        return ERROR_INSTALL_FAILURE;
+    }
+    if (outcome == RunOutcome::TimedOut) {
+        ReportError(install, "The kit's installer did not end within " + std::to_string(bound / 1000) +
+                                 " s and was ended (a spooler or a print server that does not answer?): " +
+                                 Ansi(commandLine));
+        return ERROR_INSTALL_FAILURE;
+    }
     if (exitCode == 0)
         return ERROR_SUCCESS;
-    Report(install, static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_ERROR | MB_OK | MB_ICONERROR),
-           failures.empty() ? "The kit's installer failed (exit code " + std::to_string(exitCode) + ")." : failures);
+    ReportError(install, failures.empty() ? "The kit's installer failed (exit code " + std::to_string(exitCode) + ")."
+                                          : failures);
     return ERROR_INSTALL_FAILURE;
+}
+
+extern "C" UINT WINAPI CloseInstallFolder(MSIHANDLE install)
+{
+    const std::string folder = WithoutTrailingSlash(Ansi(ActionData(install)));
+    if (folder.empty())
+        return ERROR_SUCCESS;
+    RaisedCloseRequest request;
+    if (CloseFolderPrograms(folder, MONITOR_CLOSE_TIMEOUT_MS, &request))
+        Report(install, INSTALLMESSAGE_INFO, "No program of " + folder + " runs: its files can be replaced.");
+    else
+        Report(install, INSTALLMESSAGE_INFO, "warning: a program of " + folder +
+                                                 " did not close: its files are replaced at the next restart.");
+    return ERROR_SUCCESS;
+}
+
+extern "C" UINT WINAPI ForgetSetupRuns(MSIHANDLE install)
+{
+    ForgetRuns(Ansi(ActionData(install)));
+    return ERROR_SUCCESS;
 }

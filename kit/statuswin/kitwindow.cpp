@@ -1,5 +1,6 @@
 #include "kitwindow.h"
 
+#include "close_request.h"
 #include "display_scale.h"
 
 namespace {
@@ -289,6 +290,10 @@ void CKitWindow::OnAppMessage(UINT) {}
 
 int RunKitMessageLoop(HWND window)
 {
+    // The window closes, as the monitor does, when an installer is about to replace or
+    // remove the files of this program's folder.
+    CloseRequestWatch closeWatch;
+    WatchCloseRequest(window, &closeWatch);
     MSG msg;
     ZeroMemory(&msg, sizeof(msg));
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -297,6 +302,7 @@ int RunKitMessageLoop(HWND window)
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    StopWatchingCloseRequest(&closeWatch);
     return static_cast<int>(msg.wParam);
 }
 

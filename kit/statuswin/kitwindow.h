@@ -104,7 +104,9 @@ private:
 };
 
 // Runs the thread's message loop until WM_QUIT, with the keyboard handling of a dialog box
-// (Tab, Enter, Esc, arrow keys between radio buttons) for `window`. Returns the quit code.
+// (Tab, Enter, Esc, arrow keys between radio buttons) for `window`. Meanwhile `window` is
+// closed when an installer raises the close request of this program's folder. Returns the
+// quit code.
 int RunKitMessageLoop(HWND window);
 
 // Restores a window (that may be minimised) and brings it to the front.

@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "strutil.h"
 
 namespace {
@@ -18,6 +20,7 @@ const char kUsage[] =
     "                   [--no-start] [--package CODE [--replaces CODES]]\n"
     "  zetsetup uninstall --printer NAME | --package CODE\n"
     "  zetsetup repair --package CODE [--replaces CODES]\n"
+    "  zetsetup rollback --package CODE\n"
     "  zetsetup disable --printer NAME\n"
     "  zetsetup enable --printer NAME\n"
     "  zetsetup status\n"
@@ -59,6 +62,9 @@ const char kUsage[] =
 
     "repair     installs every printer of the package again, adding a printer that\n"
     "           was deleted from the spooler.\n"
+    "rollback   takes back what the package's runs of zetsetup changed since its\n"
+    "           installer's transaction began: removes what they added, and installs\n"
+    "           again the printers they removed or handed over.\n"
     "\n"
     "Spooler driver: under Wine, zetsetup adds a driver named DRIVER with Wine's\n"
     "PostScript driver files when none of that name exists. On Windows the driver must\n"
@@ -75,6 +81,7 @@ struct CommandName {
 };
 const CommandName kCommands[] = {
     {"install", SetupCommand::Install}, {"uninstall", SetupCommand::Uninstall}, {"repair", SetupCommand::Repair},
+    {"rollback", SetupCommand::Rollback},
     {"enable", SetupCommand::Enable},   {"disable", SetupCommand::Disable},
     {"status", SetupCommand::Status},
 };
@@ -166,6 +173,8 @@ bool CommandTakes(SetupCommand command, const std::string& option)
         return option == "--printer" || option == "--package";
     case SetupCommand::Repair:
         return option == "--package" || option == "--replaces";
+    case SetupCommand::Rollback:
+        return option == "--package";
     case SetupCommand::Enable:
     case SetupCommand::Disable:
         return option == "--printer";
@@ -229,6 +238,17 @@ std::vector<std::string> SplitPackageCodes(const std::string& codes)
     return list;
 }
 
+bool ListsPackageCode(const std::string& codes, const std::string& code)
+{
+    for (const std::string& listed : SplitPackageCodes(codes)) {
+        if (!code.empty() && _stricmp(code.c_str(), listed.c_str()) == 0)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
 // The refusal of a command line that does not read in the ANSI code page `codePage` as the
 // process received it in wide characters (`wideLine`, program first), or "". Every
 // character must have its exact form in the code page: a name that the code page cannot
@@ -273,6 +293,112 @@ std::string CheckWideCommandLine(const std::vector<std::string>& args, const wch
     return "";
 }
 
+// Whether the options are or hold a help word. Only where the command or an option name
+// stands: the value of an option (a printer named "/?") is a name like any other.
+bool AsksForHelp(const std::vector<std::string>& args)
+{
+    if (args.empty() || IsHelp(args[0]))
+        return true;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (IsHelp(args[i]))
+            return true;
+        if (FindRule(args[i]) || args[i] == "--run")
+            ++i; // its value
+    }
+    return false;
+}
+
+bool ReadCommandWord(const std::string& word, SetupOptions* out, std::string* error)
+{
+    for (const CommandName& c : kCommands) {
+        if (word == c.name) {
+            out->command = c.command;
+            return true;
+        }
+    }
+    *error = "unknown command '" + word + "' (try zetsetup --help)";
+    return false;
+}
+
+// An option name that the command takes, given once.
+bool CheckOptionName(const std::string& name, SetupCommand command, const std::vector<std::string>& seen,
+                     std::string* error)
+{
+    if (name.compare(0, 2, "--") != 0)
+        *error = "unexpected argument '" + name + "'";
+    else if (!FindRule(name) && !FindFlag(name) && name != "--run")
+        *error = "unknown option " + name;
+    else if (!CommandTakes(command, name))
+        *error = std::string(CommandWord(command)) + " does not take the option " + name;
+    else if (std::find(seen.begin(), seen.end(), name) != seen.end())
+        *error = name + " is given twice";
+    return error->empty();
+}
+
+// Checks the value of an option and stores it.
+bool StoreValue(const std::string& name, const std::string& value, unsigned codePage, SetupOptions* out,
+                std::string* error)
+{
+    if (name == "--run") {
+        if (!ParseRunMode(value, &out->run))
+            *error = "--run takes hkcu, hklm, both or none, not '" + value + "'";
+        return error->empty();
+    }
+    if (!value.empty() && value.back() == '"') {
+        // What Windows makes of --dir "C:\Folder\": the backslash escapes the quote.
+        *error = name + " ends in a quote mark: leave out the backslash before the closing quote";
+        return false;
+    }
+    const OptionRule* rule = FindRule(name);
+    *error = CheckText(rule->name, value, rule->maxLength, rule->forbidden, codePage);
+    if (!error->empty())
+        return false;
+    out->*(rule->field) = value;
+    return true;
+}
+
+// The options after the command word, each checked against the command's rules.
+bool ReadOptions(const std::vector<std::string>& args, unsigned codePage, SetupOptions* out, std::string* error)
+{
+    std::vector<std::string> seen;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (!CheckOptionName(name, out->command, seen, error))
+            return false;
+        seen.push_back(name);
+        if (const FlagRule* flag = FindFlag(name)) {
+            out->*(flag->field) = true;
+            continue;
+        }
+        if (++i >= args.size()) {
+            *error = name + " needs a value";
+            return false;
+        }
+        if (!StoreValue(name, args[i], codePage, out, error))
+            return false;
+    }
+    return true;
+}
+
+// The options that the command needs, and those that do not go together.
+bool CheckOptionsTogether(const SetupOptions& options, std::string* error)
+{
+    const SetupCommand command = options.command;
+    const bool byPackage = command == SetupCommand::Repair || command == SetupCommand::Rollback;
+    if (!options.package.empty() && !options.dir.empty())
+        *error = "--package installs into zetsetup's own folder: leave out --dir";
+    else if (options.package.empty() && (!options.replaces.empty() || byPackage))
+        *error = std::string(options.replaces.empty() ? CommandWord(command) : "--replaces") + " needs --package CODE";
+    else if (command == SetupCommand::Uninstall && options.printer.empty() && options.package.empty())
+        *error = "uninstall needs --printer NAME or --package CODE";
+    else if (command != SetupCommand::Status && command != SetupCommand::Uninstall && !byPackage &&
+             options.printer.empty())
+        *error = std::string(CommandWord(command)) + " needs --printer NAME";
+    return error->empty();
+}
+
+} // namespace
+
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std::string* error,
                     const wchar_t* wideLine, unsigned codePage)
 {
@@ -280,92 +406,8 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* out, std
     *error = CheckWideCommandLine(args, wideLine, codePage);
     if (!error->empty())
         return false;
-    for (const std::string& arg : args) {
-        if (IsHelp(arg)) {
-            out->command = SetupCommand::Help;
-            return true;
-        }
-    }
-    if (args.empty())
-        return true; // help
-    bool known = false;
-    for (const CommandName& c : kCommands) {
-        if (args[0] == c.name) {
-            out->command = c.command;
-            known = true;
-        }
-    }
-    if (!known) {
-        *error = "unknown command '" + args[0] + "' (try zetsetup --help)";
-        return false;
-    }
-
-    std::vector<std::string> seen;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& name = args[i];
-        if (name.compare(0, 2, "--") != 0) {
-            *error = "unexpected argument '" + name + "'";
-            return false;
-        }
-        const OptionRule* rule = FindRule(name);
-        const FlagRule* flag = FindFlag(name);
-        if (!rule && !flag && name != "--run") {
-            *error = "unknown option " + name;
-            return false;
-        }
-        if (!CommandTakes(out->command, name)) {
-            *error = std::string(CommandWord(out->command)) + " does not take the option " + name;
-            return false;
-        }
-        for (const std::string& s : seen) {
-            if (s == name) {
-                *error = name + " is given twice";
-                return false;
-            }
-        }
-        seen.push_back(name);
-        if (flag) {
-            out->*(flag->field) = true;
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            *error = name + " needs a value";
-            return false;
-        }
-        const std::string& value = args[++i];
-        if (name == "--run") {
-            if (!ParseRunMode(value, &out->run)) {
-                *error = "--run takes hkcu, hklm, both or none, not '" + value + "'";
-                return false;
-            }
-            continue;
-        }
-        if (!value.empty() && value.back() == '"') {
-            // What Windows makes of --dir "C:\Folder\": the backslash escapes the quote.
-            *error = name + " ends in a quote mark: leave out the backslash before the closing quote";
-            return false;
-        }
-        *error = CheckText(rule->name, value, rule->maxLength, rule->forbidden, codePage);
-        if (!error->empty())
-            return false;
-        out->*(rule->field) = value;
-    }
-    if (!out->package.empty() && !out->dir.empty()) {
-        *error = "--package installs into zetsetup's own folder: leave out --dir";
-        return false;
-    }
-    if (out->package.empty() && (!out->replaces.empty() || out->command == SetupCommand::Repair)) {
-        *error = std::string(out->replaces.empty() ? "repair" : "--replaces") + " needs --package CODE";
-        return false;
-    }
-    if (out->command == SetupCommand::Uninstall && out->printer.empty() && out->package.empty()) {
-        *error = "uninstall needs --printer NAME or --package CODE";
-        return false;
-    }
-    if (out->command != SetupCommand::Status && out->command != SetupCommand::Uninstall &&
-        out->command != SetupCommand::Repair && out->printer.empty()) {
-        *error = std::string(CommandWord(out->command)) + " needs --printer NAME";
-        return false;
-    }
-    return true;
+    if (AsksForHelp(args))
+        return true; // SetupCommand::Help
+    return ReadCommandWord(args[0], out, error) && ReadOptions(args, codePage, out, error) &&
+           CheckOptionsTogether(*out, error);
 }

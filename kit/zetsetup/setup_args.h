@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class SetupCommand { Help, Install, Uninstall, Repair, Enable, Disable, Status };
+enum class SetupCommand { Help, Install, Uninstall, Repair, Rollback, Enable, Disable, Status };
 
 // Which Run keys start the monitor at log-on.
 enum class RunMode { None, User, Machine, Both };
@@ -42,17 +42,25 @@ struct SetupOptions {
     // The product codes of the packages that this package's install replaces: their
     // printers are taken over as they stand (install and repair).
     std::string replaces;
+    // Not an option: a rollback installs again a printer that its run removed. The record
+    // is the one from before the run, and what it says that zetsetup added stands as it is.
+    bool restoring = false;
 };
 
 // The product codes of --replaces, one by one.
 std::vector<std::string> SplitPackageCodes(const std::string& codes);
+// true when `code` (not empty) is one of the ';'-separated product codes, letter case ignored.
+bool ListsPackageCode(const std::string& codes, const std::string& code);
 
-// Reads the arguments after the program name. true with *out filled, or false with a
-// message in *error (unknown command or option, a missing or repeated value, an option
-// the command does not take, a name that is empty, too long or holds a character that
-// the registry, the spooler or the monitor's command line cannot carry). "--help" (or
-// "-h", "/?") anywhere, and no arguments at all, select SetupCommand::Help. Uninstall takes
-// --printer, --package or both; repair needs --package.
+// Reads the arguments after the program name, in steps: the whole wide command line, a
+// help word, the command word, each option by the command's rules, then the options that the command needs together. true
+// with *out filled, or false with a message in *error (unknown command or option, a
+// missing or repeated value, an option the command does not take, a name that is empty,
+// too long or holds a character that the registry, the spooler or the monitor's command
+// line cannot carry). A help word ("help", "--help", "-h", "/?") as the command or in an
+// option's place, and no arguments at all, select SetupCommand::Help; as the value of an
+// option it is a value like any other. Uninstall takes --printer, --package or both;
+// repair and rollback need --package.
 //
 // wideLine (optional) is the whole command line as the process received it in wide
 // characters (GetCommandLineW): a line that the ANSI code page codePage (0: the system's)

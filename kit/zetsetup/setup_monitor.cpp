@@ -2,8 +2,12 @@
 
 #include <string.h>
 
+#include <algorithm>
+
+#include <set>
 #include <vector>
 
+#include "close_request.h"
 #include "instance_check.h"
 #include "instance_table.h"
 #include "scoped.h"
@@ -41,6 +45,43 @@ bool Start(const std::string& program, const std::string& commandLine, PROCESS_I
         return false;
     CloseHandle(pi->hThread);
     return true;
+}
+
+// The class of the monitor's hidden window.
+const char kMonitorWindowClass[] = "TrayIconWClass";
+// WaitForMultipleObjects takes at most this many handles at once.
+constexpr size_t kWaitMax = MAXIMUM_WAIT_OBJECTS;
+
+struct CloseAsk {
+    const std::vector<DWORD>* ids;
+    const std::set<DWORD>* asked;
+    std::set<DWORD> now;
+};
+
+BOOL CALLBACK AskWindowToClose(HWND window, LPARAM param)
+{
+    auto* ask = reinterpret_cast<CloseAsk*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (std::find(ask->ids->begin(), ask->ids->end(), pid) == ask->ids->end() || ask->asked->count(pid) ||
+        GetWindow(window, GW_OWNER))
+        return TRUE;
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof(cls));
+    if (IsWindowVisible(window) || strcmp(cls, kMonitorWindowClass) == 0) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        ask->now.insert(pid);
+    }
+    return TRUE;
+}
+
+// Posts WM_CLOSE to the visible top-level windows (and the monitor's hidden one) of the
+// processes, once per process.
+void AskWindowsToClose(const std::vector<DWORD>& ids, std::set<DWORD>* asked)
+{
+    CloseAsk ask{&ids, asked, {}};
+    EnumWindows(AskWindowToClose, reinterpret_cast<LPARAM>(&ask));
+    asked->insert(ask.now.begin(), ask.now.end());
 }
 
 template <typename Pred> bool Poll(Pred pred, DWORD timeoutMs)
@@ -134,4 +175,37 @@ bool CloseMonitor(const std::string& printer)
     ScopedHandle process(OpenMonitorProcess(window));
     PostMessageA(window, WM_CLOSE, 0, 0);
     return WaitForMonitorEnd(process.Get(), printer, MONITOR_CLOSE_TIMEOUT_MS);
+}
+
+bool CloseFolderPrograms(const std::string& folder, DWORD timeoutMs, RaisedCloseRequest* request)
+{
+    const DWORD start = GetTickCount();
+    std::set<DWORD> asked;
+    for (;;) {
+        // Raised again each round: for programs that started meanwhile.
+        request->Raise(folder.c_str());
+        std::vector<FolderProgram> programs = FolderPrograms(folder.c_str());
+        if (programs.empty())
+            return true;
+        std::vector<DWORD> ids;
+        std::vector<HANDLE> processes;
+        for (const FolderProgram& program : programs) {
+            ids.push_back(program.pid);
+            processes.push_back(program.process);
+        }
+        AskWindowsToClose(ids, &asked);
+        const DWORD spent = GetTickCount() - start;
+        if (spent < timeoutMs) {
+            const DWORD count = static_cast<DWORD>(processes.size() < kWaitMax ? processes.size() : kWaitMax);
+            WaitForMultipleObjects(count, processes.data(), TRUE, std::min<DWORD>(timeoutMs - spent, kPollMs * 5));
+        }
+        for (HANDLE process : processes)
+            CloseHandle(process);
+        if (GetTickCount() - start >= timeoutMs) {
+            std::vector<FolderProgram> left = FolderPrograms(folder.c_str());
+            for (const FolderProgram& program : left)
+                CloseHandle(program.process);
+            return left.empty();
+        }
+    }
 }

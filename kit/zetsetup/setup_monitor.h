@@ -5,6 +5,8 @@
 
 #include <string>
 
+class RaisedCloseRequest;
+
 // How long the installer waits for a monitor to appear or to go. A monitor started from
 // a Run entry waits 0.1 s (2 s otherwise) before it claims its window, and it may retry
 // the tray for up to 10 s; one that is asked to close takes about 2 s.
@@ -39,3 +41,13 @@ bool WaitForMonitorEnd(HANDLE process, const std::string& printer, DWORD timeout
 // with /R would after its start-up delay, and waits for it to go. true when the monitor
 // has ended (or none ran).
 bool CloseMonitor(const std::string& printer);
+
+// Closes the programs of an install folder (full path, no trailing backslash) in every
+// session and waits for their processes, before the folder's files are replaced or
+// removed: raises the folder's close request, which its monitors and the kit's windows
+// watch, and keeps it raised in `request` (the caller lifts it once the files are done, so
+// that a program still starting closes too); asks the top-level windows of the folder's
+// processes in this session to close (programs that watch no request); and waits for every
+// process whose program lies in the folder, whatever the request reached. This process is
+// not waited for. true when none is left within the time.
+bool CloseFolderPrograms(const std::string& folder, DWORD timeoutMs, RaisedCloseRequest* request);

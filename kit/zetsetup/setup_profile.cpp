@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <vector>
 
 #include "driver_config.h"
@@ -32,11 +34,14 @@ const char kRecordParamFile[] = "ParamFile";
 const char kRecordPort[] = "Port";
 const char kRecordModel[] = "Model";
 const char kRecordAddedDriver[] = "AddedDriver";
+const char kRecordState[] = "State";
+const char kStateInstalling[] = "installing";
 const char kTraceSwitchedOn[] = "TraceSwitchedOn";
+const char kTraceLogMade[] = "TraceLogMade";
 
 std::string RecordPath(const std::string& printer)
 {
-    return std::string(SETUP_RECORD_KEY) + "\\" + printer;
+    return SetupRecordPath(printer);
 }
 
 // One INI key, written with the profile API (which keeps the file's other contents).
@@ -45,6 +50,11 @@ struct IniWrite {
 };
 
 } // namespace
+
+std::string SetupRecordPath(const std::string& printer)
+{
+    return std::string(SETUP_RECORD_KEY) + "\\" + printer;
+}
 
 std::string DriverKeyPath(const std::string& driver)
 {
@@ -131,22 +141,26 @@ bool ReadSetupRecord(const std::string& printer, SetupRecord* record)
     added = 0;
     RegReadDword(HKEY_LOCAL_MACHINE, path, kRecordAddedDriver, &added);
     record->addedDriver = added == 1;
+    std::string state;
+    record->unfinished = RegReadString(HKEY_LOCAL_MACHINE, path, kRecordState, &state) && state == kStateInstalling;
     return true;
 }
 
-bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::string& madeDir, UndoLog* undo,
+bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, bool addedDriver, UndoLog* undo,
                       std::string* error)
 {
     const std::string path = RecordPath(plan.printer);
-    DWORD before = 0;
-    RegReadDword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, &before);
-    std::string made = madeDir;
+    SetupRecord before;
+    const bool existed = ReadSetupRecord(plan.printer, &before);
+    std::string made = existed ? before.madeDir : "";
     for (const std::string& name : RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY)) {
         SetupRecord other;
         if (made.empty() && ReadSetupRecord(name, &other) && SameText(other.dir, plan.dir))
             made = other.madeDir;
     }
+    const bool keptDriver = existed && before.addedDriver && SameText(before.driver, plan.driver);
     std::vector<RegWrite> writes = {
+        RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordState, kStateInstalling),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordMadeDir, made),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDriver, plan.driver),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordDir, plan.dir),
@@ -154,11 +168,24 @@ bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::str
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordParamFile, plan.paramFile),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordPort, plan.port),
         RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordModel, plan.model),
-        RegWrite::Dword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, (addedPrinter || before == 1) ? 1 : 0),
+        RegWrite::Dword(HKEY_LOCAL_MACHINE, path, kRecordAddedPrinter, (addedPrinter || before.addedPrinter) ? 1 : 0),
+        RegWrite::Dword(HKEY_LOCAL_MACHINE, path, kRecordAddedDriver, (addedDriver || keptDriver) ? 1 : 0),
     };
     if (!plan.package.empty())
         writes.push_back(RegWrite::String(HKEY_LOCAL_MACHINE, path, kRecordPackage, plan.package));
     return ApplyValues(writes, undo, error);
+}
+
+bool RecordMadeDir(const std::string& printer, const std::string& madeDir, UndoLog* undo, std::string* error)
+{
+    return madeDir.empty() ||
+           ApplyValues({RegWrite::String(HKEY_LOCAL_MACHINE, RecordPath(printer), kRecordMadeDir, madeDir)}, undo,
+                       error);
+}
+
+void FinishSetupRecord(const std::string& printer)
+{
+    RegRemoveValue(HKEY_LOCAL_MACHINE, RecordPath(printer), kRecordState);
 }
 
 void KeepDriverInRecord(const std::string& printer, const DriverInfo& info)
@@ -174,24 +201,36 @@ void RemoveSetupRecord(const std::string& printer)
     RegRemoveTree(HKEY_LOCAL_MACHINE, RecordPath(printer));
     if (!RegSubkeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY).empty())
         return;
-    DWORD switchedOn = 0;
-    if (RegReadDword(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceSwitchedOn, &switchedOn) && switchedOn == 1) {
+    if (TraceSwitchedOnBySetup()) {
         RegRemoveValue(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, TRACE_VALUE_NAME);
         RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY);
+        DWORD made = 0;
+        if (RegReadDword(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceLogMade, &made) && made == 1 &&
+            !RemoveFile(TRACE_LOG_PATH))
+            printf("warning: could not remove the trace log %s\n", TRACE_LOG_PATH);
     }
     RegRemoveValue(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceSwitchedOn);
+    RegRemoveValue(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceLogMade);
     RegPruneEmptyKeys(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY);
 }
 
-bool SwitchTraceOn(UndoLog* undo, std::string* error)
+bool TraceSwitchedOnBySetup()
+{
+    DWORD switchedOn = 0;
+    return RegReadDword(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceSwitchedOn, &switchedOn) && switchedOn == 1;
+}
+
+bool SwitchTraceOn(bool byPackage, UndoLog* undo, std::string* error)
 {
     DWORD on = 0;
     if (RegReadDword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, TRACE_VALUE_NAME, &on) && on != 0)
         return true; // on already: whoever switched it on switches it off
-    const std::vector<RegWrite> writes = {
+    std::vector<RegWrite> writes = {
         RegWrite::Dword(HKEY_LOCAL_MACHINE, TRACE_DEBUG_KEY, TRACE_VALUE_NAME, 1),
         RegWrite::Dword(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceSwitchedOn, 1),
     };
+    if (byPackage && !PathExists(TRACE_LOG_PATH))
+        writes.push_back(RegWrite::Dword(HKEY_LOCAL_MACHINE, SETUP_RECORD_KEY, kTraceLogMade, 1));
     return ApplyValues(writes, undo, error);
 }
 

@@ -45,29 +45,45 @@ struct SetupRecord {
     std::string package;       // the product code of the package that installed it, or ""
     std::string paramFile;     // the parameter file's name in `dir`
     std::string port, model;   // as installed; empty in records of older installs
-    // Written when a package's upgrade hands the printer over (DoUninstall with
-    // keepPrinter, before the driver key goes): zetsetup added the spooler driver.
+    // zetsetup added the spooler driver `driver` (the driver key says so too, until a
+    // package's upgrade hands the printer over and removes that key).
     bool addedDriver = false;
+    // An install wrote the record before it changed anything else and had not finished:
+    // it stopped (or was ended) on the way. What the record says it added may be there.
+    bool unfinished = false;
 };
+// HKLM key of the printer's record.
+std::string SetupRecordPath(const std::string& printer);
 // A record written before the parameter file's name was kept reads the name that version
 // gave the file, EarlierParamFileName(printer).
 bool ReadSetupRecord(const std::string& printer, SetupRecord* record);
-// addedPrinter is kept at 1 once set, so that installing again does not forget it; madeDir
-// is the outermost folder this install made, else the one that an earlier install of the
-// same folder (this printer's or another's) recorded. The package's code is written when
-// the plan has one.
-bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, const std::string& madeDir, UndoLog* undo,
+// Writes the record as unfinished, before the install adds anything: the printer and the
+// spooler driver that it is about to add (addedPrinter, addedDriver) are recorded first,
+// so that a removal finds them whatever becomes of the install. addedPrinter is kept at 1
+// once set, and addedDriver while the driver stays the same, so that installing again does
+// not forget them; madeDir is the one that an earlier install of the same folder (this
+// printer's or another's) recorded. The package's code is written when the plan has one.
+bool WriteSetupRecord(const InstallPlan& plan, bool addedPrinter, bool addedDriver, UndoLog* undo,
                       std::string* error);
+// Records the outermost folder that the install made.
+bool RecordMadeDir(const std::string& printer, const std::string& madeDir, UndoLog* undo, std::string* error);
+// Marks the record finished: the install's last step.
+void FinishSetupRecord(const std::string& printer);
 // Keeps in the record what the driver key said, before a hand-over removes that key: the
 // model and whether zetsetup added the spooler driver.
 void KeepDriverInRecord(const std::string& printer, const DriverInfo& info);
 // Removes the record; with the last record gone, switches tracing off again when zetsetup
-// switched it on, and removes the Setup key.
+// switched it on (and removes the trace log when a package's install made it), and removes
+// the Setup key.
 void RemoveSetupRecord(const std::string& printer);
 
 // Switches the monitor's trace log on (HKLM Debug value J_RIC = 1), remembering when it
-// was off before so that the last uninstall switches it off again.
-bool SwitchTraceOn(UndoLog* undo, std::string* error);
+// was off before so that the last uninstall switches it off again. For a package
+// (byPackage), a trace log that does not exist yet is the package's: it goes with the last
+// printer.
+bool SwitchTraceOn(bool byPackage, UndoLog* undo, std::string* error);
+// true when zetsetup switched the trace log on (and the last uninstall switches it off).
+bool TraceSwitchedOnBySetup();
 
 // What the driver key says about an installed driver.
 struct DriverInfo {

@@ -160,6 +160,37 @@ std::vector<std::string> RegSubkeys(HKEY root, const std::string& path)
     return names;
 }
 
+bool RegReadValues(HKEY root, const std::string& path, std::vector<RegValueData>* values)
+{
+    values->clear();
+    ScopedRegKey key;
+    if (!OpenKey(root, path, KEY_READ, &key))
+        return false;
+    DWORD nameMax = 0, dataMax = 0;
+    if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameMax, &dataMax,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    std::vector<char> name(nameMax + 1);
+    std::vector<BYTE> data(dataMax + 1);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = static_cast<DWORD>(name.size()), dataSize = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueA(key.Get(), i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) !=
+            ERROR_SUCCESS)
+            break;
+        values->push_back({std::string(name.data(), nameSize), type,
+                           std::string(reinterpret_cast<const char*>(data.data()), dataSize)});
+    }
+    return true;
+}
+
+bool RegWriteValues(HKEY root, const std::string& path, const std::vector<RegValueData>& values)
+{
+    bool written = true;
+    for (const RegValueData& v : values)
+        written = RegWriteRaw(root, path, v.name.c_str(), v.type, v.data) && written;
+    return written;
+}
+
 RegValueSnapshot::RegValueSnapshot(HKEY root, std::string path, std::string name)
     : m_root(root), m_path(std::move(path)), m_name(std::move(name))
 {

@@ -62,6 +62,18 @@ private:
     bool m_existed = false;
 };
 
+// Every value of one key (its subkeys are not looked at), to be written elsewhere: a
+// record kept aside and put back.
+struct RegValueData {
+    std::string name;
+    DWORD type;
+    std::string data;
+};
+// false when the key is missing.
+bool RegReadValues(HKEY root, const std::string& path, std::vector<RegValueData>* values);
+// Writes the values into the key (made when missing); false when one cannot be written.
+bool RegWriteValues(HKEY root, const std::string& path, const std::vector<RegValueData>& values);
+
 // One value that an operation writes.
 struct RegWrite {
     HKEY root;

@@ -138,6 +138,13 @@ bool WriteRunParamFile(const InstallPlan& plan, UndoLog* undo, std::string* erro
     return true;
 }
 
+bool HasRunValues(const InstallPlan& plan)
+{
+    std::string data;
+    return (!WritesUser(plan.run) || RegReadString(HKEY_CURRENT_USER, RUN_KEY_PATH, plan.printer.c_str(), &data)) &&
+           (!WritesMachine(plan.run) || RegReadString(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, plan.printer.c_str(), &data));
+}
+
 bool WriteRunValues(const InstallPlan& plan, UndoLog* undo, std::string* error)
 {
     std::vector<RegWrite> writes;

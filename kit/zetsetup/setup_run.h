@@ -35,6 +35,8 @@ bool ParamFileUsedByOthers(const std::string& printer, const std::string& dir, c
 
 // Writes the parameter file with the printer's /P, /D, /O and /M lines. Undoable.
 bool WriteRunParamFile(const InstallPlan& plan, UndoLog* undo, std::string* error);
+// true when every Run value of the plan's mode is there (none is missing).
+bool HasRunValues(const InstallPlan& plan);
 // Writes the Run value(s) of the plan's mode. Undoable.
 bool WriteRunValues(const InstallPlan& plan, UndoLog* undo, std::string* error);
 // Removes the printer's value from both Run keys, with the parameter file each names.

@@ -3,7 +3,7 @@
 #pragma once
 
 #define ZT_VERSION_MAJOR 1
-#define ZT_VERSION_MINOR 0
+#define ZT_VERSION_MINOR 1
 #define ZT_VERSION_PATCH 0
 
 #define ZT_VERSION_STR2(x) #x

@@ -2,9 +2,13 @@
 // taken, which are refused (and why), and the Run entry's length limit.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include <string>
 #include <vector>
 
+#include "setup_action_line.h"
 #include "setup_args.h"
 #include "setup_plan.h"
 #include "setup_run.h"
@@ -52,18 +56,36 @@ TEST(SetupArgs, InstallTakesEveryOptionAndDefaultsTheRest)
     EXPECT_EQ("{C0DE}", o.package);
     ASSERT_TRUE(Parse({"repair", "--package", "{C0DE}", "--replaces", "{A};;{B}"}, &o, &error)) << error;
     EXPECT_EQ((std::vector<std::string>{"{A}", "{B}"}), SplitPackageCodes(o.replaces));
+    ASSERT_TRUE(Parse({"rollback", "--package", "{C0DE}"}, &o, &error)) << error;
+    EXPECT_EQ(SetupCommand::Rollback, o.command);
 }
 
-TEST(SetupArgs, HelpWinsAndNoArgumentsMeanHelp)
+TEST(SetupArgs, HelpIsACommandOrAnOptionNeverAValue)
 {
-    SetupOptions o;
-    std::string error;
-    ASSERT_TRUE(Parse({}, &o, &error));
-    EXPECT_EQ(SetupCommand::Help, o.command);
-    ASSERT_TRUE(Parse({"install", "--bogus", "--help"}, &o, &error));
-    EXPECT_EQ(SetupCommand::Help, o.command);
-    ASSERT_TRUE(Parse({"status"}, &o, &error));
-    EXPECT_EQ(SetupCommand::Status, o.command);
+    struct Case {
+        std::vector<std::string> args;
+        SetupCommand command;
+        const char* printer; // the printer taken, for the commands that take one
+    } const cases[] = {
+        {{}, SetupCommand::Help, ""},
+        {{"help"}, SetupCommand::Help, ""},
+        {{"install", "--bogus", "--help"}, SetupCommand::Help, ""},
+        {{"install", "--printer", "P", "-h"}, SetupCommand::Help, ""},
+        {{"status"}, SetupCommand::Status, ""},
+        // A value that is a help word is a name like any other: a package that pastes its
+        // property values in never installs nothing with success.
+        {{"install", "--printer", "/?"}, SetupCommand::Install, "/?"},
+        {{"install", "--printer", "--help"}, SetupCommand::Install, "--help"},
+        {{"install", "--port", "-h", "--printer", "help"}, SetupCommand::Install, "help"},
+        {{"uninstall", "--printer", "/?"}, SetupCommand::Uninstall, "/?"},
+    };
+    for (const Case& c : cases) {
+        SetupOptions o;
+        std::string error;
+        ASSERT_TRUE(Parse(c.args, &o, &error)) << error;
+        EXPECT_EQ(c.command, o.command) << (c.args.empty() ? "" : c.args.back());
+        EXPECT_EQ(c.printer, o.printer);
+    }
 }
 
 TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
@@ -107,6 +129,8 @@ TEST(SetupArgs, RefusesWhatCannotWorkWithAMessage)
         {{"enable", "--printer", "P", "--package", "{C}"}, "does not take the option --package"},
         {{"repair"}, "needs --package"},
         {{"install", "--printer", "P", "--replaces", "{A}"}, "needs --package"},
+        {{"rollback"}, "needs --package"},
+        {{"rollback", "--package", "{C}", "--printer", "P"}, "does not take the option --printer"},
     };
     for (const Case& c : cases) {
         SetupOptions o;
@@ -183,6 +207,49 @@ TEST(SetupPlan, ParamFileNameIgnoresCaseAndTellsPrintersApart)
     EXPECT_EQ(ParamFileName("Laser D3ZX"), ParamFileName("Laser XB2A"));
     EXPECT_EQ("zte93c6843-1.prm", ParamFileName("Laser XB2A", 1));
     EXPECT_NE(ParamFileName("Laser XB2A", 1), ParamFileName("Laser XB2A", 2));
+}
+
+// The arguments that a program started with the line reads.
+std::vector<std::wstring> ArgumentsOf(const std::wstring& line)
+{
+    std::vector<std::wstring> args;
+    int count = 0;
+    if (LPWSTR* argv = CommandLineToArgvW(line.c_str(), &count)) {
+        args.assign(argv, argv + count);
+        LocalFree(argv);
+    }
+    return args;
+}
+
+TEST(SetupActionLine, EveryValueArrivesExactlyAsThePackageGaveIt)
+{
+    const std::wstring exe = L"\"C:\\Program Files\\Z\\zetsetup.exe\"";
+    const std::wstring exePath = L"C:\\Program Files\\Z\\zetsetup.exe";
+    struct Case {
+        std::wstring pasted; // after the program
+        std::vector<std::wstring> args;
+    } const cases[] = {
+        {L" install --port \"\\\\srv\\share\\\" --run \"hklm\"",
+         {L"install", L"--port", L"\\\\srv\\share\\", L"--run", L"hklm"}},
+        {L" install --port \"C:\\out\\\\\" --no-start",
+         {L"install", L"--port", L"C:\\out\\\\", L"--no-start"}},
+        {L" install --printer \"Laser \\A\"", {L"install", L"--printer", L"Laser \\A"}},
+        {L" install --printer \"/?\" --package {C0DE}  ", {L"install", L"--printer", L"/?", L"--package", L"{C0DE}"}},
+        {L" install --printer \"\" --trace", {L"install", L"--printer", L"", L"--trace"}},
+        {L" install --printer \"\u30bd\u30d5\u30c8\"", {L"install", L"--printer", L"\u30bd\u30d5\u30c8"}},
+    };
+    for (const Case& c : cases) {
+        std::wstring exact;
+        std::string error;
+        ASSERT_TRUE(ExactActionLine(exe + c.pasted, &exact, &error)) << error;
+        std::vector<std::wstring> expected = {exePath};
+        expected.insert(expected.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(expected, ArgumentsOf(exact)) << std::string(exact.begin(), exact.end());
+    }
+    // A value with a quote mark of its own would shift every later one: refused.
+    std::wstring exact;
+    std::string error;
+    EXPECT_FALSE(ExactActionLine(exe + L" install --printer \"a\"b\"", &exact, &error));
 }
 
 // A plan whose folder path is `length` characters long.

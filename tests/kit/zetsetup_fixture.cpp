@@ -127,6 +127,23 @@ void SetupInstallation::ShareWith(const SetupInstallation& other, bool sameFolde
         m_dir = other.m_dir;
 }
 
+PackageKit::PackageKit()
+{
+    for (const char* file :
+         {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"})
+        m_ok = CopyFileA(BinPath(file).c_str(), PathOf(file).c_str(), FALSE) && m_ok;
+}
+
+std::string PackageKit::Folder() const
+{
+    return m_dir.Path().substr(0, m_dir.Path().size() - 1);
+}
+
+SetupResult PackageKit::Run(const std::string& args) const
+{
+    return RunSetupAt(PathOf("zetsetup.exe"), args);
+}
+
 HWND MonitorWindow(const std::string& printer)
 {
     return FindRunningWindow(printer.c_str(), "", INSTANCE_KIND_MONITOR);

@@ -58,6 +58,22 @@ private:
     std::string m_printer, m_driver, m_model, m_dir;
 };
 
+// The kit as a package puts it: its programs in a folder of their own, zetsetup.exe beside
+// them (a temporary folder, removed at the end of the scope).
+class PackageKit {
+public:
+    PackageKit();
+    bool Ok() const { return m_ok; }
+    std::string Folder() const; // without a trailing backslash
+    std::string PathOf(const char* file) const { return m_dir.Path() + file; }
+    // Runs the kit's zetsetup.exe with the arguments.
+    SetupResult Run(const std::string& args) const;
+
+private:
+    TempDirectory m_dir{"ztpkg"};
+    bool m_ok = true;
+};
+
 // The printer's running monitor window (from the instance table), or null.
 HWND MonitorWindow(const std::string& printer);
 // Polls until no monitor runs for the printer.

@@ -5,10 +5,12 @@
 #include <stddef.h>
 #include <string.h>
 
+#include <memory>
 #include <unordered_map>
 
 #include "driver_config.h"
 #include "driverkit.h"
+#include "setup_journal.h"
 #include "setup_plan.h"
 #include "setup_spooler.h"
 #include "startup_reg.h"
@@ -320,6 +322,22 @@ TEST(Setup, FailedInstallLeavesNothingBehind)
         RemoveDirectoryA(setup.Dir().c_str());
         zt::ExpectNothingLeft(setup);
     }
+    {
+        // Killed once it had added the printer (here stopped there by its test switch, as a
+        // spooler call that never returns would): it had recorded the printer first, so a
+        // later uninstall finds the printer and the spooler driver it added, and removes them.
+        SetupInstallation setup;
+        const std::vector<std::string> env = zt::EnvironmentWith({"ZT_SETUP_TEST_HANG=after-printer"});
+        zt::ChildProcess install;
+        ASSERT_TRUE(install.Start(zt::BinPath("zetsetup.exe"), setup.InstallArgs(), &env));
+        EXPECT_TRUE(zt::WaitFor([&] { return zt::PrinterExists(setup.Printer()); }, 30000));
+        install.Kill();
+        SetupResult r = setup.Uninstall();
+        EXPECT_EQ(0u, r.code) << r.output;
+        EXPECT_FALSE(zt::PrinterExists(setup.Printer()));
+        EXPECT_FALSE(::SpoolerDriverExists(setup.Driver()));
+        zt::ExpectNothingLeft(setup);
+    }
 }
 
 // The first bytes of a Windows image for the processor `machine`: as far as a reader of
@@ -363,13 +381,10 @@ TEST(Setup, KitOfAnotherKindIsRefusedBeforeAnythingChanges)
 
 TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
 {
-    // The kit as a package puts it into its folder, zetsetup.exe beside it.
-    zt::TempDirectory kit("ztpkg");
-    const std::string dir = kit.Path().substr(0, kit.Path().size() - 1);
-    for (const char* file :
-         {"zettray.exe", "zetres.dll", "zetresja.dll", "zetprn.dll", "J_R10RN1.EXE", "zettool.exe", "zetsetup.exe"})
-        ASSERT_TRUE(CopyFileA(zt::BinPath(file).c_str(), (kit.Path() + file).c_str(), FALSE)) << file;
-    const std::string exe = kit.Path() + "zetsetup.exe";
+    zt::PackageKit kit;
+    ASSERT_TRUE(kit.Ok());
+    const std::string dir = kit.Folder();
+    const std::string exe = kit.PathOf("zetsetup.exe");
     SetupInstallation setup;
     const std::string names =
         setup.PrinterArg() + " --driver \"" + setup.Driver() + "\" --model \"" + setup.Model() + "\"";
@@ -401,7 +416,7 @@ TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
     r = zt::RunSetupAt(exe, "uninstall --package {A}");
     EXPECT_EQ(0u, r.code) << r.output;
     zt::ExpectNothingLeft(setup);
-    EXPECT_TRUE(zt::FileExists(kit.Path() + "zettray.exe"));
+    EXPECT_TRUE(zt::FileExists(kit.PathOf("zettray.exe")));
 
     // A folder that holds a printer installed without the package is not the package's.
     r = zt::RunSetup("install " + otherArgs);
@@ -411,6 +426,83 @@ TEST(Setup, PackageInstallUsesTheKitWhereItStandsAndLeavesItsFiles)
     EXPECT_TRUE(Contains(r.output, ("holds the installation of \"" + other.Printer()).c_str())) << r.output;
     EXPECT_EQ(0u, other.Uninstall().code);
     zt::ExpectNothingLeft(setup);
+    // What the package's commit action does once its transaction ends.
+    ForgetRuns("{A};{B}");
+}
+
+// What a package's printers are made of, in one text: each printer's spooler entry and
+// driver, its HKLM Run value, its record's product code and what it says zetsetup added,
+// and its driver key.
+std::string PackageState(const std::vector<const SetupInstallation*>& printers)
+{
+    std::string state;
+    for (const SetupInstallation* p : printers) {
+        std::string driver, added;
+        DWORD addedPrinter = 9, addedDriver = 9;
+        zt::GetDword(HKEY_LOCAL_MACHINE, p->SetupRecordKey(), "AddedPrinter", &addedPrinter);
+        zt::GetDword(HKEY_LOCAL_MACHINE, p->SetupRecordKey(), "AddedDriver", &addedDriver);
+        state += p->Printer() + ": printer " + (zt::PrinterExists(p->Printer()) ? "yes" : "no") + ", run \"" +
+                 RegText(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, p->Printer().c_str()) + "\", record " +
+                 RegText(HKEY_LOCAL_MACHINE, p->SetupRecordKey(), "Package") + " " + std::to_string(addedPrinter) +
+                 std::to_string(addedDriver) + ", driver key " +
+                 (zt::KeyExists(HKEY_LOCAL_MACHINE, p->DriverKey()) ? "yes" : "no") + ", spooler driver " +
+                 (::SpoolerDriverExists(p->Driver()) ? "yes" : "no") + "\n";
+    }
+    return state;
+}
+
+TEST(Setup, RollbackTakesBackExactlyWhatThePackagesRunChanged)
+{
+    enum Step { FirstInstall, HeldPrinter, Removal, HandOver };
+    struct Case {
+        const char* what;
+        Step step;
+    } const cases[] = {
+        {"a first install: everything goes", FirstInstall},
+        {"a run for a printer that the package holds: nothing goes", HeldPrinter},
+        {"a removal of two printers: both come back", Removal},
+        // The kept values name another product: an upgrade replaces the package.
+        {"a hand-over of two printers: both are the package's again", HandOver},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        zt::PackageKit kit;
+        ASSERT_TRUE(kit.Ok());
+        SetupInstallation first, second;
+        second.ShareWith(first);
+        auto install = [&](const SetupInstallation& p) {
+            return kit.Run("install " + p.PrinterArg() + " --driver \"" + p.Driver() + "\" --model \"" + p.Model() +
+                           "\" --run hklm --no-start --package {R}");
+        };
+        if (c.step != FirstInstall) {
+            ASSERT_EQ(0u, install(first).code);
+            ASSERT_EQ(0u, install(second).code);
+            ForgetRuns("{R}"); // the transactions that installed them ended
+        }
+        const std::string before = PackageState({&first, &second});
+        std::unique_ptr<zt::TempValue> replacing;
+        SetupResult r;
+        if (c.step == FirstInstall || c.step == HeldPrinter) {
+            r = install(first);
+        } else {
+            if (c.step == HandOver)
+                replacing.reset(
+                    new zt::TempValue(HKEY_LOCAL_MACHINE, "Software\\ORVEL\\ZET3\\Package", "Package", "{S}"));
+            r = kit.Run("uninstall --package {R}");
+            EXPECT_EQ(c.step == HandOver, zt::PrinterExists(first.Printer()));
+            EXPECT_FALSE(zt::ValueExists(HKEY_LOCAL_MACHINE, RUN_KEY_PATH, first.Printer().c_str()));
+        }
+        ASSERT_EQ(0u, r.code) << r.output;
+        r = kit.Run("rollback --package {R}");
+        EXPECT_EQ(0u, r.code) << r.output;
+        EXPECT_EQ(before, PackageState({&first, &second})) << r.output;
+        EXPECT_FALSE(zt::KeyExists(HKEY_LOCAL_MACHINE, std::string(SETUP_RUN_KEY) + "\\{R}"));
+        replacing.reset();
+        EXPECT_EQ(0u, kit.Run("uninstall --package {R}").code);
+        ForgetRuns("{R}");
+        zt::ExpectNothingLeft(first);
+        zt::ExpectNothingLeft(second);
+    }
 }
 
 TEST(Setup, RefusesBadArgumentsAndTooLongRunEntries)

@@ -1,7 +1,13 @@
 #include "package_fixture.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <winspool.h>
+
+#include <ctype.h>
+#include <stdio.h>
+
+#include <algorithm>
 
 #include "instance_check.h"
 #include "instance_table.h"
@@ -20,6 +26,8 @@ const char kCompanyKey[] = "Software\\ORVEL";
 const char* const kOwnArch = sizeof(void*) == 8 ? "x64" : "x86";
 // An install or removal under Wine takes a few seconds; a hung one is ended.
 constexpr DWORD kMsiexecTimeoutMs = 120000;
+// The package's action ends a kit installer that has not ended by then.
+constexpr DWORD kSetupBoundMs = 90000;
 
 std::string PackageFile(const char* folder, const std::string& version, const char* arch)
 {
@@ -61,24 +69,69 @@ std::string CurrentPackage()
     return PackageFile("current", CurrentVersion(), kOwnArch);
 }
 
+std::string CurrentPackageFile(const char* name)
+{
+    const std::string package = CurrentPackage();
+    return package.substr(0, package.size() - 4) + "\\" + name;
+}
+
 std::string OlderPackage()
 {
     return PackageFile("older", ZT_OLDER_PACKAGE_VERSION, kOwnArch);
 }
 
-std::string OlderX86Package()
+std::string ReleaseX86Package()
 {
-    return PackageFile("older", ZT_OLDER_PACKAGE_VERSION, "x86");
+    std::string path = TestBinDir() + ZT_RELEASE_X86_PACKAGE;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    char full[MAX_PATH] = "";
+    return GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr) ? full : path;
 }
 
-bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code)
+std::string FailLatePackage()
+{
+    return PackageFile("faillate", CurrentVersion(), kOwnArch);
+}
+
+bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code,
+                const std::vector<std::string>* env)
 {
     char system[MAX_PATH] = "";
     GetSystemDirectoryA(system, MAX_PATH);
     std::string args = std::string(action) + " \"" + package + "\" /qn";
     if (!properties.empty())
         args += " " + properties;
-    return RunProcess(std::string(system) + "\\msiexec.exe", args, kMsiexecTimeoutMs, code);
+    // A log of its own, unless the caller asks for one, for what a run that does not end did.
+    TempFile log("ztpkm", ".log");
+    if (properties.find("/l*v") == std::string::npos)
+        args += " /l*v \"" + log.Path() + "\"";
+    // The package's action ends a kit installer that hangs before msiexec is ended here.
+    const std::vector<std::string> bounded =
+        EnvironmentWith({"ZT_SETUP_TEST_BOUND_MS=" + std::to_string(kSetupBoundMs)});
+    const DWORD start = GetTickCount();
+    ChildProcess msiexec;
+    if (!msiexec.Start(std::string(system) + "\\msiexec.exe", args, env ? env : &bounded)) {
+        fprintf(stderr, "msiexec %s: not started (error %lu)\n", args.c_str(), GetLastError());
+        return false;
+    }
+    if (msiexec.Wait(kMsiexecTimeoutMs, code))
+        return true;
+    // What still runs and what the log says, for the test's output; then it is ended.
+    std::string running, text;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry))
+        running += std::string(" ") + entry.szExeFile;
+    if (snapshot != INVALID_HANDLE_VALUE)
+        CloseHandle(snapshot);
+    ReadFileBytes(log.Path(), &text);
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    fprintf(stderr, "msiexec %s: no end after %lu ms; running:%s\nthe end of its log:\n%s\n", args.c_str(),
+            GetTickCount() - start, running.c_str(), text.substr(text.size() > 4000 ? text.size() - 4000 : 0).c_str());
+    msiexec.Kill();
+    return false;
 }
 
 bool IsRolledBack(DWORD code)
@@ -166,7 +219,8 @@ std::string PrinterField(const std::string& printer, char* PRINTER_INFO_2A::*fie
 
 } // namespace
 
-bool ChangePrinter(const std::string& printer, const std::string& comment, const std::string& port)
+bool ChangePrinter(const std::string& printer, const std::string& comment, const std::string& port,
+                   const std::string& driver)
 {
     PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE handle = nullptr;
@@ -178,6 +232,8 @@ bool ChangePrinter(const std::string& printer, const std::string& comment, const
         auto* record = reinterpret_cast<PRINTER_INFO_2A*>(info.data());
         record->pComment = const_cast<char*>(comment.c_str());
         record->pPortName = const_cast<char*>(port.c_str());
+        if (!driver.empty())
+            record->pDriverName = const_cast<char*>(driver.c_str());
         record->pSecurityDescriptor = nullptr;
         changed = SetPrinterA(handle, 2, info.data(), 0) != FALSE;
     }
@@ -193,6 +249,33 @@ std::string PrinterComment(const std::string& printer)
 std::string PrinterPort(const std::string& printer)
 {
     return PrinterField(printer, &PRINTER_INFO_2A::pPortName);
+}
+
+bool RenamePendingIn(const std::string& folder)
+{
+    std::string names;
+    GetRaw(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations",
+           &names);
+    for (char& c : names)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    std::string upper = folder;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return names.find(upper) != std::string::npos;
+}
+
+bool ProgramRuns(const char* fileName)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    bool runs = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !runs; more = Process32Next(snapshot, &entry))
+        runs = lstrcmpiA(entry.szExeFile, fileName) == 0;
+    CloseHandle(snapshot);
+    return runs;
 }
 
 DefaultPrinter::DefaultPrinter(const std::string& printer) : m_before(Current())

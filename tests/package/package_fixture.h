@@ -14,13 +14,20 @@ namespace zt {
 
 std::string CurrentVersion(); // "major.minor.patch"
 std::string CurrentPackage();
+// The file as the current package holds it (signed), in the folder that its build left.
+std::string CurrentPackageFile(const char* name);
 std::string OlderPackage();   // of the version ZT_OLDER_PACKAGE_VERSION
-// The x86 package of the older version, which the 64-bit tree's tests build too.
-std::string OlderX86Package();
+// The x86 package of the last release (releases.txt), built from the release's commit.
+std::string ReleaseX86Package();
+// The package of the product's version with two more actions: with the property FAILLATE=1
+// an install fails after its printer steps, a removal after zetsetup removed its printers.
+std::string FailLatePackage();
 
 // Runs "msiexec <action> <package> /qn <properties>" ("/i" or "/x") to its end; false when
-// it did not end within the time. *code receives msiexec's exit code.
-bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code);
+// it did not end within the time. *code receives msiexec's exit code. `env` (optional)
+// replaces msiexec's environment (the package's actions inherit it under Wine).
+bool RunMsiexec(const char* action, const std::string& package, const std::string& properties, DWORD* code,
+                const std::vector<std::string>* env = nullptr);
 // What msiexec returns for an install that failed and was rolled back: 1603, or 1627
 // (Wine's code when a custom action failed).
 bool IsRolledBack(DWORD code);
@@ -48,11 +55,18 @@ bool StartFromMachineRun(const std::string& printer, ChildProcess* monitor);
 // in another user's session, whose table an installer does not see.
 void HideFromInstanceTable(const std::string& printer);
 
-// The printer's comment and port, as an administrator changes them; false when it fails.
-bool ChangePrinter(const std::string& printer, const std::string& comment, const std::string& port);
+// The printer's comment, port and (when not empty) driver, as an administrator changes
+// them; false when it fails.
+bool ChangePrinter(const std::string& printer, const std::string& comment, const std::string& port,
+                   const std::string& driver = "");
 // Its comment and port ("" when the printer does not open).
 std::string PrinterComment(const std::string& printer);
 std::string PrinterPort(const std::string& printer);
+
+// true when a rename or deletion that waits for the next restart names a file of the folder.
+bool RenamePendingIn(const std::string& folder);
+// true when a process runs whose program file has that name (letter case ignored).
+bool ProgramRuns(const char* fileName);
 
 // The default printer for the scope of the object, then the one before it again.
 class DefaultPrinter {

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "trace.h"
+
 namespace zt {
 
 namespace {
@@ -89,6 +91,10 @@ SystemSnapshot SystemSnapshot::Take()
             snapshot.AddFileTree(dir);
     }
     snapshot.AddSpooler();
+    // The monitor's trace log, when it is there.
+    WIN32_FILE_ATTRIBUTE_DATA log;
+    if (GetFileAttributesExA(TRACE_LOG_PATH, GetFileExInfoStandard, &log))
+        snapshot.m_entries["file " TRACE_LOG_PATH] = "<trace log>";
     return snapshot;
 }
 

@@ -1,6 +1,7 @@
 // What an installation may change, read from the real system: the registry branches of the
 // kit, the monitor and Windows Installer, the files under Program Files, the installer's
-// package cache and the printer driver folder, and the spooler's printers and drivers. Two
+// package cache and the printer driver folder, the monitor's trace log, and the spooler's
+// printers and drivers. Two
 // snapshots differ exactly where something was added, changed or removed.
 #pragma once
 

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # The same source builds the same programs and package in another folder at another time:
 #
-#   tests/package/reproducible.sh SOURCE BINDIR PKGDIR WORK TARGET...
+#   tests/package/reproducible.sh SOURCE BINDIR MSI WORK TARGET...
 #
 # Copies the source (as it stands, with the commit and its time) into a folder under WORK,
 # builds the shipped TARGETs there from nothing (one compiler at a time, at a lower
 # priority than the tests beside it), and compares: every file of BINDIR (the
 # tree's own build) with the new build's, byte for byte; then the package that
-# tools/package.sh makes of the new build, signed with PKGDIR's test certificate, with
-# PKGDIR's package of the tree's build, byte for byte: the signed programs, the package
-# and its bill of materials.
+# tools/package.sh makes of the new build, signed with the test certificate beside MSI, with
+# MSI, the package of the tree's build, byte for byte: the signed programs, the package and
+# its bill of materials.
 set -euo pipefail
-[ $# -ge 5 ] || { echo "usage: $0 SOURCE BINDIR PKGDIR WORK TARGET..." >&2; exit 2; }
-src=$1 bin=$2 pkg=$3 work=$4
+[ $# -ge 5 ] || { echo "usage: $0 SOURCE BINDIR MSI WORK TARGET..." >&2; exit 2; }
+src=$1 bin=$2 msi=$3 work=$4
+pkg=$(dirname "$msi")
 shift 4
 start=$(date +%s)
 . "$src/tools/stamp.sh"
@@ -40,7 +41,6 @@ for f in "$bin"/*; do
   same "$f" "$work/build/bin/$(basename "$f")" "unsigned $(basename "$f")"
 done
 
-msi=$(ls "$pkg"/zettray-*-x86.msi)
 name=$(basename "$msi" .msi)
 SIGN_PFX= SIGN_CERT="$pkg/test-certificate/cert.pem" SIGN_KEY="$pkg/test-certificate/key.pem" SIGN_PASS= \
   SIGN_TIMESTAMP_URL= "$copy/tools/package.sh" x86 "$work/build/bin" "$work/pkg" >/dev/null
