@@ -291,18 +291,37 @@ void CKitWindow::OnAppMessage(UINT) {}
 int RunKitMessageLoop(HWND window)
 {
     // The window closes, as the monitor does, when an installer is about to replace or
-    // remove the files of this program's folder.
-    CloseRequestWatch closeWatch;
-    WatchCloseRequest(window, &closeWatch);
+    // remove the files of this program's folder: the loop waits for that request too.
+    bool raised = false;
+    HANDLE request = OpenCloseRequest(&raised);
+    if (raised && window)
+        PostMessageA(window, WM_CLOSE, 0, 0);
     MSG msg;
     ZeroMemory(&msg, sizeof(msg));
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (window && IsWindow(window) && IsDialogMessageA(window, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+    for (;;) {
+        bool quit = false;
+        while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            quit = msg.message == WM_QUIT;
+            if (quit || (window && IsWindow(window) && IsDialogMessageA(window, &msg)))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (quit)
+            break;
+        DWORD count = request ? 1 : 0;
+        if (MsgWaitForMultipleObjectsEx(count, &request, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+                WAIT_OBJECT_0 &&
+            count) {
+            // Once: the request stays set until the installer is done.
+            CloseHandle(request);
+            request = nullptr;
+            if (window && IsWindow(window))
+                PostMessageA(window, WM_CLOSE, 0, 0);
+        }
     }
-    StopWatchingCloseRequest(&closeWatch);
+    if (request)
+        CloseHandle(request);
     return static_cast<int>(msg.wParam);
 }
 
