@@ -2,7 +2,9 @@
 // a window class, creates a hidden window, adds one tray icon and idles in its loop.
 // Built as zt_floor_spooler, it also opens the printer named on its command line once and
 // reads its information first: the floor of a tray program that talks to the spooler at
-// all (under Wine the spooler's client side then loads into the process).
+// all (under Wine the spooler's client side then loads into the process). Built as
+// zt_floor_worker, it also keeps one more thread (64 KiB of stack reserved) waiting for
+// ever: the floor of a tray program that leaves its spooler calls to a worker thread.
 #include <windows.h>
 #include <shellapi.h>
 #ifdef FLOOR_WITH_SPOOLER
@@ -39,6 +41,14 @@ static void TouchSpooler(char* printerName)
 }
 #endif
 
+#ifdef FLOOR_WITH_THREAD
+static DWORD WINAPI IdleWorker(void*)
+{
+    Sleep(INFINITE);
+    return 0;
+}
+#endif
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
 {
 #ifdef FLOOR_WITH_SPOOLER
@@ -46,6 +56,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
         TouchSpooler(cmdLine);
 #else
     (void)cmdLine;
+#endif
+#ifdef FLOOR_WITH_THREAD
+    HANDLE worker = CreateThread(nullptr, 64 * 1024, IdleWorker, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (worker)
+        CloseHandle(worker);
 #endif
     WNDCLASSA wc;
     memset(&wc, 0, sizeof(wc));

@@ -1,16 +1,17 @@
 // Start-up work and idle memory of the monitor, side by side with the floor program.
 //
 // Each round starts the floor, the floor that also opens the printer once (under Wine the
-// spooler's client side loads into every process that opens a printer), and the monitor
-// (for an installed sample printer, with the short start-up delay of a log-on start). It
-// takes the time from process creation until the program waits for input in its message
-// loop (its icon is added by then), subtracts the monitor's start-up sleep, lets each
-// idle, and reads its private and working-set memory. Prints the medians and the ratios
-// of the monitor to each floor. The monitor starts with an empty instance table, and once
-// more with a full one (498 records of other printers: its own record takes the last
-// place), side by side. Last, 50 monitors of 50 printers idle on one desktop, with the
-// printer's state read and shown, and with both state switches off by policy: the share
-// of one core that they use together.
+// spooler's client side loads into every process that opens a printer), that floor with
+// one more idle thread (the monitor leaves its spooler calls to a worker thread), and the
+// monitor (for an installed sample printer, with the short start-up delay of a log-on
+// start). It takes the time from process creation until the program waits for input in
+// its message loop (its icon is added by then), subtracts the monitor's start-up sleep,
+// lets each idle, and reads its private and working-set memory. Prints the medians and the
+// ratios of the monitor to each floor. The monitor starts with an empty instance table,
+// and once more with a full one (498 records of other printers: its own record takes the
+// last place), side by side. Last, 50 monitors of 50 printers idle on one desktop, with
+// the printer's state read and shown, and with both state switches off by policy: the
+// share of one core that they use together.
 #include <windows.h>
 #include <psapi.h>
 
@@ -187,6 +188,9 @@ CpuMs IdleShare(const std::vector<std::string>& printers, DWORD idleMs)
         started = started && monitors.back()->Start(exe, "/P \"" + printer + "\" /EF \"HKCU\"") &&
                   WaitForInputIdle(monitors.back()->Handle(), 30000) == 0;
     }
+    // Input-idle is also a message box: each must hold its printer's record.
+    for (const std::string& printer : printers)
+        started = started && FindRunningWindow(printer.c_str(), "", INSTANCE_KIND_MONITOR) != nullptr;
     if (started) {
         Sleep(5000); // the first checks and reads
         CpuMs before = MonitorsCpuMs(printers);
@@ -258,6 +262,7 @@ int main(int argc, char** argv)
     }
     const std::string floorExe = zt::TestBinDir() + "zt_floor.exe";
     const std::string spoolerFloorExe = zt::TestBinDir() + "zt_floor_spooler.exe";
+    const std::string workerFloorExe = zt::TestBinDir() + "zt_floor_worker.exe";
     const std::string monitorExe = zt::BinPath("zettray.exe");
     const std::string monitorArgs = "/P \"" + kit.Printer() + "\" /EF \"HKCU\"";
     StdTable table;
@@ -271,12 +276,13 @@ int main(int argc, char** argv)
     Measure(monitorExe, monitorArgs, STARTUP_DELAY_FROM_RUN_MS, MonitorWindow, kit.Printer(), &warm);
     Measure(floorExe, "", 0, FloorWindow, "", &warm);
 
-    enum { FLOOR, FLOOR_SPOOLER, MONITOR, MONITOR_FULL, KINDS };
+    enum { FLOOR, FLOOR_SPOOLER, FLOOR_WORKER, MONITOR, MONITOR_FULL, KINDS };
     std::vector<double> start[KINDS], priv[KINDS], ws[KINDS];
     for (int i = 0; i < rounds; ++i) {
         Sample s[KINDS];
         bool measured = Measure(floorExe, "", 0, FloorWindow, "", &s[FLOOR]) &&
-                        Measure(spoolerFloorExe, kit.Printer(), 0, FloorWindow, "", &s[FLOOR_SPOOLER]);
+                        Measure(spoolerFloorExe, kit.Printer(), 0, FloorWindow, "", &s[FLOOR_SPOOLER]) &&
+                        Measure(workerFloorExe, kit.Printer(), 0, FloorWindow, "", &s[FLOOR_WORKER]);
         // Empty and full by turns first: a start right after another one runs faster.
         for (int k = 0; k < 2; ++k) {
             bool full = (k + i) % 2 == 1;
@@ -294,15 +300,20 @@ int main(int argc, char** argv)
             ws[k].push_back(s[k].workingSetKb);
         }
     }
+    // The later monitors each need a record of their own.
+    table.Fill(0);
     printf("rounds: %d (medians)\n", rounds);
-    printf("%-36s %9s %9s %9s %8s %8s\n", "", "floor", "floor+sp", "zettray", "/floor", "/fl+sp");
+    printf("%-36s %9s %9s %9s %9s %8s %8s %8s\n", "", "floor", "floor+sp", "+worker", "zettray", "/floor", "/fl+sp",
+           "/+worker");
     auto row = [](const char* label, const std::vector<double>* v, const char* format) {
-        double f = Median(v[FLOOR]), fs = Median(v[FLOOR_SPOOLER]), m = Median(v[MONITOR]);
+        double f = Median(v[FLOOR]), fs = Median(v[FLOOR_SPOOLER]), fw = Median(v[FLOOR_WORKER]);
+        double m = Median(v[MONITOR]);
         printf("%-36s ", label);
         printf(format, f);
         printf(format, fs);
+        printf(format, fw);
         printf(format, m);
-        printf(" %8.2f %8.2f\n", f > 0 ? m / f : 0, fs > 0 ? m / fs : 0);
+        printf(" %8.2f %8.2f %8.2f\n", f > 0 ? m / f : 0, fs > 0 ? m / fs : 0, fw > 0 ? m / fw : 0);
     };
     row("start-up work, ms (less the delay)", start, " %9.1f");
     row("private memory idle, KiB", priv, " %9.0f");
