@@ -206,24 +206,28 @@ TEST(SharedAccess, TableAndLockAllowLocalSystemThenEveryone)
         {userLock.Get(), USER_OBJECT_ACCESS, {sid, "S-1-5-18", "S-1-3-4"}},
         {userEvent.Get(), USER_OBJECT_ACCESS, {sid, "S-1-5-18", "S-1-5-32-544", "S-1-3-4"}},
     };
+    // Each row names itself in its failures, not with SCOPED_TRACE: that starts GoogleTest's
+    // thread-local watcher thread, and Wine's 32-bit loader now and then crashes when a process
+    // this short ends while that thread is still starting.
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.sids.front() + " ...");
+        const std::string what = row.sids.front() + " ...";
         PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR sd = nullptr;
         ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetSecurityInfo(row.object, SE_KERNEL_OBJECT,
                                                                      DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                                                     &dacl, nullptr, &sd));
-        ASSERT_NE(nullptr, dacl);
-        EXPECT_EQ(ACL_REVISION, dacl->AclRevision);
-        ASSERT_EQ(row.sids.size(), dacl->AceCount);
+                                                                     &dacl, nullptr, &sd))
+            << what;
+        ASSERT_NE(nullptr, dacl) << what;
+        EXPECT_EQ(ACL_REVISION, dacl->AclRevision) << what;
+        ASSERT_EQ(row.sids.size(), dacl->AceCount) << what;
         for (DWORD i = 0; i < dacl->AceCount; ++i) {
             ACCESS_ALLOWED_ACE* ace = nullptr;
-            ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
-            EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
-            EXPECT_EQ(row.mask, ace->Mask);
+            ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace))) << what;
+            EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType) << what;
+            EXPECT_EQ(row.mask, ace->Mask) << what;
             char* text = nullptr;
-            ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &text));
-            EXPECT_EQ(row.sids[i], text);
+            ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &text)) << what;
+            EXPECT_EQ(row.sids[i], text) << what;
             LocalFree(text);
         }
         LocalFree(sd);
