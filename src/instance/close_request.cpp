@@ -12,8 +12,6 @@
 
 namespace {
 
-// The program file of a monitor.
-const char kMonitorExe[] = "zettray.exe";
 // What a program asks of a request: to wait for it, and to read its owner.
 constexpr DWORD kWatchAccess = SYNCHRONIZE | READ_CONTROL;
 // The folder's request: LocalSystem and the Administrators own it and may do anything with
@@ -149,21 +147,4 @@ std::vector<FolderProgram> FolderPrograms(const char* folder)
         }
     }
     return found;
-}
-
-bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs)
-{
-    RaisedCloseRequest request;
-    request.Raise(folder);
-    const DWORD start = GetTickCount();
-    bool allEnded = true;
-    for (const FolderProgram& program : FolderPrograms(folder)) {
-        const char* file = FindLastCharOf(program.image.c_str(), "\\");
-        const DWORD spent = GetTickCount() - start;
-        if (file && SameName(file + 1, kMonitorExe) &&
-            WaitForSingleObject(program.process, spent < timeoutMs ? timeoutMs - spent : 0) != WAIT_OBJECT_0)
-            allEnded = false;
-        CloseHandle(program.process);
-    }
-    return allEnded;
 }

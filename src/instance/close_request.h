@@ -75,7 +75,3 @@ struct FolderProgram {
 // their handles.
 std::vector<FolderProgram> FolderPrograms(const char* folder);
 
-// Raises the close request of `folder` and waits up to `timeoutMs` for its monitors
-// (zettray.exe) to end, whether or not the request could be raised. true when none is left
-// running.
-bool CloseMonitorsOfFolder(const char* folder, DWORD timeoutMs);
