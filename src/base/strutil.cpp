@@ -30,6 +30,7 @@ int SafeCopy(char* dst, size_t size, const char* src)
 }
 
 WideToMultiByteFn g_pfnWideToMultiByte = WideCharToMultiByte;
+MultiByteToWideFn g_pfnMultiByteToWide = MultiByteToWideChar;
 
 namespace {
 
@@ -121,9 +122,9 @@ int WideFitsCodePage(const wchar_t* text, int count, unsigned codePage)
         return 0;
     // Back again: a code page without a default-character report still shows a change here.
     const DWORD backFlags = utf8 ? MB_ERR_INVALID_CHARS : 0;
-    int chars = MultiByteToWideChar(codePage, backFlags, ansi.data(), bytes, nullptr, 0);
+    int chars = g_pfnMultiByteToWide(codePage, backFlags, ansi.data(), bytes, nullptr, 0);
     std::wstring back(static_cast<size_t>(chars > 0 ? chars : 0), L'\0');
-    if (chars <= 0 || MultiByteToWideChar(codePage, backFlags, ansi.data(), bytes, &back[0], chars) != chars)
+    if (chars <= 0 || g_pfnMultiByteToWide(codePage, backFlags, ansi.data(), bytes, &back[0], chars) != chars)
         return 0;
     size_t length = count < 0 ? wcslen(text) + 1 : static_cast<size_t>(count);
     return back.size() == length && back.compare(0, length, text, length) == 0;

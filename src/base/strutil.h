@@ -55,11 +55,15 @@ int SameName(const char* a, const char* b);
 // it holds no lone surrogate). A null or empty text fits.
 int WideFitsCodePage(const wchar_t* text, int count = -1, unsigned codePage = 0);
 
-// The conversion from wide characters that WideFitsCodePage calls (WideCharToMultiByte). A
-// test puts a stand-in here that keeps a rule of Windows that Wine's converter does not.
+// The conversions between wide characters and a code page that WideFitsCodePage and the
+// printer's wide open call (WideCharToMultiByte, MultiByteToWideChar). A test puts a
+// stand-in here that keeps a rule of Windows that Wine's converter does not.
 typedef int(WINAPI* WideToMultiByteFn)(UINT codePage, DWORD flags, const WCHAR* text, int count, char* out,
                                        int size, const char* defaultChar, BOOL* usedDefault);
 extern WideToMultiByteFn g_pfnWideToMultiByte;
+typedef int(WINAPI* MultiByteToWideFn)(UINT codePage, DWORD flags, const char* text, int count, WCHAR* out,
+                                       int size);
+extern MultiByteToWideFn g_pfnMultiByteToWide;
 
 // printf-style formatting into dst, always terminated. Returns 1 when the whole result
 // fit, 0 when it was cut or the format failed (dst then holds what fit, or "").

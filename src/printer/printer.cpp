@@ -22,6 +22,10 @@ int IsWinNT()
 
 namespace {
 
+// Reads of a spooler's answer (a port listing, a printer's information) whose size keeps
+// growing between the size query and the read, before the reader gives up.
+constexpr int kGrowingReadAttempts = 3;
+
 const SpoolerCalls kRealSpooler = {
     OpenPrinterA,
     OpenPrinterW,
@@ -83,7 +87,7 @@ BOOL OV_OpenPrinter(const char* printerName, HANDLE* outHandle, PRINTER_DEFAULTS
     SetLastError(ERROR_SUCCESS);
     // No flag but MB_ERR_INVALID_CHARS (precomposed characters are the default): UTF-8, a
     // system code page too, refuses every other flag.
-    int converted = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, printerName, -1, wide, static_cast<int>(chars));
+    int converted = g_pfnMultiByteToWide(CP_ACP, MB_ERR_INVALID_CHARS, printerName, -1, wide, static_cast<int>(chars));
     if (converted != 0 && GetLastError() != ERROR_NO_UNICODE_TRANSLATION) {
         PRINTER_DEFAULTSW wideDefaults;
         memset(&wideDefaults, 0, sizeof(wideDefaults));
@@ -181,8 +185,6 @@ int CCtrlSetReg::IsZetInvalid(const char* printerName, CPrinterStatusReader* rea
 
 namespace {
 
-// Reads of a port listing whose size keeps growing before the lookup gives up.
-constexpr int kPortListAttempts = 3;
 
 // PRESENCE_HERE or PRESENCE_GONE for a complete listing of `count` ports.
 int FindPort(const BYTE* block, DWORD count, const char* portName)
@@ -208,7 +210,7 @@ int PortExists(const char* portName)
     if (enumPorts(nullptr, 1, nullptr, 0, &needed, &count))
         return count == 0 ? PRESENCE_GONE : PRESENCE_UNKNOWN; // no ports at all
     DWORD error = GetLastError();
-    for (int attempt = 0; attempt < kPortListAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kGrowingReadAttempts; ++attempt) {
         // Only "the buffer is too small" tells the size; any other failure tells nothing.
         if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0)
             return PRESENCE_UNKNOWN;
@@ -305,13 +307,26 @@ bool PrinterInfo2::Read(HANDLE printer, bool strictSize)
     BOOL sized = Spooler().getPrinter(printer, 2, nullptr, 0, &needed);
     if (strictSize && (sized || GetLastError() != ERROR_INSUFFICIENT_BUFFER))
         return false;
-    if (needed < sizeof(PRINTER_INFO_2A))
-        return false;
-    m_block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
-    if (!m_block)
-        return false;
-    if (!Spooler().getPrinter(printer, 2, m_block, needed, &needed))
-        return false;
-    m_info = reinterpret_cast<const PRINTER_INFO_2A*>(m_block);
-    return true;
+    // The information can grow between the size query and the read (a comment, a share
+    // name or the port changed meanwhile): the read then tells the new size, and is made
+    // again, as often as a port listing's.
+    for (int attempt = 0; attempt < kGrowingReadAttempts; ++attempt) {
+        if (needed < sizeof(PRINTER_INFO_2A))
+            return false;
+        m_block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+        if (!m_block)
+            return false;
+        const DWORD size = needed;
+        SetLastError(ERROR_SUCCESS);
+        if (Spooler().getPrinter(printer, 2, m_block, size, &needed)) {
+            m_info = reinterpret_cast<const PRINTER_INFO_2A*>(m_block);
+            return true;
+        }
+        const bool grew = GetLastError() == ERROR_INSUFFICIENT_BUFFER && needed > size;
+        HeapFree(GetProcessHeap(), 0, m_block);
+        m_block = nullptr;
+        if (!grew)
+            return false;
+    }
+    return false;
 }

@@ -109,14 +109,36 @@ TEST_F(TracedQuery, OnlyASettingThatReadsAsOneSwitchesMonitoringOff)
     EXPECT_EQ("value : 0", lines[lines.size() - 4]);
 }
 
+// A printer's information that grows between the size query and the read (its comment or
+// port changed meanwhile), for the next `g_growing` reads.
+int g_growing = 0;
+BOOL WINAPI GrowingGetPrinter(HANDLE printer, DWORD level, LPBYTE data, DWORD size, LPDWORD needed)
+{
+    if (data && g_growing > 0) {
+        --g_growing;
+        GetPrinterA(printer, level, nullptr, 0, needed);
+        *needed += size;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    return GetPrinterA(printer, level, data, size, needed);
+}
+
 TEST(GetPrnDriverName, ReadsTheSpoolersDriverName)
 {
     zt::TestPrinter printer;
     ASSERT_TRUE(printer.Ok());
-    char driver[ZT_TEXT];
-    memset(driver, 'x', sizeof(driver));
-    EXPECT_EQ(1, GetPrnDriverName(printer.Name().c_str(), driver));
-    EXPECT_EQ(printer.Driver(), driver);
+    SpoolerCalls growing = RealSpooler();
+    growing.getPrinter = GrowingGetPrinter;
+    const SpoolerCalls* replaced = SetSpoolerCalls(&growing);
+    for (int grows : {0, 1, 2, 3}) {
+        g_growing = grows;
+        char driver[ZT_TEXT];
+        memset(driver, 'x', sizeof(driver));
+        EXPECT_EQ(grows < 3, GetPrnDriverName(printer.Name().c_str(), driver)) << grows << " reads grew";
+        EXPECT_EQ(grows < 3 ? printer.Driver() : "", driver) << grows << " reads grew";
+    }
+    SetSpoolerCalls(replaced);
 }
 
 TEST(GetPrnDriverName, FailuresLeaveAnEmptyOutputAndNullOutputIsUntouched)
