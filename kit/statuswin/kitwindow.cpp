@@ -296,33 +296,10 @@ int RunKitMessageLoop(HWND window)
     HANDLE request = OpenCloseRequest(&raised);
     if (raised && window)
         PostMessageA(window, WM_CLOSE, 0, 0);
-    MSG msg;
-    ZeroMemory(&msg, sizeof(msg));
-    for (;;) {
-        bool quit = false;
-        while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            quit = msg.message == WM_QUIT;
-            if (quit || (window && IsWindow(window) && IsDialogMessageA(window, &msg)))
-                continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (quit)
-            break;
-        DWORD count = request ? 1 : 0;
-        if (MsgWaitForMultipleObjectsEx(count, &request, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
-                WAIT_OBJECT_0 &&
-            count) {
-            // Once: the request stays set until the installer is done.
-            CloseHandle(request);
-            request = nullptr;
-            if (window && IsWindow(window))
-                PostMessageA(window, WM_CLOSE, 0, 0);
-        }
-    }
+    const int exitCode = RunClosableMessageLoop(&request, window, window);
     if (request)
         CloseHandle(request);
-    return static_cast<int>(msg.wParam);
+    return exitCode;
 }
 
 void BringWindowToFront(HWND window)

@@ -183,8 +183,8 @@ bool CloseFolderPrograms(const std::string& folder, DWORD timeoutMs, RaisedClose
     std::set<DWORD> asked;
     for (;;) {
         // Raised again each round: for programs that started meanwhile.
-        request->Raise(folder.c_str());
         std::vector<FolderProgram> programs = FolderPrograms(folder.c_str());
+        request->Raise(folder.c_str(), programs);
         if (programs.empty())
             return true;
         std::vector<DWORD> ids;

@@ -209,8 +209,10 @@ int CMainFrame::StartUp()
         return 0;
 
     LoadStateSwitches();
-    if (unreachable)
-        NotePresence(PRESENCE_UNKNOWN);
+    if (unreachable) {
+        m_fUnreachable = true;
+        ApplyPrinterState();
+    }
 
     if (m_szProfilePath[0]) {
         m_nPrinterCheckInterval =
@@ -243,15 +245,6 @@ void CMainFrame::StartWatch()
     // An installer that raised its request before this monitor's own existed.
     if (raised)
         PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-}
-
-void CMainFrame::OnCloseRequest()
-{
-    TraceMsg("CMainFrame::OnCloseRequest");
-    // Once: the event stays set until the installer is done.
-    CloseHandle(m_hCloseRequest);
-    m_hCloseRequest = nullptr;
-    PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
 }
 
 void CMainFrame::OnTimer(UINT_PTR id)

@@ -127,7 +127,6 @@ public:
     int DuplicationChk();
     // What the latest open told of the printer (PRESENCE_*): while it cannot be reached, the
     // icon says so; when it answers again, its state shows again.
-    void NotePresence(int presence);
 
     // Tray icon.
     int LoadTraySettings();
@@ -146,11 +145,6 @@ public:
     // Starts watching the printer (its worker, the state while a switch wants it), the
     // timers of the checks and the installer's close request.
     void StartWatch();
-    // The installer's close request for the monitors of this program's folder (an event
-    // that the message loop waits on; null when it is not watched).
-    HANDLE CloseRequest() const { return m_hCloseRequest; }
-    // The close request was set: the monitor closes.
-    void OnCloseRequest();
     // The worker's report: a printer found deleted (its start-up entries gone), gone or
     // switched off closes the monitor; otherwise its reachability and state are shown.
     // 1 when the monitor is closing.
@@ -237,6 +231,8 @@ public:
     CPrinterWatch m_watch;
     // The period of the check (tests make it shorter).
     DWORD m_dwCheckPeriod = MASK_CHECK_PERIOD;
+    // The installer's close request for the monitors of this program's folder (an event
+    // that the message loop waits on and closes once set; null when it is not watched).
     HANDLE m_hCloseRequest = nullptr;
     // The shell's notify-icon version in use (4, 3, or 0 when the shell took neither).
     UINT m_uTrayVersion = 0;

@@ -80,7 +80,42 @@ HANDLE OpenCloseRequest(bool* raised)
     return request;
 }
 
+int RunClosableMessageLoop(HANDLE* request, HWND window, HWND dialog)
+{
+    MSG msg;
+    ZeroMemory(&msg, sizeof(msg));
+    for (;;) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                return static_cast<int>(msg.wParam);
+            if (dialog && IsWindow(dialog) && IsDialogMessageA(dialog, &msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        HANDLE watched = *request;
+        const DWORD count = watched ? 1 : 0;
+        if (MsgWaitForMultipleObjectsEx(count, &watched, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 &&
+            count) {
+            TraceMsg("RunClosableMessageLoop : the installer's close request");
+            CloseHandle(*request);
+            *request = nullptr;
+            if (window && IsWindow(window))
+                PostMessageA(window, WM_CLOSE, 0, 0);
+        }
+    }
+}
+
 bool RaisedCloseRequest::Raise(const char* folder)
+{
+    const std::vector<FolderProgram> running = FolderPrograms(folder);
+    const bool raised = Raise(folder, running);
+    for (const FolderProgram& program : running)
+        CloseHandle(program.process);
+    return raised;
+}
+
+bool RaisedCloseRequest::Raise(const char* folder, const std::vector<FolderProgram>& running)
 {
     char name[MAX_PATH];
     if (!m_folder && CloseRequestName(folder, nullptr, 0, name, sizeof(name)))
@@ -88,7 +123,7 @@ bool RaisedCloseRequest::Raise(const char* folder)
     const bool raised = m_folder && SetEvent(m_folder);
     // The requests that the running programs watch: their users' and their own. One that
     // another account made is set all the same; no program honours it.
-    for (const FolderProgram& program : FolderPrograms(folder)) {
+    for (const FolderProgram& program : running) {
         for (DWORD pid : {static_cast<DWORD>(0), program.pid}) {
             if (program.sid.empty() || !CloseRequestName(folder, program.sid.c_str(), pid, name, sizeof(name)))
                 continue;
@@ -102,7 +137,6 @@ bool RaisedCloseRequest::Raise(const char* folder)
                 m_set.push_back(request);
             }
         }
-        CloseHandle(program.process);
     }
     return raised;
 }
@@ -139,7 +173,7 @@ std::vector<FolderProgram> FolderPrograms(const char* folder)
         DWORD size = sizeof(image);
         const char* slash = QueryFullProcessImageNameA(process, 0, image, &size) ? FindLastCharOf(image, "\\") : nullptr;
         if (slash && SameName(std::string(image, static_cast<size_t>(slash - image)).c_str(), folder)) {
-            FolderProgram program = {process, entry.th32ProcessID, "", image};
+            FolderProgram program = {process, entry.th32ProcessID, ""};
             ProcessUserSid(process, &program.sid);
             found.push_back(program);
         } else {

@@ -38,6 +38,23 @@ bool CloseRequestName(const char* folder, const char* sid, DWORD pid, char* name
 // existed): the program closes at once.
 HANDLE OpenCloseRequest(bool* raised);
 
+// The message loop of a program that closes on the installer's close request: dispatches
+// messages (through the dialog manager for `dialog`, when given) until WM_QUIT, whose wParam
+// it returns, and waits for *request meanwhile. Once it is set, the loop closes it (it stays
+// set until the installer is done) and posts WM_CLOSE to `window`.
+int RunClosableMessageLoop(HANDLE* request, HWND window, HWND dialog = nullptr);
+
+// A running program whose file lies in a folder: opened for waiting, with its user's SID
+// ("" when it cannot be read).
+struct FolderProgram {
+    HANDLE process;
+    DWORD pid;
+    std::string sid;
+};
+// The running programs, this one apart, whose file lies in `folder`. The caller closes
+// their handles.
+std::vector<FolderProgram> FolderPrograms(const char* folder);
+
 // The close request of one folder as an installer raises it: the folder's request made (or
 // opened) and set, and the requests of the folder's running programs (their users' and
 // their own) set, never made. It stays raised until Lift, or the end of the object's
@@ -55,6 +72,8 @@ public:
     // in every session; again, for programs started meanwhile, when called again. false
     // when the folder's request cannot be made or set.
     bool Raise(const char* folder);
+    // The same, for the programs of the folder that the caller listed (FolderPrograms).
+    bool Raise(const char* folder, const std::vector<FolderProgram>& running);
     void Lift();
 
 private:
@@ -63,15 +82,4 @@ private:
     std::vector<HANDLE> m_set;
 };
 
-// A running program whose file lies in a folder: opened for waiting, with its user's SID
-// ("" when it cannot be read).
-struct FolderProgram {
-    HANDLE process;
-    DWORD pid;
-    std::string sid;
-    std::string image;
-};
-// The running programs, this one apart, whose file lies in `folder`. The caller closes
-// their handles.
-std::vector<FolderProgram> FolderPrograms(const char* folder);
 

@@ -77,10 +77,10 @@ HANDLE CreateTableLock(const char* mapName)
     return TableLockName(mapName, name) ? CreateSharedLock(name) : nullptr;
 }
 
-LockWaitScope::LockWaitScope() : m_outer(t_waitScope)
+LockWaitScope::LockWaitScope()
 {
     // A scope inside another is part of it.
-    if (!m_outer)
+    if (!t_waitScope)
         t_waitScope = this;
 }
 

@@ -57,7 +57,6 @@ public:
 
 private:
     friend bool LockTable(HANDLE mutex, ScopedMutexLock* lock);
-    LockWaitScope* m_outer;
     bool m_timedOut = false;
 };
 

@@ -121,18 +121,6 @@ int OpenPrinterPresence(const char* printerName, ScopedPrinter* printer, DWORD* 
     return code == ERROR_INVALID_PRINTER_NAME ? PRESENCE_GONE : PRESENCE_UNKNOWN;
 }
 
-int PrinterOrPortPresence(const char* printerName, const char* portName, DWORD* error)
-{
-    if (error)
-        *error = 0;
-    // A printer known only by its port has no printer to open (an empty name opens none,
-    // or the print server): its port stands in.
-    if (!printerName || !*printerName)
-        return PortExists(portName);
-    ScopedPrinter printer;
-    return OpenPrinterPresence(printerName, &printer, error);
-}
-
 CCtrlSetReg::~CCtrlSetReg() = default;
 
 int CCtrlSetReg::IsZetInvalid(const char* printerName, CPrinterStatusReader* reader, int* outPresence,

@@ -77,9 +77,6 @@ int IsWinNT();
 // few times.
 int PortExists(const char* portName);
 
-// What the deleted-printer check asks: the printer, or, for a name that is empty, the port.
-int PrinterOrPortPresence(const char* printerName, const char* portName, DWORD* error = nullptr);
-
 // The level-2 information of an open printer, read in two calls (the size, then the data)
 // into a zero-filled block that the object owns and frees.
 class PrinterInfo2 {

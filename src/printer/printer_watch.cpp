@@ -203,7 +203,7 @@ void CPrinterWatch::Shared::DeletionCheck()
     if (!deletionChecks)
         return;
     int presence = PRESENCE_HERE;
-    if (!CheckPrinterDeleted(printer, port, false, &presence))
+    if (!CheckPrinterDeleted(printer, port, &presence))
         found.deleted = true;
     if (!printer[0] && presence != PRESENCE_GONE)
         return; // a port: the printer's presence is another matter

@@ -67,7 +67,6 @@ public:
     // Ends the worker. One that is inside a spooler call for longer than `waitMs` is left
     // to end by itself (it touches nothing of this object any more). Safe to repeat.
     void Stop(DWORD waitMs = PRINTER_WATCH_STOP_WAIT_MS);
-    bool Running() const { return m_shared != nullptr; }
 
     // The check: the printer opened (its presence), its switch read when the setup says so,
     // and its state when due.

@@ -137,16 +137,12 @@ void RemoveStartupEntries(const char* valueName)
     }
 }
 
-int CheckPrinterDeleted(const char* printerName, const char* portName, bool skip, int* presence)
+int CheckPrinterDeleted(const char* printerName, const char* portName, int* presence)
 {
     printerName = printerName ? printerName : "";
     portName = portName ? portName : "";
-    if (presence)
-        *presence = PRESENCE_HERE;
     TraceMsg("CMainFrame::ChkDelPrn : start");
     TraceStr("PrinterName", printerName);
-    if (skip)
-        return 1;
     int state = TracedPresence(printerName, portName);
     if (presence)
         *presence = state;

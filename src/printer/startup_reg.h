@@ -33,9 +33,8 @@ void RemoveRunEntry(HKEY runKey, const char* valueName);
 // have written it, and Windows runs the entries of both at log-on).
 void RemoveStartupEntries(const char* valueName);
 
-// The deleted-printer check of a monitor, with its trace lines: unless `skip`, asks the
-// spooler for the printer (or, for an empty printer name, its port); when the spooler says
-// that it is gone, the start-up entries named after it are removed (RemoveStartupEntries).
-// 1 present, out of reach, or skipped; 0 gone. *presence (optional) receives PRESENCE_*
-// (PRESENCE_HERE when skipped).
-int CheckPrinterDeleted(const char* printerName, const char* portName, bool skip, int* presence = nullptr);
+// The deleted-printer check of a monitor, with its trace lines: asks the spooler for the
+// printer (or, for an empty printer name, its port); when the spooler says that it is gone,
+// the start-up entries named after it are removed (RemoveStartupEntries). 1 present or out
+// of reach; 0 gone. *presence (optional) receives PRESENCE_*.
+int CheckPrinterDeleted(const char* printerName, const char* portName, int* presence = nullptr);

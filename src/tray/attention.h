@@ -29,8 +29,6 @@ public:
     void Stop(HWND window);
 
     bool InTrouble() const { return m_inTrouble; }
-    bool Armed() const { return m_armed != 0; }
-    void SetDelay(DWORD delayMs) { m_delay = delayMs; }
 
 private:
     void Disarm(HWND window);

@@ -38,15 +38,6 @@ void CMainFrame::OnRefreshIcon()
     RefreshTrayIcon();
 }
 
-void CMainFrame::NotePresence(int presence)
-{
-    bool unreachable = presence == PRESENCE_UNKNOWN;
-    if (unreachable == m_fUnreachable)
-        return;
-    m_fUnreachable = unreachable;
-    ApplyPrinterState();
-}
-
 int CMainFrame::OnPrinterReport()
 {
     return ApplyReport(m_watch.Take());
@@ -73,8 +64,7 @@ int CMainFrame::ApplyReport(const PrinterReport& report)
         SafeCopy(m_szPortName, report.port);
     if (report.sampled)
         m_sample = report.sample;
-    if (report.presence == PRESENCE_UNKNOWN || report.presence == PRESENCE_HERE)
-        m_fUnreachable = report.presence == PRESENCE_UNKNOWN;
+    m_fUnreachable = report.presence == PRESENCE_UNKNOWN;
     ApplyPrinterState();
     return 0;
 }
