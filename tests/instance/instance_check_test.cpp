@@ -123,7 +123,6 @@ TEST(GetDriverMapName, CopiesTheValueCutAndZeroFilled)
         int result;
     } rows[] = {
         {RPC_S_SERVER_UNAVAILABLE, driver, 1},
-        {ERROR_ACCESS_DENIED, driver, 1},
         {RPC_S_SERVER_UNAVAILABLE, nullptr, 0},
         {RPC_S_SERVER_UNAVAILABLE, "", 0},
         {ERROR_INVALID_PRINTER_NAME, driver, 0},

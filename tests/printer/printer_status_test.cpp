@@ -48,10 +48,6 @@ TEST(PrinterCondition, MostUrgentBitDecidesAndNamesTheState)
         EXPECT_STREQ(c.text, text) << std::hex << c.status;
         EXPECT_EQ(condition >= PRINTER_OFFLINE ? 1 : 0, ConditionNeedsAttention(condition));
     }
-    // A printer that cannot be reached shows as offline, in words of its own.
-    const char* text = nullptr;
-    EXPECT_EQ(PRINTER_OFFLINE, UnreachableCondition(&text));
-    EXPECT_STREQ("Not reachable", text);
 }
 
 struct TextCase {

@@ -12,15 +12,6 @@ const SpoolerCalls FakeSpooler::s_calls = {
 
 namespace {
 
-// The index of a call's bit.
-int CallIndex(SpoolerCall call)
-{
-    int index = 0;
-    for (unsigned bit = call; bit > 1; bit >>= 1)
-        ++index;
-    return index;
-}
-
 bool StartsWith(const std::string& name, const std::string& prefix)
 {
     return name.size() >= prefix.size() && _strnicmp(name.c_str(), prefix.c_str(), prefix.size()) == 0;
@@ -54,17 +45,9 @@ FakeSpooler::~FakeSpooler()
 
 void FakeSpooler::Fail(const std::string& prefix, unsigned calls, DWORD error, DWORD delayMs)
 {
+    // The last rule that matches a call wins (RuleFor).
     EnterCriticalSection(&m_lock);
-    bool replaced = false;
-    for (Rule& rule : m_rules) {
-        if (rule.calls == calls && rule.prefix == prefix) {
-            rule.error = error;
-            rule.delayMs = delayMs;
-            replaced = true;
-        }
-    }
-    if (!replaced)
-        m_rules.push_back(Rule{prefix, calls, error, delayMs});
+    m_rules.push_back(Rule{prefix, calls, error, delayMs});
     LeaveCriticalSection(&m_lock);
 }
 
@@ -110,14 +93,13 @@ void FakeSpooler::SetEnumPorts(decltype(SpoolerCalls::enumPorts) enumPorts)
     m_enumPorts = enumPorts;
 }
 
-LONG FakeSpooler::Count(SpoolerCall call) const
+LONG FakeSpooler::Gets() const
 {
-    return InterlockedCompareExchange(const_cast<volatile LONG*>(&m_counts[CallIndex(call)]), 0, 0);
+    return InterlockedCompareExchange(const_cast<volatile LONG*>(&m_gets), 0, 0);
 }
 
-void FakeSpooler::Counted(SpoolerCall call)
+void FakeSpooler::Counted()
 {
-    InterlockedIncrement(&m_counts[CallIndex(call)]);
     if (m_countedThread && GetCurrentThreadId() == m_countedThread)
         InterlockedIncrement(&m_threadCalls);
 }
@@ -198,7 +180,7 @@ template <typename Char, typename Defaults>
 BOOL FakeSpooler::Open(const std::string& printerName, Char* name, LPHANDLE printer, Defaults* defaults,
                        BOOL(WINAPI* real)(Char*, LPHANDLE, Defaults*))
 {
-    Counted(SPOOL_OPEN);
+    Counted();
     Rule rule;
     if (RuleFor(SPOOL_OPEN, printerName, &rule) && Apply(rule)) {
         if (printer)
@@ -224,7 +206,7 @@ BOOL WINAPI FakeSpooler::OpenW(LPWSTR name, LPHANDLE printer, LPPRINTER_DEFAULTS
 BOOL WINAPI FakeSpooler::Close(HANDLE printer)
 {
     FakeSpooler* self = s_current;
-    self->Counted(SPOOL_CLOSE);
+    self->Counted();
     Rule rule;
     bool fail = self->RuleForHandle(SPOOL_CLOSE, printer, &rule) && Apply(rule);
     self->Forget(printer);
@@ -239,7 +221,8 @@ BOOL WINAPI FakeSpooler::Close(HANDLE printer)
 BOOL WINAPI FakeSpooler::GetPrinter(HANDLE printer, DWORD level, LPBYTE data, DWORD size, LPDWORD needed)
 {
     FakeSpooler* self = s_current;
-    self->Counted(SPOOL_GET);
+    self->Counted();
+    InterlockedIncrement(&self->m_gets);
     Rule rule;
     if (self->RuleForHandle(SPOOL_GET, printer, &rule) && Apply(rule))
         return FALSE;
@@ -250,7 +233,7 @@ DWORD WINAPI FakeSpooler::GetPrinterData(HANDLE printer, LPSTR name, LPDWORD typ
                                          LPDWORD needed)
 {
     FakeSpooler* self = s_current;
-    self->Counted(SPOOL_GET_DATA);
+    self->Counted();
     Rule rule;
     if (self->RuleForHandle(SPOOL_GET_DATA, printer, &rule) && Apply(rule))
         return rule.error;
@@ -261,10 +244,7 @@ BOOL WINAPI FakeSpooler::EnumPorts(LPSTR server, DWORD level, LPBYTE ports, DWOR
                                    LPDWORD returned)
 {
     FakeSpooler* self = s_current;
-    self->Counted(SPOOL_PORTS);
-    Rule rule;
-    if (self->RuleFor(SPOOL_PORTS, "", &rule) && Apply(rule))
-        return FALSE;
+    self->Counted();
     auto enumPorts = self->m_enumPorts ? self->m_enumPorts : self->m_replaced->enumPorts;
     return enumPorts(server, level, ports, size, needed, returned);
 }
@@ -272,7 +252,7 @@ BOOL WINAPI FakeSpooler::EnumPorts(LPSTR server, DWORD level, LPBYTE ports, DWOR
 HANDLE WINAPI FakeSpooler::FindFirst(HANDLE printer, DWORD filter, DWORD options, LPVOID notifyOptions)
 {
     FakeSpooler* self = s_current;
-    self->Counted(SPOOL_CHANGE);
+    self->Counted();
     Rule rule;
     if (self->RuleForHandle(SPOOL_CHANGE, printer, &rule) && Apply(rule))
         return INVALID_HANDLE_VALUE;

@@ -21,9 +21,8 @@ enum SpoolerCall : unsigned {
     SPOOL_CLOSE = 2,      // ClosePrinter (the handle is closed all the same)
     SPOOL_GET = 4,        // GetPrinterA
     SPOOL_GET_DATA = 8,   // GetPrinterDataA
-    SPOOL_PORTS = 16,     // EnumPortsA (a rule for the prefix "")
-    SPOOL_CHANGE = 32,    // FindFirst/FindNextPrinterChangeNotification
-    SPOOL_EVERY = 63,
+    SPOOL_CHANGE = 16,    // FindFirstPrinterChangeNotification
+    SPOOL_EVERY = 31,
 };
 
 class FakeSpooler {
@@ -51,8 +50,8 @@ public:
     LONG Closed() const;
     // The port listing, in place of the spooler's (null: the spooler's).
     void SetEnumPorts(decltype(SpoolerCalls::enumPorts) enumPorts);
-    // Calls made of one kind (any printer) since the object was made.
-    LONG Count(SpoolerCall call) const;
+    // GetPrinterA calls (any printer) since the object was made.
+    LONG Gets() const;
     // Counts from now on the calls that the thread `threadId` makes (CallsOnThread).
     void CountThread(DWORD threadId);
     LONG CallsOnThread() const;
@@ -72,7 +71,7 @@ private:
     void Forget(HANDLE printer);
     // Waits the rule's delay; true when the call is to fail with the rule's error (set).
     static bool Apply(const Rule& rule);
-    void Counted(SpoolerCall call);
+    void Counted();
 
     template <typename Char, typename Defaults>
     BOOL Open(const std::string& printerName, Char* name, LPHANDLE printer, Defaults* defaults,
@@ -98,7 +97,7 @@ private:
     std::vector<Rule> m_rules;
     std::vector<std::pair<HANDLE, std::string>> m_handles;
     decltype(SpoolerCalls::enumPorts) m_enumPorts = nullptr;
-    LONG m_counts[6] = {0, 0, 0, 0, 0, 0};
+    volatile LONG m_gets = 0;
     volatile DWORD m_countedThread = 0;
     volatile LONG m_threadCalls = 0;
 

@@ -799,12 +799,10 @@ std::vector<std::string> ReadLines(const std::string& path)
     return lines;
 }
 
-const char kOtherUserSid[] = "S-1-5-21-1-2-3-1001";
-
-ForeignObject::ForeignObject(const std::string& name, Kind kind, const std::string& refusedSid)
+ForeignObject::ForeignObject(const std::string& name, Kind kind)
 {
-    const std::string sddl = std::string("O:") + kOtherUserSid + "D:" +
-                             (refusedSid.empty() ? "" : "(D;;GA;;;" + refusedSid + ")") + "(A;;GA;;;WD)";
+    // Owned by a user other than the one the tests run as.
+    const std::string sddl = "O:S-1-5-21-1-2-3-1001D:(A;;GA;;;WD)";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
         return;

@@ -280,25 +280,19 @@ bool TrayIconsDrawn(const std::vector<std::string>& images);
 
 // ---- names that another account takes first ------------------------------------------
 
-// The SID of a user other than the one the tests run as.
-extern const char kOtherUserSid[];
-
 // An object that another account made under `name` before the user's own programs could,
-// in one of the ways it can: an event, set or not, or a mutex that a thread of its own
-// holds, each owned by kOtherUserSid and with an access list that refuses the SID
-// `refusedSid` ("": refuses no one), or an object of another type than the name's owner
-// makes (a semaphore). The end of the scope releases and closes it.
+// in one of the ways it can: a set event, or a mutex that a thread of its own holds, each
+// owned by another account (a SID that is not the user's), or an object of another type
+// than the name's owner makes (a semaphore). The end of the scope releases and closes it.
 class ForeignObject {
 public:
-    enum Kind { SetEvent, Event, HeldMutex, OtherType };
-    ForeignObject(const std::string& name, Kind kind, const std::string& refusedSid = "");
+    enum Kind { SetEvent, HeldMutex, OtherType };
+    ForeignObject(const std::string& name, Kind kind);
     ~ForeignObject();
     ForeignObject(const ForeignObject&) = delete;
     ForeignObject& operator=(const ForeignObject&) = delete;
 
     bool Ok() const { return m_object != nullptr; }
-    // The other account sets its event.
-    bool Set() const { return ::SetEvent(m_object) != FALSE; }
 
 private:
     HANDLE m_object = nullptr;

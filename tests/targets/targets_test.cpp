@@ -86,15 +86,11 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     // A name that the ANSI code page (1252 here) cannot hold reads as another name there.
     const std::string unfit = TargetPath(printers, "P0000000000000007");
     ASSERT_TRUE(zt::SetWideString(HKEY_CURRENT_USER, unfit, L"Name", L"\x041f\x0440\x0438\x043d\x0442\x0435\x0440"));
-    // Printers that the spooler cannot reach now, or will not open for this user.
+    // A printer that the spooler cannot reach now.
     zt::FakeSpooler spooler;
-    spooler.Fail("ztunreach", zt::SPOOL_OPEN, RPC_S_SERVER_UNAVAILABLE, 50);
-    spooler.Fail("ztbusy", zt::SPOOL_OPEN, RPC_S_CALL_FAILED);
-    spooler.Fail("ztdenied", zt::SPOOL_OPEN, ERROR_ACCESS_DENIED);
-    const char* unreached[] = {"P0000000000000008", "P0000000000000009", "P0000000000000010"};
-    ASSERT_TRUE(MakeTarget(printers, unreached[0], zt::UniqueName("ztunreach").c_str()));
-    ASSERT_TRUE(MakeTarget(printers, unreached[1], zt::UniqueName("ztbusy").c_str()));
-    ASSERT_TRUE(MakeTarget(printers, unreached[2], zt::UniqueName("ztdenied").c_str()));
+    spooler.Fail("ztunreach", zt::SPOOL_OPEN, RPC_S_SERVER_UNAVAILABLE);
+    const char* unreached = "P0000000000000008";
+    ASSERT_TRUE(MakeTarget(printers, unreached, zt::UniqueName("ztunreach").c_str()));
     const char* ports = TARGET_PORT_LIST;
     ASSERT_TRUE(MakeTarget(ports, P0, zt::UniqueName("ZTPORT").c_str()));
     ASSERT_TRUE(MakeTarget(ports, P1, nullptr));
@@ -111,8 +107,7 @@ TEST_F(TargetStoreTest, SweepRemovesEveryStalePrinterTargetAndOnlyNamelessPortTa
     EXPECT_FALSE(Exists(printers, "P0000000000000005"));
     EXPECT_TRUE(zt::KeyExists(HKEY_CURRENT_USER, unterminated)) << "its printer's name, stored without its NUL";
     EXPECT_TRUE(zt::KeyExists(HKEY_CURRENT_USER, unfit)) << "a name outside the code page";
-    for (const char* subkey : unreached)
-        EXPECT_TRUE(Exists(printers, subkey)) << subkey << ": its printer cannot be reached now";
+    EXPECT_TRUE(Exists(printers, unreached)) << "its printer cannot be reached now";
     EXPECT_TRUE(Exists(ports, P0));
     EXPECT_FALSE(Exists(ports, P1));
     EXPECT_FALSE(Exists(ports, P2));
@@ -219,15 +214,13 @@ TEST(SharedAccess, SquattedStoreLockIsNeitherHeldNorRefused)
     const struct {
         const char* what;
         zt::ForeignObject::Kind kind;
-        bool refusing;
     } rows[] = {
-        {"held by another account", zt::ForeignObject::HeldMutex, false},
-        {"refusing its user", zt::ForeignObject::HeldMutex, true},
-        {"of another type", zt::ForeignObject::OtherType, false},
+        {"held by another account", zt::ForeignObject::HeldMutex},
+        {"of another type", zt::ForeignObject::OtherType},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        zt::ForeignObject squat(name, row.kind, row.refusing ? sid : "");
+        zt::ForeignObject squat(name, row.kind);
         ASSERT_TRUE(squat.Ok());
         ScopedHandle lock(CreateTargetStoreLock());
         ASSERT_TRUE(lock.IsValid());
