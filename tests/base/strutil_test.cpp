@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "strutil.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -142,16 +143,6 @@ int WINAPI WindowsWideToMultiByte(UINT codePage, DWORD flags, const WCHAR* text,
     return WideCharToMultiByte(codePage, flags, text, count, out, size, defaultChar, usedDefault);
 }
 
-// And back: for UTF-8 it takes no flag but MB_ERR_INVALID_CHARS; Wine's takes MB_PRECOMPOSED.
-int WINAPI WindowsMultiByteToWide(UINT codePage, DWORD flags, const char* text, int count, WCHAR* out, int size)
-{
-    if (codePage == CP_UTF8 && (flags & ~static_cast<DWORD>(MB_ERR_INVALID_CHARS))) {
-        SetLastError(ERROR_INVALID_FLAGS);
-        return 0;
-    }
-    return MultiByteToWideChar(codePage, flags, text, count, out, size);
-}
-
 TEST(WideFitsCodePage, ARoundTripWithoutDefaultOrBestFitCharacters)
 {
     struct Row {
@@ -170,7 +161,7 @@ TEST(WideFitsCodePage, ARoundTripWithoutDefaultOrBestFitCharacters)
         {932, nullptr, -1, 1},
     };
     g_pfnWideToMultiByte = WindowsWideToMultiByte;
-    g_pfnMultiByteToWide = WindowsMultiByteToWide;
+    g_pfnMultiByteToWide = zt::Utf8SystemMultiByteToWide; // and back
     for (const Row& row : rows)
         EXPECT_EQ(row.fits, WideFitsCodePage(row.text, row.count, row.codePage)) << row.codePage << " row " << (&row - rows);
     g_pfnWideToMultiByte = WideCharToMultiByte;

@@ -117,21 +117,6 @@ BOOL WINAPI RecordingOpenW(LPWSTR name, LPHANDLE handle, LPPRINTER_DEFAULTSW def
     return real(name, handle, defaults);
 }
 
-// The converter of a system whose ANSI code page is UTF-8 ("Use Unicode UTF-8 for worldwide
-// language support"), as Windows has it: no flag but MB_ERR_INVALID_CHARS. Wine never makes
-// UTF-8 the system's code page, and its converter takes MB_PRECOMPOSED for it.
-int WINAPI Utf8SystemMultiByteToWide(UINT codePage, DWORD flags, const char* text, int count, WCHAR* out, int size)
-{
-    if (codePage == CP_ACP || codePage == CP_UTF8) {
-        if (flags & ~static_cast<DWORD>(MB_ERR_INVALID_CHARS)) {
-            SetLastError(ERROR_INVALID_FLAGS);
-            return 0;
-        }
-        codePage = CP_UTF8;
-    }
-    return MultiByteToWideChar(codePage, flags, text, count, out, size);
-}
-
 TEST(OV_OpenPrinter, WideRetryCarriesOnlyTheDesiredAccess)
 {
     zt::TestPrinter printer;
@@ -150,7 +135,7 @@ TEST(OV_OpenPrinter, WideRetryCarriesOnlyTheDesiredAccess)
     PRINTER_DEFAULTSA defaults = {const_cast<char*>("RAW"), &devmode, PRINTER_ACCESS_USE};
     HANDLE h = nullptr;
     // On a UTF-8 system too.
-    g_pfnMultiByteToWide = Utf8SystemMultiByteToWide;
+    g_pfnMultiByteToWide = zt::Utf8SystemMultiByteToWide;
     EXPECT_TRUE(OV_OpenPrinter(printer.Name().c_str(), &h, &defaults));
     g_pfnMultiByteToWide = MultiByteToWideChar;
     ASSERT_NE(nullptr, h);

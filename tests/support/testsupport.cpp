@@ -799,6 +799,18 @@ std::vector<std::string> ReadLines(const std::string& path)
     return lines;
 }
 
+int WINAPI Utf8SystemMultiByteToWide(UINT codePage, DWORD flags, const char* text, int count, WCHAR* out, int size)
+{
+    if (codePage == CP_ACP || codePage == CP_UTF8) {
+        if (flags & ~static_cast<DWORD>(MB_ERR_INVALID_CHARS)) {
+            SetLastError(ERROR_INVALID_FLAGS);
+            return 0;
+        }
+        codePage = CP_UTF8;
+    }
+    return MultiByteToWideChar(codePage, flags, text, count, out, size);
+}
+
 ForeignObject::ForeignObject(const std::string& name, Kind kind)
 {
     // Owned by a user other than the one the tests run as.

@@ -278,6 +278,12 @@ std::vector<std::string> TrayIconImages();
 // True when every image is drawn (holds more than one colour) and there is at least one.
 bool TrayIconsDrawn(const std::vector<std::string>& images);
 
+// The conversion to wide characters of a system whose ANSI code page is UTF-8 ("Use Unicode
+// UTF-8 for worldwide language support"), as Windows has it: CP_ACP is UTF-8, and UTF-8 takes
+// no flag but MB_ERR_INVALID_CHARS. Wine never makes UTF-8 the system's code page, and its
+// converter takes MB_PRECOMPOSED for it. For g_pfnMultiByteToWide.
+int WINAPI Utf8SystemMultiByteToWide(UINT codePage, DWORD flags, const char* text, int count, WCHAR* out, int size);
+
 // ---- names that another account takes first ------------------------------------------
 
 // An object that another account made under `name` before the user's own programs could,
